@@ -1,0 +1,44 @@
+# testnuv: one-command entry points. See README.md.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps build run test test-asan windows bench clean
+
+all: build
+
+deps:
+	@tools/install-deps test
+
+build:
+	@tools/install-deps build
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+
+run:
+	@tools/install-deps run
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS) --target testnuv
+	cd "$(CURDIR)" && ./build/testnuv
+
+test:
+	@tools/install-deps test
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	$(MAKE) --no-print-directory windows
+	ctest --preset release -j $(JOBS)
+
+test-asan:
+	@tools/install-deps test
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+
+windows:
+	@tools/install-deps windows
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+bench: build
+	bench/run-all
+
+clean:
+	rm -rf build build-debug build-asan build-windows

@@ -1,0 +1,2 @@
+// The experiment's entry point.
+int main() { return 0; }

@@ -1,0 +1,118 @@
+// The graphics screen: the in-memory picture, its modes, the screen lock and
+// the dirty-row marks that presentation back-ends read.
+//
+// The picture is reached row by row through the row table: a back-end presents
+// row y from screen->rows[y], never from an offset into the page, because the
+// text layer scrolls by rotating row pointers instead of copying pixels.
+// Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime/text.h"
+
+struct ScreenDriver;
+
+using ScreenPixel = uint16_t;  // 5-6-5: red bits 15-11, green 10-5, blue 4-0
+using RgbColour = uint32_t;    // 0xRRGGBB
+
+// The colour argument meaning "no colour was passed".
+constexpr RgbColour DefaultColour = 0xFEFF00FFu;
+
+// One row of the mode table; width -1 marks a mode number that does not exist.
+struct ScreenMode {
+  int32_t width;
+  int32_t height;
+  int32_t depth;            // default colour depth in bits
+  int32_t line_multiplier;
+  int32_t palette_entries;  // default palette size
+  int32_t font_height;      // 8, 14 or 16
+  int32_t text_columns;
+  int32_t text_rows;
+};
+
+constexpr int32_t SCREEN_MODE_COUNT = 22;
+extern const ScreenMode screen_modes[SCREEN_MODE_COUNT];
+
+// The graphics clipping rectangle and coordinate origin.
+struct Viewport {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+  bool relative = true;  // drawing coordinates are relative to (x, y)
+};
+
+struct GraphicsScreen {
+  int32_t mode = 0;                                 // mode number
+  std::vector<std::unique_ptr<uint8_t[]>> pages;    // page buffers, zero-filled
+  int32_t page_count = 0;
+  int32_t work_page = 0;                            // page that drawing goes to
+  uint8_t* visible_page = nullptr;                  // the page that is presented
+  std::vector<uint8_t*> rows;                       // row table: start of each pixel row of the work page
+  int32_t pitch = 0;                                // bytes per row
+  int32_t bytes_per_pixel = 0;
+  std::vector<uint8_t> dirty;                       // one mark per pixel row; nonzero: changed since presented
+  const ScreenDriver* driver = nullptr;             // the chosen back-end
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t depth = 0;
+  uint32_t colour_mask = 0;
+  int32_t line_multiplier = 1;
+  Viewport viewport;                                // drawing clip and origin
+  float last_x = 0.0f;                              // last point drawn
+  float last_y = 0.0f;
+  uint32_t foreground = 0;                          // text colours, as screen pixels
+  uint32_t background = 0;
+  int32_t cursor_column = 0;                        // text cursor, from 0
+  int32_t cursor_row = 0;
+  const uint8_t* font = nullptr;                    // 8x16 glyphs, 16 bytes each
+  int32_t text_columns = 0;
+  int32_t text_rows = 0;
+  int32_t refresh_rate = 0;
+  uint8_t key_state[128] = {};                      // 1 while a scan code is held
+  bool locked = false;                              // the screen lock is held
+  bool auto_locked = false;                         // ...by the operation now running
+  bool pending_scroll = false;                      // the text window owes a scroll
+};
+
+// Return the open screen, or nullptr when none is open.
+GraphicsScreen* current_screen();
+
+// Convert an RgbColour to a 5-6-5 screen pixel by keeping the top 5, 6 and 5 bits.
+ScreenPixel rgb_to_screen(RgbColour colour);
+
+// Store the window title (at most 127 bytes) and show it if a window is open.
+void set_window_title(const Text& title);
+
+// Return the stored window title ("" when none was set).
+const char* window_title();
+
+// Open the graphics screen in a mode, or close it with mode 0. Records error 1 on failure.
+void open_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate);
+
+// Return 0 when no screen is open, else nonzero (the address of the work page's first row).
+intptr_t screen_ready();
+
+// Close the screen, its window and back-end; the text operations return to the console.
+void release_screen();
+
+// Take the screen lock by the lock protocol (unless already locked).
+void lock_screen();
+
+// Drop the screen lock if the running operation took it.
+void unlock_screen();
+
+// Mark pixel rows first..last (inclusive, clipped to the screen) as changed.
+void mark_dirty(int32_t first_row, int32_t last_row);
+
+// Mark every pixel row as changed.
+void mark_all_dirty();
+
+// Install how the bell sounds (back-ends that can make sound); nullptr: silent.
+void set_bell_sound(void (*play)());
+
+// Sound the bell: 1000 Hz for 250 ms where the back-end can.
+void sound_bell();

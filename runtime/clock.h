@@ -1,0 +1,93 @@
+// Clock: the timer, local date and time texts, sleeping, and the clock seam.
+//
+// Everything that reads time or waits goes through one ClockSource. The
+// system clock is the default; tests and the simulator install a
+// VirtualClock, on which sleeping and waiting advance time at once, so the
+// very same program code runs hours of experiment in seconds.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <mutex>
+
+#include "runtime/text.h"
+
+// A wake-up call between threads: a generation counter and a condition variable.
+// The waiter notes the generation, checks its condition, then waits for a newer one.
+class WakeSignal {
+ public:
+  // Return the number of raises so far.
+  uint64_t generation();
+  // Count one more raise and wake every waiter.
+  void raise();
+  // Block until the generation differs from `seen` or `seconds` of real time pass.
+  // Returns true when woken by a raise.
+  bool wait_for(uint64_t seen, double seconds);
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint64_t generation_ = 0;
+};
+
+// The seam to time: the monotonic timer, the wall clock and sleeping.
+class ClockSource {
+ public:
+  virtual ~ClockSource() = default;
+  // Seconds since the clock's own fixed origin, monotonic, high resolution.
+  virtual double timer() = 0;
+  // The local calendar date and time now.
+  virtual std::tm local_time() = 0;
+  // Pause the calling thread for `ms` milliseconds.
+  virtual void sleep(int32_t ms) = 0;
+  // Block until timer() >= deadline, or until `signal` moves past generation `seen`.
+  virtual void wait_until(double deadline, WakeSignal& signal, uint64_t seen) = 0;
+};
+
+// A clock on which time moves only when the program sleeps or waits.
+class VirtualClock : public ClockSource {
+ public:
+  // Start the timer at `timer_start` and the wall clock at `wall_start` (local time).
+  VirtualClock(double timer_start, const std::tm& wall_start);
+
+  double timer() override;
+  std::tm local_time() override;
+  void sleep(int32_t ms) override;
+  void wait_until(double deadline, WakeSignal& signal, uint64_t seen) override;
+
+  // Move the timer forward by `seconds` (the wall clock follows, second for second).
+  void advance(double seconds);
+  // Call `hook` with the new timer value every time the clock moves.
+  void on_advance(std::function<void(double now)> hook);
+
+ private:
+  double start_;
+  double now_;
+  std::tm wall_start_;
+  int64_t wall_start_days_;     // days since 1970-01-01 of the wall start
+  int64_t wall_start_seconds_;  // seconds into that day
+  std::function<void(double)> hook_;
+};
+
+// Make `clock` the program's clock (nullptr: the system clock). The caller keeps ownership.
+void use_clock(ClockSource* clock);
+
+// Return the program's clock.
+ClockSource& active_clock();
+
+// Return seconds since the timer's fixed origin.
+double timer_seconds();
+
+// Return the local date as "mm-dd-yyyy".
+Text date_text();
+
+// Return the local time as "hh:mm:ss".
+Text time_text();
+
+// Sleep `ms` milliseconds (through the graphics form while a screen is open).
+void sleep_ms(int32_t ms);
+
+// Replace the form of sleep_ms (the graphics screen installs its own; nullptr: plain sleep).
+void set_sleep_form(void (*form)(int32_t ms));

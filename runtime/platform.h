@@ -1,0 +1,19 @@
+// The runtime's only contact with the operating system: time, sleep and file sync.
+// One implementation per platform (platform_posix.cpp, platform_windows.cpp).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+// Seconds of a monotonic high-resolution clock since its own fixed origin.
+double platform_timer_seconds();
+
+// The local calendar date and time now.
+std::tm platform_local_time();
+
+// Pause the calling thread for `ms` milliseconds.
+void platform_sleep_ms(int32_t ms);
+
+// Pass a stream's written bytes on to the disk. Returns false on failure.
+bool platform_sync_file(std::FILE* stream);

@@ -1,0 +1,16 @@
+// Pseudo-random numbers: the MSVCRT rand/srand generator and its unit form.
+#pragma once
+
+#include <cstdint>
+
+// Restart the generator from a seed (-1.0: the timer), truncated toward zero; one value is thrown away.
+void seed_random(double seed);
+
+// Return the next value as r / 32768 in [0, 1); n = 0 repeats the last value.
+double random_unit(int32_t n);
+
+// Restart the raw generator with a 32-bit seed (srand).
+void msvc_srand(uint32_t seed);
+
+// Return the generator's next raw value, 0 to 32767 (rand).
+int32_t msvc_rand();
