@@ -1,1 +1,92 @@
-// placeholder
+// The key queue and waiting for keys.
+//
+// The back-end's presentation thread adds codes with the screen lock held;
+// the program's thread reads them under the same lock. A wake signal lets
+// the program sleep until the next key instead of polling, on the system
+// clock and on the virtual clock of tests alike.
+#include "gfx/keys.h"
+
+#include "gfx/screen.h"
+#include "runtime/clock.h"
+
+namespace {
+
+KeyQueue queue;        // the process's key queue
+WakeSignal key_added;  // raised once per added code
+
+// Return the queue index after `index`.
+int32_t next_slot(int32_t index) { return (index + 1) % KEY_QUEUE_SLOTS; }
+
+// Take the oldest code, 0 when the queue is empty, and clear the key-pressed flag.
+uint32_t take_code() {
+  uint32_t code = 0;
+  if (queue.read_index != queue.write_index) {
+    code = queue.codes[queue.read_index];
+    queue.read_index = next_slot(queue.read_index);
+  }
+  queue.key_pressed = false;
+  return code;
+}
+
+// Read and clear the key-pressed flag under the screen lock.
+bool take_key_pressed() {
+  lock_screen();
+  bool pressed = queue.key_pressed;
+  queue.key_pressed = false;
+  unlock_screen();
+  return pressed;
+}
+
+}  // namespace
+
+KeyQueue& key_queue() { return queue; }
+
+void add_key(uint32_t code) {
+  queue.codes[queue.write_index] = code;
+  int32_t next = next_slot(queue.write_index);
+  if (next == queue.read_index) queue.read_index = next_slot(queue.read_index);
+  queue.write_index = next;
+  queue.key_pressed = true;
+  key_added.raise();
+}
+
+Text read_key() {
+  if (current_screen() == nullptr) return Text();
+  lock_screen();
+  uint32_t code = take_code();
+  unlock_screen();
+  if (code == 0) return Text();
+  if (code < 256) return Text(1, static_cast<char>(code));
+  if ((code & 0xFF) == 0xFF) return Text{static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};
+  return Text();
+}
+
+void clear_keys() {
+  lock_screen();
+  queue.read_index = queue.write_index;
+  queue.key_pressed = false;
+  unlock_screen();
+}
+
+uint64_t key_generation() { return key_added.generation(); }
+
+void wait_key(uint64_t seen, double deadline) { active_clock().wait_until(deadline, key_added, seen); }
+
+void screen_sleep_ms(int32_t ms) {
+  ClockSource& clock = active_clock();
+  if (ms == -1) {
+    while (!take_key_pressed()) clock.sleep(50);
+    return;
+  }
+  if (ms < 100) {
+    if (ms > 0) clock.sleep(ms);
+    return;
+  }
+  int32_t remaining = ms;
+  while (remaining > 50) {
+    clock.sleep(50);
+    remaining -= 50;
+    if (take_key_pressed()) return;
+  }
+  clock.sleep(remaining);
+}

@@ -1,1 +1,297 @@
-// placeholder
+// The graphics screen: mode table, the screen record and its buffers, the
+// lock protocol, dirty-row marks, the window title and the choice of back-end.
+//
+// Depends on the runtime for the screen channel, the sleep form, the error
+// code and the exit actions. Only page 0 is ever drawn on or shown.
+#include "gfx/screen.h"
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "gfx/driver.h"
+#include "gfx/font.h"
+#include "gfx/keys.h"
+#include "gfx/text.h"
+#include "runtime/clock.h"
+#include "runtime/print.h"
+#include "runtime/program.h"
+
+// width, height, default depth, line multiplier, palette entries, font height, columns, rows
+const ScreenMode screen_modes[SCREEN_MODE_COUNT] = {
+    {0, 0, 0, 1, 0, 16, 80, 25},          // 0: no graphics
+    {320, 200, 2, 2, 16, 8, 40, 25},      // 1
+    {640, 200, 1, 2, 2, 8, 80, 25},       // 2
+    {-1, -1, 0, 1, 0, 8, 0, 0},           // 3: missing
+    {-1, -1, 0, 1, 0, 8, 0, 0},           // 4: missing
+    {-1, -1, 0, 1, 0, 8, 0, 0},           // 5: missing
+    {-1, -1, 0, 1, 0, 8, 0, 0},           // 6: missing
+    {320, 200, 4, 2, 16, 8, 40, 25},      // 7
+    {640, 200, 4, 2, 16, 8, 80, 25},      // 8
+    {640, 350, 4, 1, 64, 14, 80, 25},     // 9
+    {640, 350, 2, 1, 2, 14, 80, 25},      // 10
+    {640, 480, 1, 1, 2, 16, 80, 30},      // 11
+    {640, 480, 4, 1, 16, 16, 80, 30},     // 12
+    {320, 200, 8, 1, 256, 8, 40, 25},     // 13
+    {320, 240, 8, 1, 256, 8, 40, 30},     // 14
+    {400, 300, 8, 1, 256, 8, 50, 37},     // 15
+    {512, 384, 8, 1, 256, 16, 64, 24},    // 16
+    {640, 400, 8, 1, 256, 16, 80, 25},    // 17
+    {640, 480, 8, 1, 256, 16, 80, 30},    // 18
+    {800, 600, 8, 1, 256, 16, 100, 37},   // 19: the experiment's mode
+    {1024, 768, 8, 1, 256, 16, 128, 48},  // 20
+    {1280, 1024, 8, 1, 256, 16, 160, 64}, // 21
+};
+
+namespace {
+
+GraphicsScreen* open_record = nullptr;          // the open screen, owned here
+char title_buffer[128] = {};                    // the window caption, at most 127 bytes
+bool title_set = false;                         // set_window_title was called
+std::atomic<void (*)()> bell_sound{nullptr};    // installed by a back-end
+const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
+
+// Return the executable's file name without its path and its last extension.
+std::string program_name() {
+  std::error_code error;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || exe.filename().empty()) return "testnuv";
+  std::string name = exe.filename().string();
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
+
+// Return bits per pixel for a requested depth in a mode.
+int32_t choose_depth(int32_t mode, int32_t depth, int32_t flags) {
+  int32_t chosen = screen_modes[mode].depth;
+  bool known = depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+  if (mode > 13 && known) chosen = depth;
+  if (flags >= 0 && (flags & SCREEN_OPENGL) && chosen < 16) chosen = 16;
+  return chosen;
+}
+
+// Set depth, colour mask, bytes per pixel and pitch of a new screen.
+void set_pixel_format(GraphicsScreen& screen, int32_t depth) {
+  if (depth == 15 || depth == 16) {
+    screen.depth = 16;
+    screen.colour_mask = 0xFFFF;
+    screen.bytes_per_pixel = 2;
+  } else if (depth == 24 || depth == 32) {
+    screen.depth = 32;
+    screen.colour_mask = 0xFFFFFFFF;
+    screen.bytes_per_pixel = 4;
+  } else {
+    screen.depth = depth;
+    screen.colour_mask = (1u << depth) - 1;
+    screen.bytes_per_pixel = (depth + 7) / 8;
+  }
+  screen.pitch = screen.width * screen.bytes_per_pixel;
+}
+
+// Allocate the zero-filled pages, the row table and the dirty marks; false when memory fails.
+bool allocate_buffers(GraphicsScreen& screen) {
+  size_t page_bytes = static_cast<size_t>(screen.pitch) * static_cast<size_t>(screen.height);
+  try {
+    for (int32_t p = 0; p < screen.page_count; ++p) {
+      uint8_t* page = new (std::nothrow) uint8_t[page_bytes]();
+      if (page == nullptr) return false;
+      screen.pages.emplace_back(page);
+    }
+    screen.rows.resize(static_cast<size_t>(screen.height));
+    screen.dirty.assign(static_cast<size_t>(screen.height * screen.line_multiplier), 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (int32_t y = 0; y < screen.height; ++y) {
+    screen.rows[static_cast<size_t>(y)] = screen.pages[0].get() + static_cast<size_t>(y) * static_cast<size_t>(screen.pitch);
+  }
+  screen.visible_page = screen.pages[0].get();
+  return true;
+}
+
+// Build the screen record of a mode with its buffers; nullptr when memory fails.
+GraphicsScreen* create_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags) {
+  const ScreenMode& m = screen_modes[mode];
+  GraphicsScreen* screen = new (std::nothrow) GraphicsScreen();
+  if (screen == nullptr) return nullptr;
+  screen->mode = mode;
+  screen->width = m.width;
+  screen->height = m.height;
+  screen->line_multiplier = m.line_multiplier;
+  screen->page_count = pages;
+  set_pixel_format(*screen, choose_depth(mode, depth, flags));
+  screen->viewport = Viewport{0, 0, m.width, m.height, true};
+  screen->font = font_8x16;
+  screen->font_height = m.font_height;
+  if (!allocate_buffers(*screen)) {
+    delete screen;
+    return nullptr;
+  }
+  return screen;
+}
+
+// Try every back-end of the table twice (requested refresh rate, then 0); return the winner.
+const ScreenDriver* try_drivers(GraphicsScreen& screen, int32_t refresh_rate, int32_t flags) {
+  for (const ScreenDriver* const* entry = screen_drivers(); *entry != nullptr; ++entry) {
+    const ScreenDriver* driver = *entry;
+    for (int32_t rate : {refresh_rate, 0}) {
+      if (driver->init != nullptr &&
+          driver->init(window_title(), screen.width, screen.height * screen.line_multiplier,
+                       screen.depth, rate, flags) == 0) {
+        return driver;
+      }
+      if (driver->exit != nullptr) driver->exit();
+    }
+  }
+  return nullptr;
+}
+
+// Choose the back-end: Null for flags -1, else two passes over the table.
+const ScreenDriver* choose_driver(GraphicsScreen& screen, int32_t refresh_rate, int32_t flags) {
+  if (flags == SCREEN_NO_WINDOW) return &null_driver;
+  const ScreenDriver* driver = try_drivers(screen, refresh_rate, flags);
+  if (driver == nullptr) driver = try_drivers(screen, refresh_rate, flags ^ SCREEN_FULLSCREEN);
+  return driver;
+}
+
+// End the back-end of the open screen and free every buffer.
+void close_open_screen() {
+  GraphicsScreen* screen = open_record;
+  if (screen == nullptr) return;
+  if (screen->driver != nullptr && screen->driver->exit != nullptr) screen->driver->exit();
+  open_record = nullptr;
+  delete screen;
+}
+
+// Route the text operations to the console (screen false) or to the picture.
+void route_text(bool screen) {
+  set_screen_port(screen ? &text_port : nullptr);
+  set_sleep_form(screen ? screen_sleep_ms : nullptr);
+}
+
+// Finish a new screen: colours, text grid and the exit action.
+void finish_screen(GraphicsScreen& screen) {
+  const ScreenMode& m = screen_modes[screen.mode];
+  screen.foreground = screen.colour_mask;
+  screen.background = 0;
+  screen.text_columns = m.text_columns;
+  screen.text_rows = m.text_rows;
+  at_program_end(release_screen);
+}
+
+// Build a screen for a graphics mode; false (nothing left open) when it cannot be had.
+bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
+  route_text(true);
+  GraphicsScreen* screen = create_screen(mode, depth, pages, flags);
+  if (screen == nullptr) {
+    route_text(false);
+    return false;
+  }
+  if (!title_set) set_window_title(program_name());
+  // The presentation thread may look at the record while init runs.
+  open_record = screen;
+  clear_keys();
+  const ScreenDriver* driver = choose_driver(*screen, refresh_rate, flags);
+  if (driver == nullptr) {
+    open_record = nullptr;
+    delete screen;
+    route_text(false);
+    return false;
+  }
+  screen->driver = driver;
+  finish_screen(*screen);
+  return true;
+}
+
+}  // namespace
+
+GraphicsScreen* current_screen() { return open_record; }
+
+ScreenPixel rgb_to_screen(RgbColour colour) {
+  uint32_t red = (colour >> 16) & 0xFF;
+  uint32_t green = (colour >> 8) & 0xFF;
+  uint32_t blue = colour & 0xFF;
+  return static_cast<ScreenPixel>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+}
+
+void set_window_title(const Text& title) {
+  size_t length = title.size() < 127 ? title.size() : 127;
+  std::memcpy(title_buffer, title.data(), length);
+  title_buffer[length] = '\0';
+  title_set = true;
+  GraphicsScreen* screen = open_record;
+  if (screen != nullptr && screen->driver != nullptr && screen->driver->set_window_title != nullptr) {
+    screen->driver->set_window_title(title_buffer);
+  }
+}
+
+const char* window_title() { return title_buffer; }
+
+void open_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
+  if (static_cast<uint32_t>(mode) >= SCREEN_MODE_COUNT || screen_modes[mode].width == -1) {
+    set_error_code(1);
+    return;
+  }
+  if (pages < 1) pages = 1;
+  close_open_screen();
+  bool ok = true;
+  if (mode == 0) {
+    route_text(false);
+  } else if (!start_screen(mode, depth, pages, flags, refresh_rate)) {
+    set_error_code(1);
+    ok = false;
+  }
+  if (flags != SCREEN_CLOSE_KEEP_WINDOW) set_text_window(0, 0);
+  if (ok) set_screen_column(0);
+}
+
+intptr_t screen_ready() {
+  GraphicsScreen* screen = open_record;
+  if (screen == nullptr) return 0;
+  return reinterpret_cast<intptr_t>(screen->rows[0]);
+}
+
+void release_screen() {
+  if (open_record == nullptr) return;
+  open_screen(0, 0, 0, SCREEN_CLOSE_KEEP_WINDOW, 0);
+}
+
+void lock_screen() {
+  GraphicsScreen* screen = open_record;
+  if (screen == nullptr || screen->locked) return;
+  if (screen->driver != nullptr && screen->driver->lock != nullptr) screen->driver->lock();
+  screen->locked = true;
+  screen->auto_locked = true;
+}
+
+void unlock_screen() {
+  GraphicsScreen* screen = open_record;
+  if (screen == nullptr || !screen->auto_locked) return;
+  screen->locked = false;
+  screen->auto_locked = false;
+  if (screen->driver != nullptr && screen->driver->unlock != nullptr) screen->driver->unlock();
+}
+
+void mark_dirty(int32_t first_row, int32_t last_row) {
+  GraphicsScreen* screen = open_record;
+  if (screen == nullptr) return;
+  if (first_row < 0) first_row = 0;
+  if (last_row >= screen->height) last_row = screen->height - 1;
+  if (first_row > last_row) return;
+  int32_t m = screen->line_multiplier;
+  std::memset(screen->dirty.data() + first_row * m, 1, static_cast<size_t>((last_row - first_row + 1) * m));
+}
+
+void mark_all_dirty() {
+  GraphicsScreen* screen = open_record;
+  if (screen != nullptr) mark_dirty(0, screen->height - 1);
+}
+
+void set_bell_sound(void (*play)()) { bell_sound.store(play); }
+
+void sound_bell() {
+  void (*play)() = bell_sound.load();
+  if (play != nullptr) play();
+}

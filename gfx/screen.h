@@ -69,6 +69,7 @@ struct GraphicsScreen {
   int32_t cursor_column = 0;                        // text cursor, from 0
   int32_t cursor_row = 0;
   const uint8_t* font = nullptr;                    // 8x16 glyphs, 16 bytes each
+  int32_t font_height = 16;                         // pixel rows of a text cell
   int32_t text_columns = 0;
   int32_t text_rows = 0;
   int32_t refresh_rate = 0;

@@ -1,1 +1,340 @@
-// placeholder
+// Text in graphics mode: the grid of 8x16 cells, the cursor, the colours, the
+// text window and print_to_screen, the sink of the screen channel.
+//
+// Glyphs are painted whole (set bits in the foreground colour, clear bits in
+// the background colour) straight into the rows, ignoring the viewport.
+// Scrolling rotates row pointers; no pixel is copied. A row filled to its
+// last cell in the window's bottom row leaves the scroll pending until the
+// next print, which a locate cancels.
+#include "gfx/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "gfx/pixels.h"
+#include "runtime/print.h"
+#include "runtime/program.h"
+
+namespace {
+
+constexpr int32_t RUN_LIMIT = 256;     // printable bytes drawn at once
+constexpr int32_t TAB_WIDTH = 8;
+constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
+
+int32_t window_top = 0;      // text window, rows from 0
+int32_t window_bottom = 36;
+
+// The working state of one print.
+struct Layout {
+  GraphicsScreen& screen;
+  int32_t left, right, top, bottom;  // the text window, cells from 0
+  int32_t cx, cy;                    // the cursor
+  int32_t band_first, band_last;     // pixel rows changed; empty while first > last
+};
+
+// Eight 16-bit pixels of one font byte in one colour pair, as two 64-bit words.
+struct GlyphRow {
+  uint64_t left;
+  uint64_t right;
+};
+
+// The 256 font bytes expanded for one colour pair.
+struct ColourTable {
+  uint32_t foreground = 0;
+  uint32_t background = 0;
+  bool valid = false;
+  std::array<GlyphRow, 256> rows{};
+};
+
+std::array<ColourTable, 4> colour_tables;  // the most recent colour pairs
+size_t next_table = 0;                     // the table replaced on a miss
+
+// Return four pixels of a nibble: pixel i (bit i of the nibble) in bits 16i..16i+15.
+constexpr uint64_t nibble_mask(uint32_t nibble) {
+  uint64_t mask = 0;
+  for (uint32_t i = 0; i < 4; ++i) {
+    if (nibble & (1u << i)) mask |= 0xFFFFull << (16 * i);
+  }
+  return mask;
+}
+
+// Fill a table with every font byte painted in a colour pair.
+void build_table(ColourTable& table, uint32_t foreground, uint32_t background) {
+  uint64_t fg = (foreground & 0xFFFF) * 0x0001000100010001ull;
+  uint64_t bg = (background & 0xFFFF) * 0x0001000100010001ull;
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint64_t low = nibble_mask(b & 15), high = nibble_mask(b >> 4);
+    table.rows[b] = GlyphRow{(fg & low) | (bg & ~low), (fg & high) | (bg & ~high)};
+  }
+  table.foreground = foreground;
+  table.background = background;
+  table.valid = true;
+}
+
+// Return the expanded font for a colour pair, building it when not at hand.
+const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
+  for (const ColourTable& table : colour_tables) {
+    if (table.valid && table.foreground == foreground && table.background == background) return table;
+  }
+  ColourTable& table = colour_tables[next_table];
+  next_table = (next_table + 1) % colour_tables.size();
+  build_table(table, foreground, background);
+  return table;
+}
+
+// Paint k glyphs in 16-bit 8x16 cells: one 16-byte store per glyph row.
+void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
+                       int32_t cy) {
+  const ColourTable& table = colour_table(screen.foreground, screen.background);
+  for (int32_t j = 0; j < 16; ++j) {
+    uint8_t* out = screen.rows[static_cast<size_t>(cy * 16 + j)] + static_cast<size_t>(cx) * 16;
+    const uint8_t* font_row = screen.font + j;
+    for (int32_t i = 0; i < k; ++i) {
+      const GlyphRow& row = table.rows[font_row[bytes[i] * 16]];
+      std::memcpy(out + i * 16, &row, 16);
+    }
+  }
+}
+
+// Paint k glyphs pixel by pixel, for other depths and cell heights.
+void paint_glyphs_general(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
+                          int32_t cy) {
+  int32_t height = screen.font_height;
+  for (int32_t j = 0; j < height; ++j) {
+    int32_t y = cy * height + j;
+    for (int32_t i = 0; i < k; ++i) {
+      uint8_t bits = screen.font[bytes[i] * 16 + j * 16 / height];
+      for (int32_t p = 0; p < 8; ++p) {
+        uint32_t pixel = (bits >> p) & 1 ? screen.foreground : screen.background;
+        put_pixel(screen, (cx + i) * 8 + p, y, pixel);
+      }
+    }
+  }
+}
+
+// Add pixel rows first..last to the band of changed rows.
+void extend_band(Layout& l, int32_t first, int32_t last) {
+  l.band_first = std::min(l.band_first, first);
+  l.band_last = std::max(l.band_last, last);
+}
+
+// Scroll the text window up by n rows; freed rows take the background colour.
+void scroll_window(Layout& l, int32_t n) {
+  GraphicsScreen& s = l.screen;
+  int32_t t = l.top * s.font_height, o = (l.bottom + 1) * s.font_height;
+  int32_t h = std::min(n, l.bottom - l.top + 1) * s.font_height;
+  auto rows = s.rows.begin();
+  int32_t first_freed = t;
+  if (h < o - t) {
+    std::rotate(rows + t, rows + t + h, rows + o);
+    first_freed = o - h;
+  }
+  for (int32_t y = first_freed; y < o; ++y) fill_run(s, y, 0, s.width - 1, s.background);
+  extend_band(l, t, o - 1);
+  l.cy = l.bottom;
+}
+
+// Scroll when the cursor stands below the window.
+void scroll_if_below(Layout& l) {
+  if (l.cy > l.bottom) scroll_window(l, l.cy - l.bottom);
+}
+
+// Draw a run of printable bytes at the cursor, wrapping and scrolling.
+void draw_run(Layout& l, const unsigned char* bytes, int32_t n) {
+  GraphicsScreen& s = l.screen;
+  bool fast = s.bytes_per_pixel == 2 && s.font_height == 16;
+  while (n > 0) {
+    int32_t k = std::min(n, l.right - l.cx + 1);
+    scroll_if_below(l);
+    if (fast) {
+      paint_glyphs_fast(s, bytes, k, l.cx, l.cy);
+    } else {
+      paint_glyphs_general(s, bytes, k, l.cx, l.cy);
+    }
+    extend_band(l, l.cy * s.font_height, l.cy * s.font_height + s.font_height - 1);
+    l.cx += k;
+    if (l.cx == l.right + 1) {
+      l.cx = l.left;
+      ++l.cy;
+    }
+    bytes += k;
+    n -= k;
+  }
+}
+
+// The printable bytes gathered between control codes.
+struct Run {
+  unsigned char bytes[RUN_LIMIT];
+  int32_t length = 0;
+};
+
+// Draw the pending run, if any.
+void flush(Layout& l, Run& run) {
+  if (run.length == 0) return;
+  draw_run(l, run.bytes, run.length);
+  run.length = 0;
+}
+
+// Add one printable byte to the run, drawing the run when it is full.
+void add_to_run(Layout& l, Run& run, unsigned char byte) {
+  run.bytes[run.length++] = byte;
+  if (run.length == RUN_LIMIT) flush(l, run);
+}
+
+// Return the column that the cursor will have once the pending run is drawn.
+int32_t run_column(const Layout& l, const Run& run) {
+  int32_t width = l.right - l.left + 1;
+  return l.left + (l.cx - l.left + run.length) % width;
+}
+
+// Act on one byte; returns whether it was a control code that moved or rang.
+bool lay_out_byte(Layout& l, Run& run, unsigned char byte) {
+  switch (byte) {
+    case 7:
+      sound_bell();
+      return true;
+    case 8:
+      flush(l, run);
+      if (l.cx > l.left) --l.cx;
+      return true;
+    case 9: {
+      int32_t spaces = TAB_WIDTH - (run_column(l, run) - l.left) % TAB_WIDTH;
+      for (int32_t i = 0; i < spaces; ++i) add_to_run(l, run, ' ');
+      return false;
+    }
+    case 10:
+      flush(l, run);
+      l.cx = l.left;
+      ++l.cy;
+      return true;
+    case 13:
+      flush(l, run);
+      l.cx = l.left;
+      return true;
+    default:
+      add_to_run(l, run, byte);
+      return false;
+  }
+}
+
+// Lay out all bytes; a control code at the end that left the cursor below scrolls at once.
+void lay_out(Layout& l, const char* bytes, int32_t length) {
+  Run run;
+  bool last_control = false;
+  for (int32_t i = 0; i < length; ++i) {
+    last_control = lay_out_byte(l, run, static_cast<unsigned char>(bytes[i]));
+  }
+  if (run.length > 0) {
+    flush(l, run);
+  } else if (last_control) {
+    scroll_if_below(l);
+  }
+}
+
+// Finish a print: leave a scroll pending after a filled bottom row, else scroll now.
+void settle_cursor(Layout& l) {
+  if (l.cx == l.left && l.cy == l.bottom + 1) {
+    l.screen.pending_scroll = true;
+    l.cx = l.right;
+    l.cy = l.bottom;
+  } else {
+    scroll_if_below(l);
+  }
+}
+
+// Make the scroll that the previous print left pending.
+void take_pending_scroll(Layout& l) {
+  if (!l.screen.pending_scroll) return;
+  l.screen.pending_scroll = false;
+  l.cx = l.left;
+  ++l.cy;
+  scroll_if_below(l);
+}
+
+// Move the cursor as locate does; false (nothing moved) when the position is refused.
+bool move_cursor(int32_t row, int32_t column) {
+  GraphicsScreen* screen = current_screen();
+  if (screen == nullptr) return true;
+  bool row_refused = row != 0 && (row < window_top + 1 || row > window_bottom + 1);
+  bool column_refused = column != 0 && (column < 1 || column > screen->text_columns);
+  if (row_refused || column_refused) return false;
+  screen->pending_scroll = false;
+  if (column >= 1) screen->cursor_column = column - 1;
+  if (row >= 1) screen->cursor_row = row - 1;
+  set_screen_column(screen->cursor_column);
+  return true;
+}
+
+// Start the layout of a print, keeping window and cursor inside the grid.
+Layout start_layout(GraphicsScreen& screen) {
+  int32_t bottom = std::min(window_bottom, screen.text_rows - 1);
+  int32_t top = std::min(window_top, bottom);
+  int32_t right = screen.text_columns - 1;
+  int32_t cx = std::clamp(screen.cursor_column, 0, right);
+  int32_t cy = std::clamp(screen.cursor_row, 0, bottom);
+  return Layout{screen, 0, right, top, bottom, cx, cy, screen.height, -1};
+}
+
+}  // namespace
+
+uint32_t set_colour(int32_t foreground, int32_t background) {
+  GraphicsScreen* screen = current_screen();
+  if (screen == nullptr) return 0;
+  uint32_t previous = (screen->foreground & 0xFFFF) | (screen->background << 16);
+  if (foreground >= 0) screen->foreground = screen_colour(*screen, static_cast<RgbColour>(foreground));
+  if (background >= 0) screen->background = screen_colour(*screen, static_cast<RgbColour>(background));
+  return previous;
+}
+
+void locate(int32_t row, int32_t column, int32_t cursor) {
+  (void)cursor;  // no visible cursor in graphics mode
+  if (!move_cursor(row, column)) set_error_code(1);
+}
+
+uint32_t set_text_window(int32_t top, int32_t bottom) {
+  GraphicsScreen* screen = current_screen();
+  if (screen == nullptr) return 0;
+  int32_t rows = screen->text_rows;
+  int32_t new_top = top >= 1 ? top : top == 0 ? 1 : window_top + 1;
+  int32_t new_bottom = bottom >= 1 ? bottom : bottom == 0 ? rows : window_bottom + 1;
+  if (new_top > new_bottom || new_top <= 0 || new_bottom <= 0 || new_top > rows || new_bottom > rows) return 0;
+  if (top >= 0 || bottom >= 0) {
+    window_top = new_top - 1;
+    window_bottom = new_bottom - 1;
+    if (!move_cursor(new_top, 1)) locate(0, 0, -1);
+  }
+  return static_cast<uint32_t>(new_top) | (static_cast<uint32_t>(new_bottom) << 16);
+}
+
+void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
+  if (length <= 0 && !(flags & FORCE_BOOKKEEPING)) return;
+  GraphicsScreen* screen = current_screen();
+  if (screen == nullptr) return;
+  lock_screen();
+  Layout l = start_layout(*screen);
+  take_pending_scroll(l);
+  lay_out(l, bytes, std::max(length, 0));
+  settle_cursor(l);
+  screen->cursor_column = l.cx;
+  screen->cursor_row = l.cy;
+  if (drawing_visible(*screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
+  unlock_screen();
+}
+
+void text_size(int32_t* columns, int32_t* rows) {
+  GraphicsScreen* screen = current_screen();
+  *columns = screen != nullptr ? screen->text_columns : 80;
+  *rows = screen != nullptr ? screen->text_rows : 25;
+}
+
+void text_cursor(int32_t* column, int32_t* row) {
+  GraphicsScreen* screen = current_screen();
+  *column = screen != nullptr ? screen->cursor_column + 1 : 1;
+  *row = screen != nullptr ? screen->cursor_row + 1 : 1;
+}
+
+void text_window(int32_t* top, int32_t* bottom) {
+  *top = window_top + 1;
+  *bottom = window_bottom + 1;
+}
