@@ -1,1 +1,189 @@
-// placeholder
+// Clock: the timer, local date and time texts, sleeping, and the clock seam.
+//
+// The system clock reads platform.h; a VirtualClock moves only when the
+// program sleeps or waits, and derives its wall clock from its timer with
+// its own calendar arithmetic (proleptic Gregorian, no time zones).
+#include "runtime/clock.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "runtime/platform.h"
+
+namespace {
+
+constexpr int64_t SECONDS_PER_DAY = 86400;
+
+// Return the days from 1970-01-01 to a civil date (month 1 to 12).
+int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t year_of_era = year - era * 400;
+  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+// Fill year, month and day of `out` from days since 1970-01-01.
+void civil_from_days(int64_t days, std::tm& out) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t day_of_era = days - era * 146097;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t mp = (5 * day_of_year + 2) / 153;
+  const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  out.tm_year = static_cast<int>(year - 1900);
+  out.tm_mon = static_cast<int>(month - 1);
+  out.tm_mday = static_cast<int>(day);
+}
+
+// Return a floor division (the quotient rounded toward minus infinity).
+int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
+
+// Return the broken-down time of a count of seconds since 1970-01-01 00:00.
+std::tm tm_from_seconds(int64_t seconds) {
+  std::tm out{};
+  const int64_t days = floor_div(seconds, SECONDS_PER_DAY);
+  const int64_t in_day = seconds - days * SECONDS_PER_DAY;
+  civil_from_days(days, out);
+  out.tm_hour = static_cast<int>(in_day / 3600);
+  out.tm_min = static_cast<int>(in_day / 60 % 60);
+  out.tm_sec = static_cast<int>(in_day % 60);
+  out.tm_wday = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
+  out.tm_yday = static_cast<int>(days - days_from_civil(out.tm_year + 1900, 1, 1));
+  return out;
+}
+
+// The program's clock when nobody installed another.
+class SystemClock : public ClockSource {
+ public:
+  double timer() override { return platform_timer_seconds(); }
+  std::tm local_time() override { return platform_local_time(); }
+  void sleep(int32_t ms) override { platform_sleep_ms(ms); }
+  void wait_until(double deadline, WakeSignal& signal, uint64_t seen) override {
+    for (;;) {
+      double left = deadline - timer();
+      if (left <= 0.0 || signal.wait_for(seen, left)) return;
+    }
+  }
+};
+
+SystemClock system_clock;
+ClockSource* current_clock = &system_clock;  // never null
+void (*sleep_form)(int32_t) = nullptr;       // the graphics screen's sleep, or none
+
+// Render three fields of a date or time through a printf format.
+Text three_fields(const char* format, int a, int b, int c) {
+  char buffer[64];
+  int n = std::snprintf(buffer, sizeof buffer, format, a, b, c);
+  if (n < 0) return Text();
+  return Text(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+}
+
+}  // namespace
+
+// Return the number of raises so far.
+uint64_t WakeSignal::generation() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return generation_;
+}
+
+// Count one more raise and wake every waiter.
+void WakeSignal::raise() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++generation_;
+  }
+  changed_.notify_all();
+}
+
+// Block until the generation differs from `seen` or `seconds` of real time pass.
+bool WakeSignal::wait_for(uint64_t seen, double seconds) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!(seconds > 0.0)) return generation_ != seen;
+  if (seconds > 1e6) seconds = 1e6;
+  auto span = std::chrono::duration<double>(seconds);
+  return changed_.wait_for(lock, span, [&] { return generation_ != seen; });
+}
+
+// Start the timer at `timer_start` and the wall clock at `wall_start` (local time).
+VirtualClock::VirtualClock(double timer_start, const std::tm& wall_start)
+    : start_(timer_start), now_(timer_start), wall_start_(wall_start) {
+  // Normalise out-of-range fields (a 13th month, a 61st second) by plain arithmetic.
+  int64_t month = wall_start.tm_mon;
+  int64_t year = wall_start.tm_year + 1900 + floor_div(month, 12);
+  month -= floor_div(month, 12) * 12;
+  int64_t seconds = days_from_civil(year, month + 1, 1) * SECONDS_PER_DAY +
+                    (wall_start.tm_mday - 1) * SECONDS_PER_DAY + wall_start.tm_hour * int64_t{3600} +
+                    wall_start.tm_min * int64_t{60} + wall_start.tm_sec;
+  wall_start_days_ = floor_div(seconds, SECONDS_PER_DAY);
+  wall_start_seconds_ = seconds - wall_start_days_ * SECONDS_PER_DAY;
+}
+
+// Return the virtual timer.
+double VirtualClock::timer() { return now_; }
+
+// Return the wall clock: the start plus the whole seconds the timer has moved.
+std::tm VirtualClock::local_time() {
+  double moved = std::floor(now_ - start_);
+  int64_t seconds = wall_start_days_ * SECONDS_PER_DAY + wall_start_seconds_ + static_cast<int64_t>(moved);
+  std::tm out = tm_from_seconds(seconds);
+  out.tm_isdst = wall_start_.tm_isdst;
+  return out;
+}
+
+// Move the clock forward by `ms` milliseconds at once.
+void VirtualClock::sleep(int32_t ms) { advance(ms > 0 ? ms / 1000.0 : 0.0); }
+
+// Jump to the deadline unless the signal has already moved past `seen`.
+void VirtualClock::wait_until(double deadline, WakeSignal& signal, uint64_t seen) {
+  if (signal.generation() != seen || deadline <= now_) return;
+  advance(deadline - now_);
+}
+
+// Move the timer forward by `seconds` (the wall clock follows, second for second).
+void VirtualClock::advance(double seconds) {
+  if (seconds > 0.0) now_ += seconds;
+  if (hook_) hook_(now_);
+}
+
+// Call `hook` with the new timer value every time the clock moves.
+void VirtualClock::on_advance(std::function<void(double now)> hook) { hook_ = std::move(hook); }
+
+// Make `clock` the program's clock (nullptr: the system clock). The caller keeps ownership.
+void use_clock(ClockSource* clock) { current_clock = clock != nullptr ? clock : &system_clock; }
+
+// Return the program's clock.
+ClockSource& active_clock() { return *current_clock; }
+
+// Return seconds since the timer's fixed origin.
+double timer_seconds() { return current_clock->timer(); }
+
+// Return the local date as "mm-dd-yyyy".
+Text date_text() {
+  std::tm now = current_clock->local_time();
+  return three_fields("%02d-%02d-%04d", now.tm_mon + 1, now.tm_mday, now.tm_year + 1900);
+}
+
+// Return the local time as "hh:mm:ss".
+Text time_text() {
+  std::tm now = current_clock->local_time();
+  return three_fields("%02d:%02d:%02d", now.tm_hour, now.tm_min, now.tm_sec);
+}
+
+// Sleep `ms` milliseconds (through the graphics form while a screen is open).
+void sleep_ms(int32_t ms) {
+  if (sleep_form != nullptr) {
+    sleep_form(ms);
+  } else {
+    current_clock->sleep(ms);
+  }
+}
+
+// Replace the form of sleep_ms (the graphics screen installs its own; nullptr: plain sleep).
+void set_sleep_form(void (*form)(int32_t ms)) { sleep_form = form; }

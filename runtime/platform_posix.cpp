@@ -1,1 +1,36 @@
-// placeholder
+// Platform (POSIX): the monotonic clock, local time, sleeping and file sync.
+#include "runtime/platform.h"
+
+#include <cerrno>
+#include <time.h>
+#include <unistd.h>
+
+// Seconds of a monotonic high-resolution clock since its own fixed origin.
+double platform_timer_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// The local calendar date and time now.
+std::tm platform_local_time() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+// Pause the calling thread for `ms` milliseconds.
+void platform_sleep_ms(int32_t ms) {
+  if (ms <= 0) return;
+  timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+// Pass a stream's written bytes on to the disk. Returns false on failure.
+bool platform_sync_file(std::FILE* stream) {
+  if (fsync(fileno(stream)) == 0) return true;
+  // Pipes, terminals and some file systems cannot be synced; their bytes are already passed on.
+  return errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+}

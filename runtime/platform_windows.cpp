@@ -1,1 +1,61 @@
-// placeholder
+// Platform (Windows): the performance counter, local time, sleeping and file sync.
+//
+// The timer uses QueryPerformanceCounter and falls back to GetTickCount when
+// the machine has no performance counter.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include <io.h>
+
+#include "runtime/platform.h"
+
+namespace {
+
+enum class TimerMode { NotProbed, TickCount, PerformanceCounter };
+
+TimerMode timer_mode = TimerMode::NotProbed;  // chosen at the first call
+double counter_factor = 0.0;                  // 1 / counter frequency
+
+// Choose the performance counter when the machine has one, else the tick count.
+void probe_timer() {
+  LARGE_INTEGER frequency;
+  if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart != 0) {
+    timer_mode = TimerMode::PerformanceCounter;
+    counter_factor = 1.0 / static_cast<double>(frequency.QuadPart);
+  } else {
+    timer_mode = TimerMode::TickCount;
+  }
+}
+
+}  // namespace
+
+// Seconds of a monotonic high-resolution clock since its own fixed origin.
+double platform_timer_seconds() {
+  if (timer_mode == TimerMode::NotProbed) probe_timer();
+  if (timer_mode == TimerMode::TickCount) return static_cast<double>(GetTickCount()) * 0.001;
+  LARGE_INTEGER counter;
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) * counter_factor;
+}
+
+// The local calendar date and time now.
+std::tm platform_local_time() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_s(&local, &now);
+  return local;
+}
+
+// Pause the calling thread for `ms` milliseconds.
+void platform_sleep_ms(int32_t ms) {
+  if (ms > 0) Sleep(static_cast<DWORD>(ms));
+}
+
+// Pass a stream's written bytes on to the disk. Returns false on failure.
+bool platform_sync_file(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  // Consoles and pipes cannot be flushed to a disk; their bytes are already passed on.
+  return FlushFileBuffers(handle) != 0 || GetFileType(handle) != FILE_TYPE_DISK;
+}

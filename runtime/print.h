@@ -63,14 +63,15 @@ void set_screen_port(const ScreenPort* port);
 // Set the screen channel's column (used by locate and open_screen).
 void set_screen_column(int32_t column);
 
-// Return the record of a channel, 0 to 254 (for the file layer and tests).
+// Return the record of a channel, 0 to 254 (for the file layer and tests; a blank scratch record otherwise).
 ChannelRecord& channel_record(PrintChannel channel);
 
-// Clear every record of the channel table (files are not closed).
+// Clear every record of the channel table and the format mask, closing any file still open.
 void reset_channel_table();
 
 // Return the result code of the last write or open.
 ResultCode last_result();
+// Record the result code of a write or open.
 void set_last_result(ResultCode code);
 
 // Write the bytes of a text, then what the separator asks for.
@@ -97,6 +98,9 @@ void end_line(PrintChannel channel);
 // Pad a channel to its next print zone, or end the line where the zone does not fit.
 void advance_zone(PrintChannel channel);
 
+// Write the format's literal text up to its next field, in runs of at most 2048 bytes.
+void emit_literal_run(PrintChannel channel);
+
 // A numeric field of a format mask.
 struct NumberField {
   int32_t integer_digits = 0;   // I: '#' before the point (and one for grouping)
@@ -113,5 +117,6 @@ struct NumberField {
 // Render a value through a numeric field.
 Text render_number_field(double value, const NumberField& field);
 
-// Convert a value to fixed-point text with `decimals` decimals, as "%.*f" does.
+// Convert a value to fixed-point text with `decimals` decimals, rounded as "%.*f" rounds, then
+// drop trailing zeros and a point left at the end; "inf", "-inf" or "nan" when not finite.
 Text fixed_text(double value, int32_t decimals);

@@ -1,1 +1,44 @@
-// placeholder
+// Random: the MSVCRT rand/srand generator and the unit values the experiment draws.
+//
+// The generator is a 32-bit linear congruence (multiplier 214013, increment
+// 2531011) returning bits 16 to 30 of the state, so a seed gives the same
+// bits on every platform. Unseeded, it behaves as if seeded with 1.
+#include "runtime/random.h"
+
+#include "runtime/clock.h"
+
+namespace {
+
+uint32_t state = 1;        // the generator's 32-bit state
+double last_value = 0.0;   // the last value random_unit returned
+
+// Convert a seed to 32 bits by truncation toward zero; out of range (or NaN) gives INT32_MIN.
+int32_t seed_to_int(double seed) {
+  if (!(seed > -2147483649.0 && seed < 2147483648.0)) return INT32_MIN;
+  return static_cast<int32_t>(seed);
+}
+
+}  // namespace
+
+// Restart the raw generator with a 32-bit seed (srand).
+void msvc_srand(uint32_t seed) { state = seed; }
+
+// Return the generator's next raw value, 0 to 32767 (rand).
+int32_t msvc_rand() {
+  state = state * 214013u + 2531011u;
+  return static_cast<int32_t>((state >> 16) & 0x7FFF);
+}
+
+// Restart the generator from a seed (-1.0: the timer), truncated toward zero; one value is thrown away.
+void seed_random(double seed) {
+  if (seed == -1.0) seed = timer_seconds();
+  msvc_srand(static_cast<uint32_t>(seed_to_int(seed)));
+  msvc_rand();
+}
+
+// Return the next value as r / 32768 in [0, 1); n = 0 repeats the last value.
+double random_unit(int32_t n) {
+  if (n == 0) return last_value;
+  last_value = msvc_rand() * (1.0 / 32768.0);
+  return last_value;
+}
