@@ -1,2 +1,9 @@
-// The experiment's entry point.
-int main() { return 0; }
+// testnuv: the random-bit experiment on the full screen (or an 800x600 window).
+//
+// Takes no arguments. Runs until the space bar is pressed; a stop request of
+// the operating system takes the same orderly way out.
+#include "app/stop_requests.h"
+#include "experiment/loop.h"
+#include "gfx/driver.h"
+
+int main() { experiment_main(SCREEN_FULLSCREEN, watch_stop_requests); }

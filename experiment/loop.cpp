@@ -1,1 +1,197 @@
-// placeholder
+// The experiment loop: start-up, the seconds, the wait and the cycle end.
+//
+// A second starts at the timer rounded to a whole second and ends when the
+// timer is 1.0 past it. Its 200 bits come from random_unit; the space key,
+// tested before every bit and throughout the wait, ends the program at once.
+#include "experiment/loop.h"
+
+#include <cmath>
+
+#include "experiment/checkpoints.h"
+#include "experiment/layout.h"
+#include "experiment/state.h"
+#include "experiment/study_log.h"
+#include "gfx/draw.h"
+#include "gfx/keys.h"
+#include "gfx/screen.h"
+#include "gfx/text.h"
+#include "runtime/clock.h"
+#include "runtime/files.h"
+#include "runtime/print.h"
+#include "runtime/program.h"
+#include "runtime/random.h"
+
+const char WINDOW_TITLE[] =
+    "DIDAVIR - Generador aleatorio 0/1 x 200 bits/sg. InvestigaciOn independiente"
+    " (c) equipo testnuv";
+
+namespace {
+
+constexpr int32_t BITS_PER_SECOND = 200;
+constexpr int32_t LAST_MINUTE = 720;
+constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
+
+const Text SPACE = " ";
+
+// End the program when the next key in the queue is a space; other keys are dropped.
+void end_on_space() {
+  if (compare_text(read_key(), SPACE) == 0) end_program(0);
+}
+
+// Draw, count and show one bit; pause after every 50th.
+void draw_bit(ExperimentState& s) {
+  s.bit = static_cast<int32_t>(std::floor(random_unit(1) * 2.0));
+  if (s.bit == 0) {
+    ++s.zeros_second;
+    ++s.zeros_5min;
+    ++s.zeros_15min;
+    set_colour(0x337733, KEEP);
+  } else {
+    ++s.ones_second;
+    ++s.ones_5min;
+    ++s.ones_15min;
+    set_colour(0x55DD55, KEEP);
+  }
+  print_integer(0, s.bit, SEP_NONE);
+  const double quarter = s.bit_index / 50.0;
+  if (quarter == std::floor(quarter)) sleep_ms(50);
+}
+
+// Print the second's time, date and counts in white.
+void report_second(const ExperimentState& s) {
+  set_colour(0xFFFFFF, KEEP);
+  print_integer(0, s.seconds_counter, SEP_NONE);
+  print_text(0, "> hora = ", SEP_NONE);
+  print_text(0, time_text(), SEP_ZONE);
+  print_text(0, "fecha = ", SEP_NONE);
+  print_text(0, date_text(), SEP_NEWLINE);
+  print_text(0, " CEROS =", SEP_NONE);
+  print_integer(0, s.zeros_second, SEP_ZONE);
+  print_text(0, "UNOS =", SEP_NONE);
+  print_integer(0, s.ones_second, SEP_NEWLINE);
+}
+
+// Plot the second in the raster at (minute, second).
+void plot_second(const ExperimentState& s, RgbColour colour) {
+  draw_point(static_cast<float>(s.minute), static_cast<float>(s.second), colour,
+             COORD_ABSOLUTE_POINT, 0);
+}
+
+// Print the verdict, plot the pixel and add the deviation to the windows.
+void judge_second(ExperimentState& s) {
+  switch (judge(s.zeros_second, s.ones_second)) {
+    case Lean::zero:
+      print_text(0, " > Desviacion hacia el CERO =", SEP_NONE);
+      print_integer(0, 100 - s.ones_second, SEP_NONE);
+      print_text(0, " %", SEP_NEWLINE);
+      s.dev_zero_5min += 100 - s.ones_second;
+      s.dev_zero_15min += 100 - s.ones_second;
+      ++s.lean_zero_5min;
+      ++s.lean_zero_15min;
+      plot_second(s, 0x4444FF);
+      break;
+    case Lean::one:
+      print_text(0, " > Desviacion hacia el UNO =", SEP_NONE);
+      print_integer(0, 100 - s.zeros_second, SEP_NONE);
+      print_text(0, " %", SEP_NEWLINE);
+      s.dev_one_5min += 100 - s.zeros_second;
+      s.dev_one_15min += 100 - s.zeros_second;
+      ++s.lean_one_5min;
+      ++s.lean_one_15min;
+      plot_second(s, 0xFF4444);
+      break;
+    case Lean::balanced:
+      set_colour(0xFF7733, KEEP);
+      print_text(0, " > CEROS = UNOS", SEP_NEWLINE);
+      plot_second(s, 0xFFFFFF);
+      set_colour(0xFFFFFF, KEEP);
+      break;
+  }
+}
+
+// Move the experiment clock on; minute 720 ends the cycle before anything moves.
+void advance_clock(ExperimentState& s) {
+  if (s.minute >= LAST_MINUTE) {
+    end_cycle();
+  } else if (s.second >= 59) {
+    s.second = 0;
+    ++s.minute;
+  } else {
+    ++s.second;
+  }
+}
+
+}  // namespace
+
+void experiment_start(int32_t screen_flags) {
+  runtime_start();
+  set_window_title(WINDOW_TITLE);
+  open_screen(19, 16, 4, screen_flags, 0);
+  if (screen_ready() == 0) {
+    print_text(0, "Error setting video mode!", SEP_NEWLINE);
+    end_program(0);
+  }
+  ExperimentState& s = experiment_state();
+  s.log_number = free_file_number();
+  reset_counters(s);
+  s.start_date = date_text();
+  s.start_time = time_text();
+  draw_background();
+  print_side_panel_startup();
+  set_text_window(17, 33);
+  open_study_log();
+  seed_random(timer_seconds());
+}
+
+void run_second() {
+  ExperimentState& s = experiment_state();
+  s.second_start = round_even(timer_seconds());
+  for (s.bit_index = 1; s.bit_index <= BITS_PER_SECOND; ++s.bit_index) {
+    end_on_space();
+    draw_bit(s);
+  }
+  report_second(s);
+  judge_second(s);
+  run_checkpoints();
+  advance_clock(s);
+  ++s.seconds_counter;
+  s.zeros_second = 0;
+  s.ones_second = 0;
+  print_text(0, repeat_text(99, "-"), SEP_NEWLINE);
+}
+
+void wait_next_second() {
+  const double end = experiment_state().second_start + 1.0;
+  for (;;) {
+    if (timer_seconds() - experiment_state().second_start >= 1.0) return;
+    const uint64_t seen = key_generation();
+    const Text key = read_key();
+    if (compare_text(key, SPACE) == 0) end_program(0);
+    if (key.empty()) wait_key(seen, end);
+  }
+}
+
+void experiment_second() {
+  run_second();
+  wait_next_second();
+}
+
+void end_cycle() {
+  ExperimentState& s = experiment_state();
+  s.minute = 0;
+  s.second = 0;
+  s.dot_x = 5;
+  s.dot_y = 0;
+  ++s.cycles;
+  set_text_window(0, 0);
+  print_side_panel_cycle_end();
+  draw_background();
+  set_text_window(17, 33);
+  write_cycle_record();
+}
+
+void experiment_main(int32_t screen_flags, void (*on_started)()) {
+  experiment_start(screen_flags);
+  if (on_started != nullptr) on_started();
+  for (;;) experiment_second();
+}
