@@ -68,7 +68,7 @@ class SystemClock : public ClockSource {
   void wait_until(double deadline, WakeSignal& signal, uint64_t seen) override {
     for (;;) {
       double left = deadline - timer();
-      if (left <= 0.0 || signal.wait_for(seen, left)) return;
+      if (!(left > 0.0) || signal.wait_for(seen, left)) return;
     }
   }
 };
@@ -142,7 +142,7 @@ void VirtualClock::sleep(int32_t ms) { advance(ms > 0 ? ms / 1000.0 : 0.0); }
 
 // Jump to the deadline unless the signal has already moved past `seen`.
 void VirtualClock::wait_until(double deadline, WakeSignal& signal, uint64_t seen) {
-  if (signal.generation() != seen || deadline <= now_) return;
+  if (signal.generation() != seen || !(deadline > now_)) return;
   advance(deadline - now_);
 }
 

@@ -39,10 +39,17 @@ Text system_file_name(const Text& name) {
   return result;
 }
 
-// Record a failed open and answer with its result code.
-ResultCode open_failed(ChannelRecord& record, ResultCode code, const char* why) {
+// Refuse an open that leaves the channel as it is; answer with "invalid call".
+ResultCode refuse_open(int error) {
+  open_error = std::strerror(error);
+  set_last_result(RESULT_INVALID);
+  return RESULT_INVALID;
+}
+
+// Clear the record of a failed open and answer with its result code.
+ResultCode open_failed(ChannelRecord& record, ResultCode code, int error) {
   record = ChannelRecord();
-  open_error = why;
+  open_error = std::strerror(error);
   set_last_result(code);
   return code;
 }
@@ -70,24 +77,20 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   (void)record_length;
   // Registering again is harmless, and re-arms the action after an earlier end ran it.
   at_program_end(close_all_files);
-  if (!is_file_number(number) || channel_record(number).sink != nullptr) {
-    set_last_result(RESULT_INVALID);
-    return RESULT_INVALID;
-  }
+  if (!is_file_number(number)) return refuse_open(EINVAL);
+  if (channel_record(number).sink != nullptr) return refuse_open(EBUSY);
   ChannelRecord& record = channel_record(number);
   record = ChannelRecord();
   record.mode = mode;
   record.access = access;
   record.lock = lock;
-  if (mode != FILE_MODE_OUTPUT) return open_failed(record, RESULT_INVALID, "unsupported file mode");
-  if (name.find('\0') != Text::npos) return open_failed(record, RESULT_CANNOT_OPEN, std::strerror(EINVAL));
+  if (mode != FILE_MODE_OUTPUT) return open_failed(record, RESULT_INVALID, EINVAL);
+  if (name.find('\0') != Text::npos) return open_failed(record, RESULT_CANNOT_OPEN, EINVAL);
   record.stream = std::fopen(system_file_name(name).c_str(), "wb");
-  if (record.stream == nullptr) return open_failed(record, RESULT_CANNOT_OPEN, std::strerror(errno));
+  if (record.stream == nullptr) return open_failed(record, RESULT_CANNOT_OPEN, errno);
   record.buffer = new char[FILE_BUFFER_SIZE];
   std::setvbuf(record.stream, record.buffer, _IOFBF, FILE_BUFFER_SIZE);
   record.sink = file_write;
-  record.column = 0;
-  record.line_width = 0;
   open_error.clear();
   set_last_result(RESULT_OK);
   return RESULT_OK;

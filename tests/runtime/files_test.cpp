@@ -105,6 +105,18 @@ TEST_F(FilesTest, BytesStayBufferedUntilFullFlushedOrClosed) {
   EXPECT_EQ(std::filesystem::file_size(dir.file("log")), 8506u);
 }
 
+#ifdef __linux__
+TEST_F(FilesTest, ShortWritesAreReportedAndLeaveTheColumn) {
+  ASSERT_EQ(open_file("/dev/full", FILE_MODE_OUTPUT, 0, 0, 1, 0), RESULT_OK);
+  print_text(1, "abc", SEP_NONE);
+  EXPECT_EQ(last_result(), RESULT_OK);  // still in the buffer
+  EXPECT_EQ(flush_channel(1), RESULT_SHORT_WRITE);
+  print_text(1, std::string(3 * FILE_BUFFER_SIZE, 'x'), SEP_NONE);
+  EXPECT_EQ(last_result(), RESULT_SHORT_WRITE);
+  EXPECT_EQ(channel_record(1).column, 3);
+}
+#endif
+
 TEST_F(FilesTest, FlushingAChannelThatIsNotAFile) {
   EXPECT_EQ(flush_channel(1), RESULT_INVALID);
   EXPECT_EQ(flush_channel(0), RESULT_INVALID);

@@ -70,13 +70,6 @@ TEST_F(ProgramTest, StartSetsRoundToNearest) {
   EXPECT_EQ(std::fegetround(), FE_TONEAREST);
 }
 
-TEST_F(ProgramTest, ErrorCodeIsKept) {
-  set_error_code(1);
-  EXPECT_EQ(error_code(), 1);
-  set_error_code(0);
-  EXPECT_EQ(error_code(), 0);
-}
-
 TEST(ProgramDeathTest, EndProgramLeavesWithTheCodeAndRunsTheActions) {
   TempDir dir;
   const std::string name = dir.file("log");
