@@ -1,1 +1,164 @@
-// placeholder
+// The SDL2 presentation back-end, "SDL" in the driver table: its thread, the
+// screen lock and the start-up handshake.
+//
+// One thread owns everything SDL: it initialises SDL's video, makes the
+// window and signals readiness (or ends, and init fails). Then, about every
+// 10 ms, it takes the screen lock, copies the rows marked dirty into its
+// texture, clears the marks and turns events into key codes, drops the lock,
+// shows the frame if anything changed and sleeps 10 ms. Pictures of 16 bits
+// (5-6-5) and 32 bits are shown; 8-bit palette screens and OpenGL are refused.
+#include <signal.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "gfx/driver.h"
+#include "gfx/screen.h"
+#include "gfx/sdl/sdl_keys.h"
+#include "gfx/sdl/sdl_video.h"
+
+namespace {
+
+constexpr int32_t STEP_SLEEP_MS = 10;
+
+enum class Startup { starting, ready, failed };
+
+SdlState state;                      // written by init before the thread starts, then the thread's
+std::recursive_mutex screen_lock;    // the screen lock shared with the program's thread
+std::thread presenter;
+std::atomic<bool> alive{false};      // cleared by exit; read by the thread once per step
+std::mutex startup_mutex;
+std::condition_variable startup_changed;
+Startup startup = Startup::starting;
+
+// Tell init how the start went.
+void report_startup(Startup outcome) {
+  std::lock_guard<std::mutex> guard(startup_mutex);
+  startup = outcome;
+  startup_changed.notify_all();
+}
+
+// Leave the stop signals to the program's threads, so SDL's calls run uninterrupted.
+void block_stop_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// Start SDL's video and make the window; false when either fails.
+bool start_video() {
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+  if (sdl_create_window(state)) return true;
+  SDL_Quit();
+  return false;
+}
+
+// Show the changed rows and handle the events: one presentation step.
+void step() {
+  bool changed = false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(screen_lock);
+    GraphicsScreen* screen = current_screen();
+    if (state.title_changed) SDL_SetWindowTitle(state.window, state.title.c_str());
+    state.title_changed = false;
+    if (screen != nullptr) changed = sdl_upload_dirty(state, *screen);
+    sdl_handle_events(state, screen);
+  }
+  if (changed) sdl_show_frame(state);
+  sdl_bell_step();
+}
+
+// Run the presentation thread from window creation to its destruction.
+void run_presenter() {
+  block_stop_signals();
+  if (!start_video()) {
+    report_startup(Startup::failed);
+    return;
+  }
+  SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
+  report_startup(Startup::ready);
+  while (alive.load()) {
+    step();
+    SDL_Delay(STEP_SLEEP_MS);
+  }
+  sdl_bell_close();
+  sdl_destroy_window(state);
+  SDL_Quit();
+}
+
+// Start the thread and wait, without time-out, until it is ready or has ended.
+int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth,
+                 int32_t /*refresh_rate*/, int32_t flags) {
+  if ((flags & SCREEN_OPENGL) || presenter.joinable()) return 1;
+  if (depth != 16 && depth != 32) return 1;
+  state = SdlState{};
+  state.title = latin1_to_utf8(title != nullptr ? title : "");
+  state.width = width;
+  state.height = height;
+  state.bytes_per_pixel = depth / 8;
+  state.flags = flags;
+  state.full_screen = (flags & SCREEN_FULLSCREEN) != 0;
+  startup = Startup::starting;
+  alive.store(true);
+  try {
+    presenter = std::thread(run_presenter);
+  } catch (...) {
+    return 1;
+  }
+  std::unique_lock<std::mutex> wait(startup_mutex);
+  startup_changed.wait(wait, [] { return startup != Startup::starting; });
+  if (startup == Startup::failed) return 1;
+  set_bell_sound(sdl_request_bell);
+  return 0;
+}
+
+// Stop the thread and wait for it; it destroys the window it made.
+void sdl_exit() {
+  if (!presenter.joinable()) return;
+  if (startup == Startup::ready) set_bell_sound(nullptr);
+  alive.store(false);
+  presenter.join();
+}
+
+// Enter the screen lock.
+void sdl_lock() {
+  screen_lock.lock();
+}
+
+// Leave the screen lock.
+void sdl_unlock() {
+  screen_lock.unlock();
+}
+
+// Change the caption; the thread applies it at its next step.
+void sdl_set_window_title(const char* title) {
+  std::lock_guard<std::recursive_mutex> guard(screen_lock);
+  state.title = latin1_to_utf8(title != nullptr ? title : "");
+  state.title_changed = true;
+}
+
+}  // namespace
+
+extern const ScreenDriver sdl_driver = {
+    "SDL",
+    sdl_init,
+    sdl_exit,
+    sdl_lock,
+    sdl_unlock,
+    nullptr,  // set_palette: 8-bit screens are refused
+    nullptr,  // wait_vsync
+    nullptr,  // get_mouse
+    nullptr,  // set_mouse
+    sdl_set_window_title,
+    nullptr,  // fetch_modes
+    nullptr,  // flip
+    nullptr,  // poll_events
+};

@@ -1,0 +1,283 @@
+// Key translation for the SDL back-end: SDL key presses to PC keyboard codes,
+// typed UTF-8 text to code-page-437 bytes.
+//
+// A key press is first named by its PC scan code, then looked up in the PC
+// BIOS keyboard table (a normal, a Shift, a Ctrl and an Alt word per key,
+// and a separate table for the grey keys). Extended words become
+// (code << 8) | 0xFF; control characters are queued from the press, since SDL
+// sends no text for them; printable characters arrive as text events, which
+// follow the keyboard layout.
+#include "gfx/sdl/sdl_keys.h"
+
+#include <array>
+
+#include "gfx/sdl/sdl_video.h"
+
+namespace {
+
+struct BiosKey {
+  uint16_t normal;
+  uint16_t shift;
+  uint16_t ctrl;
+  uint16_t alt;
+};
+
+constexpr int32_t PC_SCAN_COUNT = 0x59;
+
+using BiosTable = std::array<BiosKey, PC_SCAN_COUNT>;
+
+// Return the word of a key that types `ch`: scan code high, character low.
+constexpr uint16_t word(int32_t scan, int32_t ch) {
+  return static_cast<uint16_t>((scan << 8) | ch);
+}
+
+// Fill the entries of a letter key.
+void put_letter(BiosTable& t, int32_t scan, char lower) {
+  const int32_t upper = lower - 'a' + 'A';
+  t[scan] = {word(scan, lower), word(scan, upper), word(scan, upper - '@'), word(scan, 0)};
+}
+
+// Fill the entries of a key with the usual character pair and its Alt code.
+void put_pair(BiosTable& t, int32_t scan, char normal, char shifted, int32_t ctrl_word, int32_t alt_code) {
+  t[scan] = {word(scan, normal), word(scan, shifted), static_cast<uint16_t>(ctrl_word),
+             static_cast<uint16_t>(alt_code << 8)};
+}
+
+// Build the table of the keys without the E0 prefix.
+BiosTable build_main_table() {
+  BiosTable t{};
+  const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+  const int32_t first[] = {0x10, 0x1E, 0x2C};
+  for (int32_t r = 0; r < 3; ++r) {
+    for (int32_t i = 0; rows[r][i] != '\0'; ++i) put_letter(t, first[r] + i, rows[r][i]);
+  }
+  const char digits[] = "1234567890";
+  const char shifted[] = "!@#$%^&*()";
+  for (int32_t i = 0; i < 10; ++i) put_pair(t, 0x02 + i, digits[i], shifted[i], 0, 0x78 + i);
+  t[0x03].ctrl = word(0x03, 0);    // Ctrl+2: the NUL key
+  t[0x07].ctrl = word(0x07, 0x1E);  // Ctrl+6: RS
+  put_pair(t, 0x0C, '-', '_', word(0x0C, 0x1F), 0x82);
+  put_pair(t, 0x0D, '=', '+', 0, 0x83);
+  put_pair(t, 0x1A, '[', '{', word(0x1A, 0x1B), 0x1A);
+  put_pair(t, 0x1B, ']', '}', word(0x1B, 0x1D), 0x1B);
+  put_pair(t, 0x27, ';', ':', 0, 0x27);
+  put_pair(t, 0x28, '\'', '"', 0, 0x28);
+  put_pair(t, 0x29, '`', '~', 0, 0x29);
+  put_pair(t, 0x2B, '\\', '|', word(0x2B, 0x1C), 0x2B);
+  put_pair(t, 0x33, ',', '<', 0, 0x33);
+  put_pair(t, 0x34, '.', '>', 0, 0x34);
+  put_pair(t, 0x35, '/', '?', 0, 0x35);
+  put_pair(t, 0x56, '\\', '|', 0, 0);  // the 102nd key
+  t[0x01] = {word(0x01, 27), word(0x01, 27), word(0x01, 27), word(0x01, 0)};
+  t[0x0E] = {word(0x0E, 8), word(0x0E, 8), word(0x0E, 127), word(0x0E, 0)};
+  t[0x0F] = {word(0x0F, 9), word(0x0F, 0), word(0x94, 0), word(0xA5, 0)};
+  t[0x1C] = {word(0x1C, 13), word(0x1C, 13), word(0x1C, 10), word(0x1C, 0)};
+  t[0x39] = {word(0x39, ' '), word(0x39, ' '), word(0x39, ' '), word(0x39, ' ')};
+  t[0x37] = {word(0x37, '*'), word(0x37, '*'), word(0x96, 0), word(0x37, 0)};
+  t[0x4A] = {word(0x4A, '-'), word(0x4A, '-'), word(0x8E, 0), word(0x4A, 0)};
+  t[0x4E] = {word(0x4E, '+'), word(0x4E, '+'), word(0x90, 0), word(0x4E, 0)};
+  for (int32_t i = 0; i < 10; ++i) {  // F1 to F10
+    t[0x3B + i] = {word(0x3B + i, 0), word(0x54 + i, 0), word(0x5E + i, 0), word(0x68 + i, 0)};
+  }
+  t[0x57] = {word(0x85, 0), word(0x87, 0), word(0x89, 0), word(0x8B, 0)};  // F11
+  t[0x58] = {word(0x86, 0), word(0x88, 0), word(0x8A, 0), word(0x8C, 0)};  // F12
+  // The keypad without Num Lock: Home, Up, ... Delete; Shift types the digit.
+  struct Pad { int32_t scan; char digit; int32_t ctrl; };
+  const Pad pad[] = {{0x47, '7', 0x77}, {0x48, '8', 0x8D}, {0x49, '9', 0x84}, {0x4B, '4', 0x73},
+                     {0x4C, '5', 0x8F}, {0x4D, '6', 0x74}, {0x4F, '1', 0x75}, {0x50, '2', 0x91},
+                     {0x51, '3', 0x76}, {0x52, '0', 0x92}, {0x53, '.', 0x93}};
+  for (const Pad& p : pad) {
+    const uint16_t normal = p.scan == 0x4C ? 0 : word(p.scan, 0);
+    t[p.scan] = {normal, word(p.scan, p.digit), word(p.ctrl, 0), 0};
+  }
+  return t;
+}
+
+// Return the entry of a grey key, or nullptr for a key that is never grey.
+const BiosKey* grey_key(int32_t scan) {
+  struct Grey { int32_t scan; BiosKey key; };
+  static const Grey table[] = {
+      {0x1C, {word(0xE0, 13), word(0xE0, 13), word(0xE0, 10), word(0xA6, 0)}},   // keypad Enter
+      {0x35, {word(0xE0, '/'), word(0xE0, '/'), word(0x95, 0), word(0xA4, 0)}},  // keypad /
+      {0x47, {word(0x47, 0xE0), word(0x47, 0xE0), word(0x77, 0xE0), word(0x97, 0)}},
+      {0x48, {word(0x48, 0xE0), word(0x48, 0xE0), word(0x8D, 0xE0), word(0x98, 0)}},
+      {0x49, {word(0x49, 0xE0), word(0x49, 0xE0), word(0x84, 0xE0), word(0x99, 0)}},
+      {0x4B, {word(0x4B, 0xE0), word(0x4B, 0xE0), word(0x73, 0xE0), word(0x9B, 0)}},
+      {0x4D, {word(0x4D, 0xE0), word(0x4D, 0xE0), word(0x74, 0xE0), word(0x9D, 0)}},
+      {0x4F, {word(0x4F, 0xE0), word(0x4F, 0xE0), word(0x75, 0xE0), word(0x9F, 0)}},
+      {0x50, {word(0x50, 0xE0), word(0x50, 0xE0), word(0x91, 0xE0), word(0xA0, 0)}},
+      {0x51, {word(0x51, 0xE0), word(0x51, 0xE0), word(0x76, 0xE0), word(0xA1, 0)}},
+      {0x52, {word(0x52, 0xE0), word(0x52, 0xE0), word(0x92, 0xE0), word(0xA2, 0)}},
+      {0x53, {word(0x53, 0xE0), word(0x53, 0xE0), word(0x93, 0xE0), word(0xA3, 0)}},
+  };
+  for (const Grey& g : table) {
+    if (g.scan == scan) return &g.key;
+  }
+  return nullptr;
+}
+
+// Return the table entry of a key, or nullptr for an unknown key.
+const BiosKey* bios_key(int32_t scan, bool grey) {
+  static const BiosTable main_table = build_main_table();
+  if (grey) return grey_key(scan);
+  if (scan < 0 || scan >= PC_SCAN_COUNT) return nullptr;
+  return &main_table[scan];
+}
+
+// Tell whether a BIOS word carries a printable character.
+bool printable(uint16_t w) {
+  const int32_t ch = w & 0xFF;
+  return ch >= 32 && ch != 127 && ch != 0xE0;
+}
+
+// Turn right Alt into Alt or nothing, and Num Lock into Shift on the keypad.
+int32_t effective_modifiers(const BiosKey& key, int32_t scan, bool grey, int32_t modifiers) {
+  int32_t m = modifiers;
+  if ((m & PC_ALT_GR) && !(m & PC_ALT) && !printable(key.normal)) m |= PC_ALT;
+  const bool keypad = !grey && scan >= 0x47 && scan <= 0x53 && scan != 0x4A && scan != 0x4E;
+  if (keypad && (m & PC_NUM_LOCK)) m ^= PC_SHIFT;
+  return m;
+}
+
+// Code page 437, bytes 128 to 255, as Unicode.
+constexpr uint16_t cp437_high[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,  // 88
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,  // 98
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,  // A8
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,  // B8
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,  // C8
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,  // D8
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,  // E8
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,  // F8
+};
+
+// Decode one UTF-8 sequence at `i`, advancing it; returns 0xFFFFFFFF for a malformed one.
+uint32_t next_code_point(std::string_view s, size_t& i) {
+  constexpr uint32_t bad = 0xFFFFFFFFu;
+  const uint8_t lead = static_cast<uint8_t>(s[i++]);
+  if (lead < 0x80) return lead;
+  int32_t extra = 0;
+  uint32_t cp = 0;
+  uint32_t min = 0;
+  if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; min = 0x80; }
+  else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; min = 0x800; }
+  else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; min = 0x10000; }
+  else return bad;
+  for (int32_t k = 0; k < extra; ++k) {
+    if (i >= s.size() || (static_cast<uint8_t>(s[i]) & 0xC0) != 0x80) return bad;
+    cp = (cp << 6) | (static_cast<uint8_t>(s[i++]) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return bad;
+  return cp;
+}
+
+}  // namespace
+
+uint8_t unicode_to_cp437(uint32_t ch) {
+  if (ch >= 1 && ch < 0x80) return static_cast<uint8_t>(ch);
+  for (int32_t i = 0; i < 128; ++i) {
+    if (cp437_high[i] == ch) return static_cast<uint8_t>(0x80 + i);
+  }
+  return 0;
+}
+
+std::string utf8_to_cp437(std::string_view utf8) {
+  std::string out;
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const uint8_t byte = unicode_to_cp437(next_code_point(utf8, i));
+    if (byte != 0) out.push_back(static_cast<char>(byte));
+  }
+  return out;
+}
+
+std::string latin1_to_utf8(std::string_view latin1) {
+  std::string out;
+  for (const char c : latin1) {
+    const uint8_t b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (b >> 6)));
+      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return out;
+}
+
+uint16_t pc_bios_word(int32_t scan, bool grey, int32_t modifiers) {
+  const BiosKey* key = bios_key(scan, grey);
+  if (key == nullptr) return 0;
+  const int32_t m = effective_modifiers(*key, scan, grey, modifiers);
+  if (m & PC_ALT) return key->alt;
+  if (m & PC_CTRL) return key->ctrl;
+  if (m & PC_SHIFT) return key->shift;
+  return key->normal;
+}
+
+uint32_t pc_key_code(int32_t scan, bool grey, int32_t modifiers) {
+  const uint16_t w = pc_bios_word(scan, grey, modifiers);
+  if (w == 0) return 0;
+  const uint32_t ch = w & 0xFF;
+  if (ch == 0 || ch == 0xE0) return (static_cast<uint32_t>(w >> 8) << 8) | 0xFF;
+  const BiosKey* key = bios_key(scan, grey);
+  const int32_t m = effective_modifiers(*key, scan, grey, modifiers);
+  if (m & (PC_CTRL | PC_ALT)) return ch;  // no text event comes with Ctrl or Alt held
+  if (ch < 32 || ch == 127) return ch;    // control characters have no text event
+  return 0;
+}
+
+bool pc_key_drops_text(int32_t scan, bool grey, int32_t modifiers) {
+  if (pc_key_code(scan, grey, modifiers) != 0) return true;
+  const BiosKey* key = bios_key(scan, grey);
+  if (key == nullptr) return false;
+  return (effective_modifiers(*key, scan, grey, modifiers) & (PC_CTRL | PC_ALT)) != 0;
+}
+
+int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
+  // USB keyboard usages 4 (A) to 100 (the 102nd key), in order, as PC scan codes.
+  static const uint8_t usage_to_scan[] = {
+      0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,  // A-M
+      0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C,  // N-Z
+      0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,                    // 1-0
+      0x1C, 0x01, 0x0E, 0x0F, 0x39, 0x0C, 0x0D, 0x1A, 0x1B, 0x2B, 0x2B, 0x27, 0x28,  // Enter..'
+      0x29, 0x33, 0x34, 0x35, 0x3A,                                                  // `..Caps
+      0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x57, 0x58,        // F1-F12
+      0x00, 0x46, 0x00, 0x52, 0x47, 0x49, 0x53, 0x4F, 0x51, 0x4D, 0x4B, 0x50, 0x48,  // PrtSc..Up
+      0x45, 0x35, 0x37, 0x4A, 0x4E, 0x1C,                                            // NumLk..KpEnter
+      0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49, 0x52, 0x53, 0x56,        // Kp1..Kp., 102nd
+  };
+  const int32_t usage = static_cast<int32_t>(scancode);
+  *grey = (usage >= SDL_SCANCODE_INSERT && usage <= SDL_SCANCODE_UP) ||
+          usage == SDL_SCANCODE_KP_DIVIDE || usage == SDL_SCANCODE_KP_ENTER;
+  const int32_t index = usage - SDL_SCANCODE_A;
+  if (index < 0 || index >= static_cast<int32_t>(sizeof usage_to_scan)) return -1;
+  const int32_t scan = usage_to_scan[index];
+  return scan == 0 ? -1 : scan;
+}
+
+uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
+  bool grey = false;
+  const int32_t scan = sdl_pc_scan_code(key.keysym.scancode, &grey);
+  const Uint16 mod = key.keysym.mod;
+  int32_t modifiers = 0;
+  if (mod & KMOD_SHIFT) modifiers |= PC_SHIFT;
+  if (mod & KMOD_CTRL) modifiers |= PC_CTRL;
+  if (mod & KMOD_LALT) modifiers |= PC_ALT;
+  if (mod & (KMOD_RALT | KMOD_MODE)) modifiers |= PC_ALT_GR;
+  if (mod & KMOD_NUM) modifiers |= PC_NUM_LOCK;
+  if (scan < 0) {
+    *suppress_text = (modifiers & (PC_CTRL | PC_ALT)) != 0;
+    return 0;
+  }
+  *suppress_text = pc_key_drops_text(scan, grey, modifiers);
+  return pc_key_code(scan, grey, modifiers);
+}
