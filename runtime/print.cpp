@@ -199,6 +199,16 @@ int32_t decimal_exponent(double x) {
   return static_cast<int32_t>(std::floor(std::log10(x)));
 }
 
+// Bring a value whose decimal exponent is wider than `digits` into the field; return the scale.
+int32_t scale_to_field(double& value, int32_t digits) {
+  int32_t e = decimal_exponent(value);
+  if (e == INT32_MIN || (e < 0 ? -e : e) <= digits) return 0;
+  int32_t scale = e - digits + 1;
+  // NOTE: the product is carried with a 64-bit mantissa and rounded to double once.
+  value = static_cast<double>(static_cast<long double>(std::pow(10.0, -scale)) * value);
+  return scale;
+}
+
 // Return "e" or "%e" followed by `value` with its sign, as "e%+d" renders it.
 Text signed_exponent(const char* prefix, int32_t value) {
   char buffer[16];
@@ -391,13 +401,7 @@ Text render_number_field(double value, const NumberField& field) {
   int32_t precision = decimals >= 1 ? digits + decimals : digits;
   precision = precision < 1 ? 1 : (precision > MAX_PRECISION ? MAX_PRECISION : precision);
 
-  int32_t scale = 0;
-  int32_t e = decimal_exponent(value);
-  if (e != INT32_MIN && (e < 0 ? -e : e) > digits) {
-    scale = e - digits + 1;
-    // NOTE: the product is carried with a 64-bit mantissa and rounded to double once.
-    value = static_cast<double>(static_cast<long double>(std::pow(10.0, -scale)) * value);
-  }
+  int32_t scale = scale_to_field(value, digits);
 
   Text text = fixed_text(value, precision);
   if (digits == 0 && !text.empty() && text[0] == '0') text.erase(0, 1);
