@@ -25,8 +25,11 @@ inline void fill_run(const GraphicsScreen& screen, int32_t y, int32_t x1, int32_
   switch (screen.bytes_per_pixel) {
     case 2: {
       uint16_t value = static_cast<uint16_t>(pixel);
+      uint64_t four = value * 0x0001000100010001ull;
       uint8_t* at = row + static_cast<size_t>(x1) * 2;
-      for (size_t i = 0; i < count; ++i) std::memcpy(at + i * 2, &value, 2);
+      size_t i = 0;
+      for (; i + 4 <= count; i += 4) std::memcpy(at + i * 2, &four, 8);
+      for (; i < count; ++i) std::memcpy(at + i * 2, &value, 2);
       break;
     }
     case 4: {

@@ -130,7 +130,8 @@ void scroll_window(Layout& l, int32_t n) {
     std::rotate(rows + t, rows + t + h, rows + o);
     first_freed = o - h;
   }
-  for (int32_t y = first_freed; y < o; ++y) fill_run(s, y, 0, s.width - 1, s.background);
+  fill_run(s, first_freed, 0, s.width - 1, s.background);
+  for (int32_t y = first_freed + 1; y < o; ++y) std::memcpy(s.rows[y], s.rows[first_freed], static_cast<size_t>(s.pitch));
   extend_band(l, t, o - 1);
   l.cy = l.bottom;
 }
