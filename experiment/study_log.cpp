@@ -71,7 +71,8 @@ Text study_log_name(const Text& date) { return "estudio_" + date; }
 fs::path free_aside_name(const fs::path& name) {
   for (int32_t n = 1;; ++n) {
     fs::path aside = name;
-    aside += "." + std::to_string(n);
+    aside += '.';
+    aside += std::to_string(n);
     if (!entry_exists(aside)) return aside;
   }
 }

@@ -1,0 +1,178 @@
+// The study log: every record byte for byte, its name, the moving aside of
+// an older log, the report when it cannot be created, and flushing.
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "experiment/state.h"
+#include "experiment/study_log.h"
+#include "runtime/files.h"
+#include "tests/experiment/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Records are written at 13:45:09 on 7 March 2024 by the virtual wall clock.
+class StudyLogTest : public ExperimentTest {
+ protected:
+  void SetUp() override {
+    ExperimentTest::SetUp();
+    log_date = "03-07-2024";
+  }
+  // Start the experiment and give the state the windows and sums of a record.
+  ExperimentState& started() {
+    start(1.0, "2024-03-07 13:45:09");
+    ExperimentState& s = experiment_state();
+    s.global_dev_one = 13.0f;
+    s.checkpoints_one = 2;
+    s.global_dev_zero = 7;
+    s.checkpoints_zero = 1;
+    return s;
+  }
+};
+
+TEST_F(StudyLogTest, FifteenMinuteRecordTowardZero) {
+  ExperimentState& s = started();
+  s.zeros_15min = 90150;
+  s.ones_15min = 89850;
+  s.dev_zero_15min = 6;
+  write_15min_record();
+  EXPECT_EQ(log_bytes(),
+            ">>>>>03-07-2024 - 13:45:09 checkpoint 15 min 0 > 1 :  90150            89850\r\n"
+            "     0 -> Desvio medio al CERO en \xFA" "ltimos 15 min en %:  6.00 \r\n"
+            "     Desvio medio global hacia el UNO en %:  6.50 \r\n"
+            "     Desvio medio global hacia el CERO en %:  7.00 \r\n");
+}
+
+TEST_F(StudyLogTest, FifteenMinuteRecordTowardOneHasNoFinalBlankOnItsGlobalLines) {
+  ExperimentState& s = started();
+  s.zeros_15min = 89000;
+  s.ones_15min = 91000;
+  s.dev_one_15min = 12;
+  write_15min_record();
+  EXPECT_EQ(log_bytes(),
+            ">>>>>03-07-2024 - 13:45:09 checkpoint 15 min 1 > 0 :  91000            89000\r\n"
+            "     1 -> Desvio medio al UNO en \xFA" "ltimos 15 min en %: 12.00 \r\n"
+            "     Desvio medio global hacia el UNO en %:  6.50\r\n"
+            "     Desvio medio global hacia el CERO en %:  7.00\r\n");
+}
+
+TEST_F(StudyLogTest, BalancedFifteenMinuteRecord) {
+  ExperimentState& s = started();
+  s.zeros_15min = 90000;
+  s.ones_15min = 90000;
+  write_15min_record();
+  EXPECT_EQ(log_bytes(),
+            ">>>>>03-07-2024 - 13:45:09 checkpoint 15min 0 = 1 :  90000             90000\r\n"
+            "     0 <=> 1 Equilibrio absoluto entre ceros y unos en \xFA" "ltimos 15 min\r\n"
+            "     Desvio medio global hacia el UNO en %:  6.50\r\n"
+            "     Desvio medio global hacia el CERO en %:  7.00\r\n");
+}
+
+TEST_F(StudyLogTest, FiveMinuteRecordsInAllThreeForms) {
+  ExperimentState& s = started();
+  s.zeros_5min = 30150;
+  s.ones_5min = 29850;
+  s.dev_zero_5min = 6;
+  write_5min_record();
+  s.zeros_5min = 29990;
+  s.ones_5min = 30010;
+  s.dev_one_5min = 3;
+  write_5min_record();
+  s.zeros_5min = 30000;
+  s.ones_5min = 30000;
+  write_5min_record();
+  s.zeros_5min = 999;  // four digits: the zone still pads to column 56
+  s.ones_5min = 1001;
+  s.dev_one_5min = 10;
+  write_5min_record();
+  EXPECT_EQ(log_bytes(),
+            "03-07-2024 - 13:45:09 checkpoint 5 min. 0 > 1 :  30150   29850\r\n"
+            "                  Desvio medio al CERO en \xFA" "ltimos 5 min en %:  6.00 \r\n"
+            "03-07-2024 - 13:45:09 checkpoint 5 min. 1 > 0 :  30010   29990\r\n"
+            "                  Desvio medio al UNO en \xFA" "ltimos 5 min en %:  3.00 \r\n"
+            "03-07-2024 - 13:45:09 checkpoint 5min. 0 = 1 :  30000    30000\r\n"
+            "                          0=1 Equilibrio absoluto entre CEROS y UNOS en \xFA"
+            "ltimos 5 min\r\n"
+            "03-07-2024 - 13:45:09 checkpoint 5 min. 1 > 0 :  1001    999\r\n"
+            "                  Desvio medio al UNO en \xFA" "ltimos 5 min en %: 10.00 \r\n");
+}
+
+TEST_F(StudyLogTest, CycleRecordRunsTheDateIntoTheText) {
+  ExperimentState& s = started();
+  s.cycles = 1;
+  write_cycle_record();
+  s.cycles = 12;
+  write_cycle_record();
+  EXPECT_EQ(log_bytes(),
+            "03-07-2024ciclos de 12 horas completados:  1\r\n"
+            "03-07-2024ciclos de 12 horas completados:  12\r\n");
+}
+
+TEST_F(StudyLogTest, GlobalAveragesWithoutADivisorPrintAsInfinityOrNotANumber) {
+  ExperimentState& s = started();
+  s.zeros_15min = 90150;
+  s.ones_15min = 89850;
+  s.dev_zero_15min = 6;
+  s.global_dev_one = 0.0f;
+  s.checkpoints_one = 0;
+  s.global_dev_zero = 6;
+  s.checkpoints_zero = 0;
+  write_15min_record();
+  const std::string bytes = log_bytes();
+  EXPECT_NE(bytes.find("     Desvio medio global hacia el UNO en %: nan.00 \r\n"), std::string::npos);
+  EXPECT_NE(bytes.find("     Desvio medio global hacia el CERO en %: inf.00 \r\n"), std::string::npos);
+}
+
+TEST_F(StudyLogTest, RecordsReachTheFileAsSoonAsTheyAreComplete) {
+  ExperimentState& s = started();
+  s.cycles = 1;
+  write_cycle_record();
+  // Read through the file system while the log is still open.
+  EXPECT_EQ(read_file(directory / "estudio_03-07-2024"),
+            "03-07-2024ciclos de 12 horas completados:  1\r\n");
+}
+
+TEST_F(StudyLogTest, AnOlderLogOfTheSameDateIsMovedAsideToTheFirstFreeNumber) {
+  std::ofstream(directory / "estudio_03-07-2024") << "estudio anterior";
+  std::ofstream(directory / "estudio_03-07-2024.1") << "mas antiguo";
+  std::ofstream(directory / "estudio_03-07-2024.3") << "otro";
+  started();
+  EXPECT_EQ(read_file(directory / "estudio_03-07-2024.1"), "mas antiguo");
+  EXPECT_EQ(read_file(directory / "estudio_03-07-2024.2"), "estudio anterior");
+  EXPECT_EQ(read_file(directory / "estudio_03-07-2024.3"), "otro");
+  EXPECT_EQ(log_bytes(), "");
+}
+
+TEST_F(StudyLogTest, FreeAsideNamesCountFromOne) {
+  const fs::path name = directory / "estudio_01-01-2026";
+  EXPECT_EQ(free_aside_name(name), directory / "estudio_01-01-2026.1");
+  fs::create_directory(directory / "estudio_01-01-2026.1");
+  EXPECT_EQ(free_aside_name(name), directory / "estudio_01-01-2026.2");
+  EXPECT_EQ(study_log_name("03-07-2024"), "estudio_03-07-2024");
+}
+
+TEST_F(StudyLogTest, WhenTheLogCannotBeCreatedTheRunSaysWhyAndGoesOn) {
+  const fs::path gone = directory / "borrada";
+  fs::create_directory(gone);
+  fs::current_path(gone);
+  fs::remove(gone);
+  testing::internal::CaptureStderr();
+  start(1.0, "2024-03-07 13:45:09");
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("no se pudo crear el registro de estudio \"estudio_03-07-2024\": "),
+            std::string::npos)
+      << err;
+  EXPECT_GT(err.size(), std::string("testnuv: no se pudo crear el registro de estudio "
+                                    "\"estudio_03-07-2024\": \n").size());
+  EXPECT_EQ(err.back(), '\n');
+  EXPECT_EQ(err.find('\n'), err.size() - 1);  // one line
+  ExperimentState& s = experiment_state();
+  s.seconds_counter = 300;
+  EXPECT_TRUE(run_seconds(1));
+  EXPECT_EQ(s.seconds_counter, 301);
+}
+
+}  // namespace
