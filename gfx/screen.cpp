@@ -47,7 +47,7 @@ const ScreenMode screen_modes[SCREEN_MODE_COUNT] = {
 
 namespace {
 
-GraphicsScreen* open_record = nullptr;          // the open screen, owned here
+std::atomic<GraphicsScreen*> open_record{nullptr};  // the open screen, owned here; read by back-end threads
 char title_buffer[128] = {};                    // the window caption, at most 127 bytes
 bool title_set = false;                         // set_window_title was called
 std::atomic<void (*)()> bell_sound{nullptr};    // installed by a back-end
@@ -158,10 +158,10 @@ const ScreenDriver* choose_driver(GraphicsScreen& screen, int32_t refresh_rate, 
 
 // End the back-end of the open screen and free every buffer.
 void close_open_screen() {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = open_record.load();
   if (screen == nullptr) return;
   if (screen->driver != nullptr && screen->driver->exit != nullptr) screen->driver->exit();
-  open_record = nullptr;
+  open_record.store(nullptr);
   delete screen;
 }
 
@@ -191,11 +191,11 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
   }
   if (!title_set) set_window_title(program_name());
   // The presentation thread may look at the record while init runs.
-  open_record = screen;
+  open_record.store(screen);
   clear_keys();
   const ScreenDriver* driver = choose_driver(*screen, refresh_rate, flags);
   if (driver == nullptr) {
-    open_record = nullptr;
+    open_record.store(nullptr);
     delete screen;
     route_text(false);
     return false;
@@ -207,7 +207,7 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
 
 }  // namespace
 
-GraphicsScreen* current_screen() { return open_record; }
+GraphicsScreen* current_screen() { return open_record.load(std::memory_order_acquire); }
 
 ScreenPixel rgb_to_screen(RgbColour colour) {
   uint32_t red = (colour >> 16) & 0xFF;
@@ -221,7 +221,7 @@ void set_window_title(const Text& title) {
   std::memcpy(title_buffer, title.data(), length);
   title_buffer[length] = '\0';
   title_set = true;
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen != nullptr && screen->driver != nullptr && screen->driver->set_window_title != nullptr) {
     screen->driver->set_window_title(title_buffer);
   }
@@ -248,18 +248,18 @@ void open_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int3
 }
 
 intptr_t screen_ready() {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return 0;
   return reinterpret_cast<intptr_t>(screen->rows[0]);
 }
 
 void release_screen() {
-  if (open_record == nullptr) return;
+  if (current_screen() == nullptr) return;
   open_screen(0, 0, 0, SCREEN_CLOSE_KEEP_WINDOW, 0);
 }
 
 void lock_screen() {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen == nullptr || screen->locked) return;
   if (screen->driver != nullptr && screen->driver->lock != nullptr) screen->driver->lock();
   screen->locked = true;
@@ -267,7 +267,7 @@ void lock_screen() {
 }
 
 void unlock_screen() {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen == nullptr || !screen->auto_locked) return;
   screen->locked = false;
   screen->auto_locked = false;
@@ -275,7 +275,7 @@ void unlock_screen() {
 }
 
 void mark_dirty(int32_t first_row, int32_t last_row) {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return;
   if (first_row < 0) first_row = 0;
   if (last_row >= screen->height) last_row = screen->height - 1;
@@ -285,7 +285,7 @@ void mark_dirty(int32_t first_row, int32_t last_row) {
 }
 
 void mark_all_dirty() {
-  GraphicsScreen* screen = open_record;
+  GraphicsScreen* screen = current_screen();
   if (screen != nullptr) mark_dirty(0, screen->height - 1);
 }
 
