@@ -1,0 +1,46 @@
+// Row converters: copy the changed rows of the picture into a display surface
+// of another pixel format.
+//
+// Free of any window-system type, so the conversions can be checked on any
+// platform. The 5-6-5 picture converts to 15-bit, 16-bit RGB or BGR, 24 and
+// 32 bits; an 8-bit or 32-bit picture goes unchanged to a display of its depth.
+#pragma once
+
+#include <cstdint>
+
+// The pixel layouts a display surface can have.
+enum class DisplayFormat {
+  Palette8,  // 8 bits through a palette
+  Rgb15,     // x-5-5-5, red in bits 14-10
+  Rgb16,     // 5-6-5, red in bits 15-11
+  Bgr16,     // 5-6-5, blue in bits 15-11
+  Rgb24,     // 3 bytes, red in bits 23-16
+  Bgr24,     // 3 bytes, blue in bits 23-16
+  Rgb32,     // 4 bytes, red in bits 23-16
+  Bgr32,     // 4 bytes, blue in bits 23-16
+  Unknown,
+};
+
+// The picture's rows as a converter reads them.
+struct RowSource {
+  uint8_t* const* rows;     // start of each pixel row (the screen's row table)
+  uint8_t* dirty;           // one mark per row; converted rows are not cleared here
+  int32_t width;            // pixels per row
+  int32_t height;           // rows
+  int32_t line_multiplier;  // times each row is written to the target
+};
+
+// Convert every dirty row of `source` into `target`, whose rows are `pitch` bytes apart.
+using RowConverter = void (*)(const RowSource& source, uint8_t* target, int32_t pitch);
+
+// Classify a display by its bits per pixel and its red and green masks.
+DisplayFormat classify_display(int32_t bits, uint32_t red_mask, uint32_t green_mask);
+
+// Return the converter from a picture of `source_depth` bits to `format`, or nullptr.
+RowConverter choose_row_converter(int32_t source_depth, DisplayFormat format);
+
+// Convert one 5-6-5 pixel to 5-5-5 by dropping the lowest green bit.
+constexpr uint16_t pixel_to_15(uint16_t p) { return static_cast<uint16_t>((p & 0x1F) | ((p >> 1) & 0x7FE0)); }
+
+// Convert one 5-6-5 pixel to 32 bits through the lookup tables of the chosen format.
+uint32_t pixel_to_32(uint16_t p);

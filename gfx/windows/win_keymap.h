@@ -1,0 +1,24 @@
+// Translation of key presses, by their keyboard scan code, into the classic
+// PC keyboard codes of the key queue: a character byte, or an extended key
+// (code << 8) | 0xFF for keys and combinations without a character.
+//
+// Free of any window-system type, so the tables can be checked anywhere.
+#pragma once
+
+#include <cstdint>
+
+// The modifier keys held when a key went down.
+struct KeyModifiers {
+  bool shift = false;      // either Shift
+  bool ctrl = false;       // either Ctrl
+  bool alt = false;        // either Alt
+  bool right_alt = false;  // AltGr on international layouts
+};
+
+// Return the extended code of a PC keyboard key code.
+constexpr uint32_t extended_key(uint32_t code) { return (code << 8) | 0xFF; }
+
+// Translate a key by scan code (0 to 88, or one of the 12 grey keys when `extended`).
+// `character` is the key's character on the current layout (0 when none). Returns
+// a character byte (1 to 255), an extended code (above 255), or 0 when the key has none.
+uint32_t translate_key(int32_t scan_code, bool extended, KeyModifiers modifiers, uint8_t character);
