@@ -31,7 +31,8 @@
 namespace {
 
 constexpr int32_t BITS_PER_SECOND = 200;
-constexpr int32_t PROGRESS_STEP = 500;  // seconds of experiment between progress lines
+constexpr int32_t PROGRESS_STEP = 100;    // seconds of experiment between looks at the wall clock
+constexpr double PROGRESS_PERIOD = 0.25;  // wall seconds between progress lines
 
 const char USAGE[] =
     "uso: testnuv-sim [opciones]\n"
@@ -66,6 +67,7 @@ struct SimulationEnded {
 SimOptions options;
 bool show_progress = false;
 int32_t last_progress = 0;
+std::chrono::steady_clock::time_point last_progress_time;
 
 // Read a whole decimal integer, or fail with a message naming the option.
 int64_t parse_integer(const std::string& option, const std::string& text, int64_t low,
@@ -154,6 +156,9 @@ void press_space() {
 void report_progress(int32_t done) {
   if (!show_progress || done - last_progress < PROGRESS_STEP) return;
   last_progress = done;
+  const auto now = std::chrono::steady_clock::now();
+  if (std::chrono::duration<double>(now - last_progress_time).count() < PROGRESS_PERIOD) return;
+  last_progress_time = now;
   std::fprintf(stderr, "\rsimulando: segundo %" PRId32 " de %" PRId64 "   ", done,
                options.seconds);
   std::fflush(stderr);
