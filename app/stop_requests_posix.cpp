@@ -69,13 +69,17 @@ void stop_watching() {
   if (watcher.joinable()) watcher.join();
 }
 
-// Send the stop signals to on_stop_signal.
+// Send the stop signals to on_stop_signal, except those the program was started ignoring (nohup).
 void install_handlers() {
   struct sigaction action = {};
   action.sa_handler = on_stop_signal;
   action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
-  for (int s : STOP_SIGNALS) sigaction(s, &action, nullptr);
+  for (int s : STOP_SIGNALS) {
+    struct sigaction inherited = {};
+    if (sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    sigaction(s, &action, nullptr);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -50,13 +51,27 @@ void block_stop_signals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+// Tell whether SDL settled on a driver that shows nothing (its fallback when no display exists)
+// without being asked for it by SDL_VIDEODRIVER.
+bool invisible_driver() {
+  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  if (asked != nullptr && *asked != '\0') return false;
+  const char* name = SDL_GetCurrentVideoDriver();
+  return name == nullptr || std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0;
+}
+
 // Start SDL's video and make the window; false when either fails.
 bool start_video() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+  // The picture is small and changes a few times a second: plain software presentation costs
+  // less than a GL stack, above all where GL itself runs in software. SDL's environment
+  // variables (SDL_RENDER_DRIVER, SDL_FRAMEBUFFER_ACCELERATION) still choose otherwise.
+  SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+  SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-  if (sdl_create_window(state)) return true;
+  if (!invisible_driver() && sdl_create_window(state)) return true;
   SDL_Quit();
   return false;
 }

@@ -1,0 +1,509 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the live program on a virtual X display.
+
+Each case starts its own Xvfb (1024x768, 24 bits, no window manager) and the
+program in a fresh temporary directory, drives it with xdotool, window
+messages and signals, and checks the screen, the exit code and the study log.
+Every process a case starts is ended by its process id when the case ends,
+also when it fails or is interrupted.
+
+Usage: e2e_live.py CASE --program PATH [--probe PATH]
+Cases: picture, toggle, keys, close, signals, nodisplay.
+"""
+
+import argparse
+import ctypes
+import datetime
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN_W, SCREEN_H = 1024, 768
+PIC_W, PIC_H = 800, 600
+CENTRED = ((SCREEN_W - PIC_W) // 2, (SCREEN_H - PIC_H) // 2)  # (112, 84)
+TITLE = "DIDAVIR"
+STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+
+
+class Failure(Exception):
+    """A check that did not hold."""
+
+
+def reset_stop_signals():
+    """Give the child the default stop-signal actions, whatever the test runner ignores."""
+    for s in STOP_SIGNALS:
+        signal.signal(s, signal.SIG_DFL)
+
+
+class Session:
+    """The processes of one case: an Xvfb and the programs under test."""
+
+    def __init__(self):
+        self.processes = []
+        self.display = None
+        self.workdir = tempfile.mkdtemp(prefix="testnuv-e2e-")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        for p in reversed(self.processes):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(timeout=3)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        shutil.rmtree(self.workdir, ignore_errors=True)
+        return False
+
+    def spawn(self, argv, env=None, cwd=None, stdout=subprocess.PIPE):
+        p = subprocess.Popen(argv, env=env, cwd=cwd or self.workdir, stdout=stdout,
+                             stderr=subprocess.PIPE, preexec_fn=reset_stop_signals)
+        self.processes.append(p)
+        return p
+
+    def start_xvfb(self):
+        """Start Xvfb on a display number it picks itself; wait until it answers."""
+        read_end, write_end = os.pipe()
+        p = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
+                              f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+                             pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        self.processes.append(p)
+        os.close(write_end)
+        number = read_line(read_end, deadline=time.monotonic() + 20)
+        os.close(read_end)
+        if not number:
+            raise Failure("Xvfb did not start")
+        self.display = ":" + number.strip()
+        return self.display
+
+    def x_env(self):
+        """The environment of an X client on this session's display."""
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "SDL_RENDER_DRIVER")}
+        env["DISPLAY"] = self.display
+        return env
+
+    def x(self, *argv, input_bytes=None):
+        """Run an X tool on the display; return its standard output."""
+        r = subprocess.run(list(argv), env=self.x_env(), input=input_bytes,
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=30)
+        if r.returncode != 0:
+            raise Failure(f"{argv[0]} failed: {r.stderr.decode(errors='replace').strip()}")
+        return r.stdout
+
+
+def read_line(fd, deadline):
+    """Read one line from a file descriptor before the deadline ('' when none came)."""
+    data = b""
+    while not data.endswith(b"\n"):
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([fd], [], [], left)[0]:
+            break
+        chunk = os.read(fd, 1)
+        if not chunk:
+            break
+        data += chunk
+    return data.decode(errors="replace")
+
+
+def wait_window(session, program, name=TITLE, deadline_s=20):
+    """Poll for the program's visible window; return its id."""
+    deadline = time.monotonic() + deadline_s
+    while time.monotonic() < deadline:
+        if program.poll() is not None:
+            raise Failure(f"the program ended before its window appeared (code {program.returncode}): "
+                          f"{program.stdout.read().decode(errors='replace')}")
+        r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
+                           env=session.x_env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ids = r.stdout.split()
+        if ids:
+            return int(ids[0])
+        time.sleep(0.1)
+    raise Failure("no window appeared within %d s" % deadline_s)
+
+
+def geometry(session, window):
+    """Return the window's (x, y, width, height) on the root window."""
+    fields = {}
+    for line in session.x("xwininfo", "-id", str(window)).decode().splitlines():
+        if ":" in line:
+            key, _, value = line.strip().partition(":")
+            fields[key] = value.strip()
+    return (int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"]),
+            int(fields["Width"]), int(fields["Height"]))
+
+
+def wait_geometry(session, window, wanted, deadline_s=5):
+    """Wait until the window has the wanted geometry; fail with the last one seen."""
+    deadline = time.monotonic() + deadline_s
+    seen = None
+    while time.monotonic() < deadline:
+        seen = geometry(session, window)
+        if seen == wanted:
+            return
+        time.sleep(0.1)
+    raise Failure(f"window geometry {seen}, expected {wanted}")
+
+
+class Image:
+    """A screenshot of the root window as 8-bit RGB."""
+
+    def __init__(self, ppm):
+        parts = []
+        pos = 0
+        while len(parts) < 4:  # magic, width, height, maximum value
+            while ppm[pos:pos + 1].isspace():
+                pos += 1
+            if ppm[pos:pos + 1] == b"#":
+                pos = ppm.index(b"\n", pos) + 1
+                continue
+            end = pos
+            while not ppm[end:end + 1].isspace():
+                end += 1
+            parts.append(ppm[pos:end])
+            pos = end
+        if parts[0] != b"P6" or parts[3] != b"255":
+            raise Failure("unexpected screenshot format")
+        self.width, self.height = int(parts[1]), int(parts[2])
+        self.data = ppm[pos + 1:]
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+
+def screenshot(session):
+    xwd = session.x("xwd", "-root", "-silent")
+    return Image(session.x("convert", "xwd:-", "ppm:-", input_bytes=xwd))
+
+
+def same_565(actual, rgb):
+    """Tell whether a shown pixel is the 5-6-5 form of an RgbColour (top 5, 6, 5 bits)."""
+    want = ((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)
+    return all((a >> s) == (w >> s) for a, w, s in zip(actual, want, (3, 2, 3)))
+
+
+def hexrgb(p):
+    return "%02X%02X%02X" % p
+
+
+def check_picture(img, origin, problems):
+    """Check the fixed parts of the layout and the raster, with the picture at `origin`."""
+    ox, oy = origin
+
+    def at(x, y):
+        return img.pixel(ox + x, oy + y)
+
+    def expect(x, y, rgb, what):
+        p = at(x, y)
+        if not same_565(p, rgb):
+            problems.append(f"{what} at picture ({x}, {y}): {hexrgb(p)}, expected {rgb:06X}")
+
+    # Black around the picture.
+    for x, y in ((-1, 300), (PIC_W, 300), (400, -1), (400, PIC_H)):
+        if 0 <= ox + x < img.width and 0 <= oy + y < img.height:
+            p = at(x, y)
+            if p != (0, 0, 0):
+                problems.append(f"outside the picture at ({ox + x}, {oy + y}): {hexrgb(p)}")
+    # The gradient bars of rows 16 and 34: green 2i+50 rising, 255-2i falling.
+    for i in range(1, 100):
+        expect(8 * (i - 1) + 4, 248, (2 * i + 50) << 8, f"upper gradient cell {i}")
+        expect(8 * (i - 1) + 4, 536, (255 - 2 * i) << 8, f"lower gradient cell {i}")
+    # The title line: orange text, its "::" (columns 42-43, x 328-343) in dark red.
+    orange = red_outside = red_inside = 0
+    for y in range(544, 560):
+        for x in range(PIC_W):
+            p = at(x, y)
+            if same_565(p, 0xFF9966):
+                orange += 1
+            elif same_565(p, 0xAA3311):
+                if 328 <= x <= 343:
+                    red_inside += 1
+                else:
+                    red_outside += 1
+    if orange < 200 or red_inside == 0 or red_outside != 0:
+        problems.append(f"title line: {orange} orange pixels, {red_inside} dark red in '::', "
+                        f"{red_outside} dark red elsewhere")
+    # The hour scale of row 1.
+    if not any(same_565(at(x, y), 0x77FF33) for y in range(16) for x in range(0, 16)):
+        problems.append("no upper hour scale label '0h' in 0x77FF33")
+    return check_raster(at, problems)
+
+
+def check_raster(at, problems):
+    """Check the raster: green, half-hour marks, and one verdict pixel per second of minute 0."""
+    verdicts = (0x4444FF, 0xFF4444, 0xFFFFFF)
+    plotted = 0
+    while plotted < 60 and any(same_565(at(1, 30 + plotted), c) for c in verdicts):
+        plotted += 1
+    if plotted < 2:
+        problems.append(f"only {plotted} seconds plotted in the raster")
+    wrong = []
+    for y in range(30, 91):
+        for x in range(1, 722):
+            if x == 1 and y - 30 < plotted:
+                continue
+            rgb = 0x00AA00 if (x - 1) % 30 == 0 and y >= 31 else 0x00CC00
+            if not same_565(at(x, y), rgb):
+                wrong.append(f"({x}, {y}) {hexrgb(at(x, y))} not {rgb:06X}")
+    if wrong:
+        problems.append(f"{len(wrong)} raster pixels wrong, first: {wrong[:3]}")
+    return plotted
+
+
+def report(problems, what):
+    if problems:
+        raise Failure(f"{what}:\n  " + "\n  ".join(problems))
+
+
+def start_program(session, args):
+    p = session.spawn([args.program], env=session.x_env())
+    window = wait_window(session, p)
+    return p, window
+
+
+def log_name():
+    return "estudio_" + datetime.date.today().strftime("%m-%d-%Y")
+
+
+def expect_orderly_end(session, p, how):
+    """Wait for the program's end and check exit code 0 and the (empty) study log."""
+    try:
+        p.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the program did not end within 10 s of {how}")
+    problems = []
+    if p.returncode != 0:
+        problems.append(f"exit code {p.returncode}")
+    logs = [n for n in os.listdir(session.workdir) if n.startswith("estudio_")]
+    if logs != [log_name()]:
+        problems.append(f"study logs {logs}, expected [{log_name()}]")
+    elif os.path.getsize(os.path.join(session.workdir, log_name())) != 0:
+        problems.append("the study log of a run under 300 s is not empty")
+    out = p.stdout.read()
+    if out:
+        problems.append(f"unexpected output {out[:200]!r}")
+    report(problems, f"end by {how}")
+
+
+def send_close_request(session, window):
+    """Ask the window to close the way a window manager's close button does (WM_DELETE_WINDOW)."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                    ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                    ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+    class Event(ctypes.Union):
+        _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+    d = x11.XOpenDisplay(session.display.encode())
+    if not d:
+        raise Failure("cannot open the display to send the close request")
+    ev = Event()
+    ev.xclient.type = 33  # ClientMessage
+    ev.xclient.window = window
+    ev.xclient.message_type = x11.XInternAtom(d, b"WM_PROTOCOLS", 0)
+    ev.xclient.format = 32
+    ev.xclient.data[0] = x11.XInternAtom(d, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(d, window, 0, 0, ctypes.byref(ev))
+    x11.XFlush(d)
+    x11.XCloseDisplay(d)
+
+
+# ---------------------------------------------------------------- the cases
+
+def case_picture(args):
+    """Full screen on 1024x768: scale 1, centred at (112, 84), the layout and the raster."""
+    with Session() as s:
+        s.start_xvfb()
+        p, window = start_program(s, args)
+        wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(4.5)
+        problems = []
+        plotted = check_picture(screenshot(s), CENTRED, problems)
+        report(problems, "full-screen picture")
+        if plotted > 8:
+            raise Failure(f"{plotted} seconds plotted after about 5 s")
+        s.x("xdotool", "key", "space")
+        expect_orderly_end(s, p, "the space bar")
+
+
+def case_toggle(args):
+    """Alt+Enter switches to an 800x600 window centred on the desktop and back, keeping the picture."""
+    with Session() as s:
+        s.start_xvfb()
+        p, window = start_program(s, args)
+        wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(2.5)
+        s.x("xdotool", "key", "alt+Return")
+        wait_geometry(s, window, CENTRED + (PIC_W, PIC_H))
+        time.sleep(0.5)
+        problems = []
+        check_picture(screenshot(s), CENTRED, problems)
+        report(problems, "picture in a window")
+        s.x("xdotool", "key", "alt+Return")
+        wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(0.5)
+        check_picture(screenshot(s), CENTRED, problems)
+        report(problems, "picture back in full screen")
+        if p.poll() is not None:
+            raise Failure("the program ended on Alt+Enter")
+        s.x("xdotool", "key", "space")
+        expect_orderly_end(s, p, "the space bar")
+
+
+def case_close(args):
+    """Keys other than space and the close request are ignored; the program keeps running."""
+    with Session() as s:
+        s.start_xvfb()
+        p, window = start_program(s, args)
+        time.sleep(1.5)
+        s.x("xdotool", "key", "a", "B", "Up", "Down", "Left", "Right", "F1", "Escape", "Return",
+            "ctrl+c", "alt+x")
+        s.x("xdotool", "key", "alt+F4")
+        send_close_request(s, window)
+        time.sleep(2.5)
+        if p.poll() is not None:
+            raise Failure(f"the program ended (code {p.returncode}) on keys other than space "
+                          "or on the close request")
+        wait_window(s, p)
+        s.x("xdotool", "key", "space")
+        expect_orderly_end(s, p, "the space bar")
+
+
+def case_signals(args):
+    """SIGTERM, SIGINT and SIGHUP end the program in order: exit code 0 and the study log."""
+    for sig in STOP_SIGNALS:
+        with Session() as s:
+            s.start_xvfb()
+            p, _ = start_program(s, args)
+            time.sleep(1.5)
+            p.send_signal(sig)
+            expect_orderly_end(s, p, signal.Signals(sig).name)
+
+
+# Keys sent to the key probe (xdotool key names) and the codes it must read, in order.
+PROBE_KEYS = [
+    (["a"], ["0061"]),
+    (["shift+a"], ["0041"]),
+    (["ntilde"], ["00A4"]),
+    (["Up", "Down", "Left", "Right"], ["48FF", "50FF", "4BFF", "4DFF"]),
+    (["Home", "End", "Prior", "Next", "Insert", "Delete"],
+     ["47FF", "4FFF", "49FF", "51FF", "52FF", "53FF"]),
+    (["ctrl+Left", "ctrl+Right", "ctrl+Up", "ctrl+Down"], ["73FF", "74FF", "8DFF", "91FF"]),
+    (["F1", "F10", "F11", "F12"], ["3BFF", "44FF", "85FF", "86FF"]),
+    (["shift+F1", "ctrl+F1", "alt+F1"], ["54FF", "5EFF", "68FF"]),
+    (["alt+F4"], ["6BFF"]),
+    (["alt+x", "alt+q"], ["2DFF", "10FF"]),
+    (["ctrl+c", "ctrl+z"], ["0003", "001A"]),
+    (["Return", "Escape", "BackSpace", "Tab", "shift+Tab"], ["000D", "001B", "0008", "0009", "0FFF"]),
+    (["b"], ["0062"]),  # also sounds the bell, which must not hold the probe up
+]
+
+
+def case_keys(args):
+    """Key presses reach the key queue as the PC key codes, one code per press."""
+    with Session() as s:
+        s.start_xvfb()
+        p = s.spawn([args.probe, "1"], env=s.x_env())
+        out = p.stdout.fileno()
+        if read_line(out, time.monotonic() + 20).strip() != "ready":
+            raise Failure("the key probe did not open its screen")
+        window = wait_window(s, p, "key probe")
+        problems = []
+        for keys, codes in PROBE_KEYS:
+            s.x("xdotool", "key", *keys)
+            got = [read_line(out, time.monotonic() + 5).strip() for _ in codes]
+            if got != codes:
+                problems.append(f"{' '.join(keys)}: {got}, expected {codes}")
+        send_close_request(s, window)
+        got = read_line(out, time.monotonic() + 5).strip()
+        if got != "6BFF":
+            problems.append(f"close request: {got!r}, expected 6BFF")
+        s.x("xdotool", "key", "space")
+        got = read_line(out, time.monotonic() + 5).strip()
+        if got != "0020":
+            problems.append(f"space: {got!r}, expected 0020 (and nothing else before it)")
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            problems.append("the probe did not end after the space")
+        report(problems, "key codes")
+
+
+def case_nodisplay(args):
+    """Without any display: the message on standard output, exit code 0, no study log."""
+    with Session() as s:
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")}
+        p = s.spawn([args.program], env=env)
+        try:
+            out, _ = p.communicate(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program kept running without a display")
+        problems = []
+        if b"Error setting video mode!" not in out:
+            problems.append(f"output {out!r}")
+        if p.returncode != 0:
+            problems.append(f"exit code {p.returncode}")
+        logs = [n for n in os.listdir(s.workdir) if n.startswith("estudio_")]
+        if logs:
+            problems.append(f"study log written: {logs}")
+        report(problems, "no display")
+
+
+CASES = {
+    "picture": case_picture,
+    "toggle": case_toggle,
+    "close": case_close,
+    "signals": case_signals,
+    "keys": case_keys,
+    "nodisplay": case_nodisplay,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--probe")
+    args = parser.parse_args()
+    args.program = os.path.abspath(args.program)
+    args.probe = os.path.abspath(args.probe) if args.probe else None
+
+    def interrupted(signum, _frame):
+        raise SystemExit(f"interrupted by signal {signum}")
+
+    signal.signal(signal.SIGTERM, interrupted)
+    signal.signal(signal.SIGHUP, interrupted)
+    try:
+        CASES[args.case](args)
+    except Failure as f:
+        print(f"FAIL {args.case}: {f}")
+        return 1
+    print(f"ok {args.case}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
