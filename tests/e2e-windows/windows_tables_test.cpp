@@ -1,0 +1,201 @@
+// The Windows back-ends' pure parts: the display classification, the row
+// converters with their lookup tables, and the scan-code translation tables.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "gfx/keys.h"
+#include "gfx/windows/win_convert.h"
+#include "gfx/windows/win_keymap.h"
+
+namespace {
+
+// A small 16-bit picture whose row table is rotated, as after the text layer scrolls.
+struct Picture {
+  static constexpr int32_t W = 4;
+  static constexpr int32_t H = 3;
+  std::vector<uint8_t> pixels = std::vector<uint8_t>(W * H * 2, 0);
+  std::vector<uint8_t*> rows;
+  std::vector<uint8_t> dirty = std::vector<uint8_t>(H, 0);
+
+  Picture() { rows = {&pixels[2 * W * 2], &pixels[0], &pixels[W * 2]}; }
+  void set(int32_t x, int32_t y, uint16_t p) { std::memcpy(rows[y] + x * 2, &p, 2); }
+  RowSource source(int32_t line_multiplier = 1) { return {rows.data(), dirty.data(), W, H, line_multiplier}; }
+};
+
+template <typename T>
+T read_at(const std::vector<uint8_t>& target, int32_t pitch, int32_t x, int32_t y) {
+  T value;
+  std::memcpy(&value, &target[y * pitch + x * sizeof(T)], sizeof(T));
+  return value;
+}
+
+// Convert one pixel through a converter and return the target's first pixel bytes.
+template <typename T>
+T convert_pixel(DisplayFormat format, uint16_t p) {
+  Picture picture;
+  picture.set(0, 0, p);
+  picture.dirty[0] = 1;
+  std::vector<uint8_t> target(Picture::W * 4 * Picture::H, 0);
+  choose_row_converter(16, format)(picture.source(), target.data(), Picture::W * 4);
+  return read_at<T>(target, Picture::W * 4, 0, 0);
+}
+
+TEST(DisplayFormat, ClassifiesByDepthAndMasks) {
+  EXPECT_EQ(classify_display(16, 0x7C00, 0x3E0), DisplayFormat::Rgb15);
+  EXPECT_EQ(classify_display(16, 0xF800, 0x7E0), DisplayFormat::Rgb16);
+  EXPECT_EQ(classify_display(16, 0x1F, 0x7E0), DisplayFormat::Bgr16);
+  EXPECT_EQ(classify_display(24, 0xFF0000, 0xFF00), DisplayFormat::Rgb24);
+  EXPECT_EQ(classify_display(24, 0xFF, 0xFF00), DisplayFormat::Bgr24);
+  EXPECT_EQ(classify_display(32, 0xFF0000, 0xFF00), DisplayFormat::Rgb32);
+  EXPECT_EQ(classify_display(32, 0xFF, 0xFF00), DisplayFormat::Bgr32);
+  EXPECT_EQ(classify_display(8, 0, 0), DisplayFormat::Palette8);
+  EXPECT_EQ(classify_display(4, 0, 0), DisplayFormat::Unknown);
+}
+
+TEST(DisplayFormat, OnlyMatchingPicturesHaveConverters) {
+  EXPECT_EQ(choose_row_converter(16, DisplayFormat::Palette8), nullptr);
+  EXPECT_EQ(choose_row_converter(16, DisplayFormat::Unknown), nullptr);
+  EXPECT_EQ(choose_row_converter(8, DisplayFormat::Rgb16), nullptr);
+  EXPECT_NE(choose_row_converter(8, DisplayFormat::Palette8), nullptr);
+  EXPECT_NE(choose_row_converter(32, DisplayFormat::Rgb32), nullptr);
+}
+
+TEST(RowConverters, ConvertOnlyDirtyRowsThroughTheRowTable) {
+  Picture picture;
+  for (int32_t y = 0; y < Picture::H; ++y) {
+    for (int32_t x = 0; x < Picture::W; ++x) picture.set(x, y, static_cast<uint16_t>(0x1000 * (y + 1) + x));
+  }
+  picture.dirty = {1, 0, 1};
+  const int32_t pitch = Picture::W * 2 + 4;  // a surface pitch wider than the row
+  std::vector<uint8_t> target(pitch * Picture::H, 0xAA);
+  choose_row_converter(16, DisplayFormat::Rgb16)(picture.source(), target.data(), pitch);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 3, 0), 0x1003);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 2), 0x3000);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 1), 0xAAAA) << "a clean row was written";
+  EXPECT_EQ(target[Picture::W * 2], 0xAA) << "bytes past the row were written";
+  EXPECT_EQ(picture.dirty, (std::vector<uint8_t>{1, 0, 1})) << "the marks belong to the caller";
+}
+
+TEST(RowConverters, WriteEachRowLineMultiplierTimes) {
+  Picture picture;
+  picture.set(1, 1, 0xF800);
+  picture.dirty = {0, 1, 0};
+  const int32_t pitch = Picture::W * 4;
+  std::vector<uint8_t> target(pitch * Picture::H * 2, 0);
+  choose_row_converter(16, DisplayFormat::Rgb32)(picture.source(2), target.data(), pitch);
+  EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 1), 0u);
+  EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 2), 0xF80000u);
+  EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 3), 0xF80000u);
+  EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 4), 0u);
+}
+
+TEST(RowConverters, SixteenBitFormats) {
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0xFFFF), 0x7FFF);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0x07E0), 0x03E0);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0x0020), 0x0000) << "the lowest green bit is dropped";
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0xF81F), 0x7C1F);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0xF800), 0x001F);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0x001F), 0xF800);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0x07E0), 0x07E0);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb16, 0x1234), 0x1234);
+}
+
+TEST(RowConverters, ThirtyTwoAndTwentyFourBits) {
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0xFFFF), 0xF8FCF8u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0xF800), 0xF80000u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0x07E0), 0x00FC00u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Bgr32, 0xF800), 0x0000F8u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Bgr32, 0x001F), 0xF80000u);
+  const uint32_t rgb24 = convert_pixel<uint32_t>(DisplayFormat::Rgb24, 0xF81F);
+  EXPECT_EQ(rgb24 & 0xFFFFFF, 0xF800F8u);
+  const uint32_t bgr24 = convert_pixel<uint32_t>(DisplayFormat::Bgr24, 0x07FF);
+  EXPECT_EQ(bgr24 & 0xFFFFFF, 0xF8FC00u);
+}
+
+TEST(RowConverters, LookupTablesMatchTheBitLayoutForEveryPixel) {
+  for (bool blue_first : {false, true}) {
+    choose_row_converter(16, blue_first ? DisplayFormat::Bgr32 : DisplayFormat::Rgb32);
+    for (uint32_t p = 0; p < 0x10000; ++p) {
+      const uint32_t red = (p >> 11) << 3;
+      const uint32_t green = ((p >> 5) & 0x3F) << 2;
+      const uint32_t blue = (p & 0x1F) << 3;
+      const uint32_t want = blue_first ? (blue << 16) | (green << 8) | red : (red << 16) | (green << 8) | blue;
+      ASSERT_EQ(pixel_to_32(static_cast<uint16_t>(p)), want) << "pixel 0x" << std::hex << p;
+    }
+  }
+}
+
+KeyModifiers with(bool shift, bool ctrl, bool alt) {
+  KeyModifiers m;
+  m.shift = shift;
+  m.ctrl = ctrl;
+  m.alt = alt;
+  return m;
+}
+
+const KeyModifiers none{};
+const KeyModifiers shift = with(true, false, false);
+const KeyModifiers ctrl = with(false, true, false);
+const KeyModifiers alt = with(false, false, true);
+
+TEST(KeyTranslation, FunctionKeysAndTheirVariants) {
+  for (uint32_t i = 0; i < 10; ++i) {
+    const int32_t scan = static_cast<int32_t>(0x3B + i);
+    EXPECT_EQ(translate_key(scan, false, none, 0), extended_key(59 + i));
+    EXPECT_EQ(translate_key(scan, false, shift, 0), extended_key(0x54 + i));
+    EXPECT_EQ(translate_key(scan, false, ctrl, 0), extended_key(0x5E + i));
+    EXPECT_EQ(translate_key(scan, false, alt, 0), extended_key(0x68 + i));
+  }
+  EXPECT_EQ(translate_key(0x57, false, none, 0), extended_key(133));
+  EXPECT_EQ(translate_key(0x58, false, none, 0), extended_key(134));
+  EXPECT_EQ(translate_key(0x58, false, alt, 0), extended_key(0x8C));
+  EXPECT_EQ(translate_key(0x3E, false, alt, 0), KEY_CLOSE_REQUEST) << "Alt+F4";
+  EXPECT_EQ(translate_key(0x3E, false, with(true, true, true), 0), KEY_CLOSE_REQUEST) << "Alt wins";
+}
+
+TEST(KeyTranslation, GreyKeysAndTheKeypad) {
+  const int32_t arrows[][2] = {{0x48, 72}, {0x50, 80}, {0x4B, 75}, {0x4D, 77}, {0x47, 71},
+                               {0x4F, 79}, {0x49, 73}, {0x51, 81}, {0x52, 82}, {0x53, 83}};
+  for (const auto& key : arrows) {
+    EXPECT_EQ(translate_key(key[0], true, none, 0), extended_key(key[1]));
+    EXPECT_EQ(translate_key(key[0], false, none, 0), extended_key(key[1])) << "keypad without Num Lock";
+  }
+  EXPECT_EQ(translate_key(0x48, false, none, '8'), static_cast<uint32_t>('8')) << "keypad with Num Lock";
+  EXPECT_EQ(translate_key(0x48, true, none, 0), extended_key(72)) << "grey Up ignores Num Lock";
+  EXPECT_EQ(translate_key(0x48, true, ctrl, 0), extended_key(0x8D));
+  EXPECT_EQ(translate_key(0x48, true, alt, 0), extended_key(0x98));
+  EXPECT_EQ(translate_key(0x1C, true, alt, 0), extended_key(0xA6)) << "keypad Enter";
+  EXPECT_EQ(translate_key(0x35, true, none, '/'), static_cast<uint32_t>('/')) << "keypad /";
+  EXPECT_EQ(translate_key(0x1D, true, none, 0), 0u) << "right Ctrl gives nothing";
+}
+
+TEST(KeyTranslation, CharacterKeysAndAltLetters) {
+  const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
+  const int32_t first_scan[] = {0x10, 0x1E, 0x2C};
+  for (int r = 0; r < 3; ++r) {
+    for (int32_t i = 0; rows[r][i] != 0; ++i) {
+      const int32_t scan = first_scan[r] + i;
+      EXPECT_EQ(translate_key(scan, false, none, 0), static_cast<uint32_t>(rows[r][i]));
+      EXPECT_EQ(translate_key(scan, false, alt, 0), extended_key(static_cast<uint32_t>(scan)));
+    }
+  }
+  EXPECT_EQ(translate_key(0x39, false, none, ' '), 32u) << "space bar";
+  EXPECT_EQ(translate_key(0x39, false, alt, ' '), 32u);
+  EXPECT_EQ(translate_key(0x0F, false, shift, 0), extended_key(0x0F)) << "Shift+Tab";
+  EXPECT_EQ(translate_key(0x02, false, alt, '1'), extended_key(0x78)) << "Alt+1";
+  EXPECT_EQ(translate_key(0x01, false, alt, 0), extended_key(0x01)) << "Alt+Esc";
+}
+
+TEST(KeyTranslation, AltGrAndUnknownKeys) {
+  KeyModifiers altgr = with(false, true, true);
+  altgr.right_alt = true;
+  EXPECT_EQ(translate_key(0x03, false, altgr, '@'), static_cast<uint32_t>('@')) << "AltGr gives the layout's character";
+  EXPECT_EQ(translate_key(89, false, none, 0), 0u);
+  EXPECT_EQ(translate_key(-1, false, none, 0), 0u);
+  EXPECT_EQ(translate_key(0x5B, true, none, 0), 0u) << "Windows key";
+  EXPECT_EQ(translate_key(0x2A, false, shift, 0), 0u) << "Shift alone";
+}
+
+}  // namespace
