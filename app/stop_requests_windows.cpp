@@ -6,6 +6,8 @@
 // waits: the system ends the process as soon as the handler returns.
 #include "gfx/windows/win_api.h"
 
+#include <atomic>
+
 #include "app/stop_requests.h"
 #include "gfx/driver.h"
 #include "gfx/keys.h"
@@ -13,10 +15,16 @@
 
 namespace {
 
+std::atomic<bool> space_queued{false};  // one space is enough; the screen may be closing after it
+
 // Put a space into the key queue; false when no screen is open to take it.
 bool queue_space() {
+  if (space_queued.exchange(true)) return true;
   GraphicsScreen* screen = current_screen();
-  if (screen == nullptr) return false;
+  if (screen == nullptr) {
+    space_queued = false;
+    return false;
+  }
   const ScreenDriver* driver = screen->driver;
   if (driver != nullptr && driver->lock != nullptr) driver->lock();
   add_key(' ');

@@ -14,8 +14,10 @@
 
 struct GraphicsScreen;
 
-// The steps that differ between the back-ends, run on the presentation thread.
+// The steps that differ between the back-ends, run on the thread that owns the window.
 struct WinBackend {
+  // True: a presentation thread owns the window; false: the caller's thread does (flip).
+  bool own_thread;
   // Create the window and device objects for the flags in force; false on failure.
   bool (*create)();
   // Destroy the window and device objects (also after a failed create).
@@ -61,11 +63,11 @@ struct WinState {
 // Return the back-end state of the process.
 WinState& win_state();
 
-// Run the common set-up for `backend` and start its thread; 0 on success.
+// Run the common set-up for `backend` and make its window (on its own thread if it has one); 0 on success.
 int32_t win_start(const WinBackend* backend, const char* title, int32_t width, int32_t height,
                   int32_t depth, int32_t refresh_rate, int32_t flags);
 
-// Stop the thread and undo the common set-up; nothing when it never started.
+// Destroy the window (stopping the thread) and undo the common set-up; nothing when it never started.
 void win_stop();
 
 // Create a visible window of the class with a client area of width x height, centred.

@@ -91,6 +91,14 @@ void reset_state(WinState& s) {
   s.converter = nullptr;
 }
 
+// Make the window on the caller's thread, for a back-end that presents when asked.
+int32_t start_on_caller_thread(WinState& s) {
+  if (!s.backend->create()) return 1;
+  s.active = true;
+  set_bell_sound(win_beep);
+  return 0;
+}
+
 }  // namespace
 
 WinState& win_state() {
@@ -116,6 +124,7 @@ int32_t win_start(const WinBackend* backend, const char* title, int32_t width, i
   InitializeCriticalSection(&s.lock);
   s.started = true;
   if (!register_window_class(s)) return 1;
+  if (!backend->own_thread) return start_on_caller_thread(s);
   s.ready_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (s.ready_event == nullptr) return 1;
   s.alive = true;
@@ -138,6 +147,8 @@ void win_stop() {
     WaitForSingleObject(s.thread, INFINITE);
     CloseHandle(s.thread);
     s.thread = nullptr;
+  } else if (!s.backend->own_thread) {
+    s.backend->destroy();
   }
   if (s.ready_event != nullptr) CloseHandle(s.ready_event);
   s.ready_event = nullptr;

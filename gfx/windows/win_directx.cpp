@@ -316,7 +316,7 @@ void directx_read_keyboard(GraphicsScreen* screen) {
 }
 
 const WinBackend directx_backend = {
-    directx_create, directx_destroy, directx_present, directx_send_palette, directx_paint, directx_read_keyboard,
+    true, directx_create, directx_destroy, directx_present, directx_send_palette, directx_paint, directx_read_keyboard,
 };
 
 // Start the DirectX back-end; refuses the OpenGL flag.

@@ -125,7 +125,7 @@ void gdi_send_palette() {
 void gdi_paint() { mark_all_dirty(); }
 
 const WinBackend gdi_backend = {
-    gdi_create, gdi_destroy, gdi_present, gdi_send_palette, gdi_paint, win_read_keyboard_state,
+    true, gdi_create, gdi_destroy, gdi_present, gdi_send_palette, gdi_paint, win_read_keyboard_state,
 };
 
 // Start the GDI back-end; refuses full screen and the OpenGL flag.
