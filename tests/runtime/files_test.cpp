@@ -25,7 +25,11 @@ TEST_F(FilesTest, FreeNumbersAreTheLowestNotOpen) {
   ASSERT_EQ(open("a", 1), RESULT_OK);
   ASSERT_EQ(open("b", 2), RESULT_OK);
   EXPECT_EQ(free_file_number(), 3);
-  for (PrintChannel n = 3; n <= 254; ++n) ASSERT_EQ(open("f" + std::to_string(n), n), RESULT_OK) << n;
+  for (PrintChannel n = 3; n <= 254; ++n) {
+    Text name = "f";
+    name += std::to_string(n);
+    ASSERT_EQ(open(name, n), RESULT_OK) << n;
+  }
   EXPECT_EQ(free_file_number(), 0);
   close_all_files();
   EXPECT_EQ(free_file_number(), 1);
