@@ -3,7 +3,7 @@
 # which back-end shows it, that keys and close requests do not end it, and
 # that the space bar ends it with exit code 0 and a study log.
 #
-# Usage: wine_e2e.sh CASE TESTNUV_EXE PICTURE_CHECK
+# Usage: wine_e2e.sh CASE TESTNUV_EXE WINE_PICTURE_CHECK
 #   directx-window      1024x768x24: no 800x600 mode, so a DirectX window
 #   directx-fullscreen  800x600x16: DirectX full screen, picture at the top left
 #   directx-tall        800x768x16: no 800x600 mode, picture 84 rows down;

@@ -3,7 +3,7 @@
 // the title line, and one plotted second. Colours are compared on their top
 // five bits per channel, which every display format keeps.
 //
-// Usage: picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]
+// Usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]
 // Prints the picture's origin as "X Y"; exit code 0 when every check passes.
 #include <cstdint>
 #include <cstdio>
@@ -76,7 +76,7 @@ int failures = 0;
 
 // Report a failed check.
 void fail(const char* what, int x, int y, uint32_t shown, uint32_t expected) {
-  std::fprintf(stderr, "picture_check: %s at (%d, %d): 0x%06X, expected 0x%06X\n", what, x, y, shown, expected);
+  std::fprintf(stderr, "wine_picture_check: %s at (%d, %d): 0x%06X, expected 0x%06X\n", what, x, y, shown, expected);
   ++failures;
 }
 
@@ -127,18 +127,18 @@ void check_plotted(const Image& img, int ox, int oy) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]\n");
+    std::fprintf(stderr, "usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]\n");
     return 2;
   }
   Image img;
   if (!read_ppm(argv[1], &img)) {
-    std::fprintf(stderr, "picture_check: cannot read %s\n", argv[1]);
+    std::fprintf(stderr, "wine_picture_check: cannot read %s\n", argv[1]);
     return 2;
   }
   int ox = 0;
   int oy = 0;
   if (!locate(img, &ox, &oy)) {
-    std::fprintf(stderr, "picture_check: no gradient bar in the %dx%d screenshot\n", img.width, img.height);
+    std::fprintf(stderr, "wine_picture_check: no gradient bar in the %dx%d screenshot\n", img.width, img.height);
     return 1;
   }
   std::printf("%d %d\n", ox, oy);
