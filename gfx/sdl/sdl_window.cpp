@@ -5,6 +5,7 @@
 // picture sits in the middle at the largest whole-number scale that fits,
 // with black around it, so its pixels stay crisp.
 #include <algorithm>
+#include <new>
 
 #include "gfx/driver.h"
 #include "gfx/sdl/sdl_video.h"
@@ -79,9 +80,14 @@ bool sdl_create_window(SdlState& s) {
     sdl_destroy_window(s);
     return false;
   }
+  try {
+    s.band.assign(static_cast<size_t>(s.width) * s.height * s.bytes_per_pixel, 0);
+  } catch (const std::bad_alloc&) {
+    sdl_destroy_window(s);
+    return false;
+  }
   SDL_ShowWindow(s.window);
   sdl_update_layout(s);
-  s.band.assign(static_cast<size_t>(s.width) * s.height * s.bytes_per_pixel, 0);
   s.mark_all = true;
   SDL_StartTextInput();
   return true;

@@ -295,6 +295,34 @@ def expect_orderly_end(session, p, how):
     report(problems, f"end by {how}")
 
 
+def cover_and_uncover(session, rect):
+    """Map a grey window over part of the screen for a moment, then destroy it."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong,
+                                        ctypes.c_ulong]
+    for name in ("XMapRaised", "XDestroyWindow"):
+        getattr(x11, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    d = x11.XOpenDisplay(session.display.encode())
+    if not d:
+        raise Failure("cannot open the display to cover the window")
+    x, y, w, h = rect
+    cover = x11.XCreateSimpleWindow(d, x11.XDefaultRootWindow(d), x, y, w, h, 0, 0, 0x808080)
+    x11.XMapRaised(d, cover)
+    x11.XSync(d, 0)
+    time.sleep(0.5)
+    x11.XDestroyWindow(d, cover)
+    x11.XSync(d, 0)
+    x11.XCloseDisplay(d)
+
+
 def send_close_request(session, window):
     """Ask the window to close the way a window manager's close button does (WM_DELETE_WINDOW)."""
     x11 = ctypes.CDLL("libX11.so.6")
@@ -421,8 +449,26 @@ PROBE_KEYS = [
 ]
 
 
+def check_probe_picture(img, problems):
+    """Check the key probe's still picture: a white frame, black inside, red at (1, 1), centred."""
+    ox, oy = CENTRED
+    wanted = {(1, 1): 0xFF0000, (-1, 300): 0, (PIC_W, 300): 0, (400, -1): 0, (400, PIC_H): 0}
+    for i in range(0, PIC_W, 7):
+        wanted[(i, 0)] = wanted[(i, PIC_H - 1)] = 0xFFFFFF
+    for i in range(0, PIC_H, 7):
+        wanted[(0, i)] = wanted[(PIC_W - 1, i)] = 0xFFFFFF
+    for y in range(5, PIC_H - 5, 23):
+        for x in range(5, PIC_W - 5, 23):
+            wanted[(x, y)] = 0
+    wrong = [f"({x}, {y}) {hexrgb(img.pixel(ox + x, oy + y))} not {rgb:06X}"
+             for (x, y), rgb in sorted(wanted.items()) if not same_565(img.pixel(ox + x, oy + y), rgb)]
+    if wrong:
+        problems.append(f"{len(wrong)} probe picture pixels wrong, first: {wrong[:3]}")
+
+
 def case_keys(args):
-    """Key presses reach the key queue as the PC key codes, one code per press."""
+    """Key presses reach the key queue as the PC key codes, one code per press; a still picture
+    that is covered and uncovered is shown again."""
     with Session() as s:
         s.start_xvfb()
         p = s.spawn([args.probe, "1"], env=s.x_env())
@@ -430,7 +476,15 @@ def case_keys(args):
         if read_line(out, time.monotonic() + 20).strip() != "ready":
             raise Failure("the key probe did not open its screen")
         window = wait_window(s, p, "key probe")
+        wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(0.3)
         problems = []
+        check_probe_picture(screenshot(s), problems)
+        report(problems, "probe picture")
+        cover_and_uncover(s, (200, 150, 600, 450))
+        time.sleep(0.3)
+        check_probe_picture(screenshot(s), problems)
+        report(problems, "probe picture after being covered and uncovered")
         for keys, codes in PROBE_KEYS:
             s.x("xdotool", "key", *keys)
             got = [read_line(out, time.monotonic() + 5).strip() for _ in codes]
