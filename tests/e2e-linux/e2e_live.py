@@ -28,6 +28,7 @@ PIC_W, PIC_H = 800, 600
 CENTRED = ((SCREEN_W - PIC_W) // 2, (SCREEN_H - PIC_H) // 2)  # (112, 84)
 TITLE = "DIDAVIR"
 STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
 
 
 class Failure(Exception):
@@ -64,8 +65,13 @@ class Session:
         return False
 
     def spawn(self, argv, env=None, cwd=None, stdout=subprocess.PIPE):
+        env = dict(os.environ if env is None else env)
+        lsan = f"suppressions={LSAN_SUPPRESSIONS}:print_suppressions=0"
+        env["LSAN_OPTIONS"] = ":".join(filter(None, (env.get("LSAN_OPTIONS"), lsan)))
+        err = open(os.path.join(self.workdir, f"stderr-{len(self.processes)}.txt"), "w+b")
         p = subprocess.Popen(argv, env=env, cwd=cwd or self.workdir, stdout=stdout,
-                             stderr=subprocess.PIPE, preexec_fn=reset_stop_signals)
+                             stderr=err, preexec_fn=reset_stop_signals)
+        p.stderr = err  # read back on failure
         self.processes.append(p)
         return p
 
@@ -283,7 +289,8 @@ def expect_orderly_end(session, p, how):
         raise Failure(f"the program did not end within 10 s of {how}")
     problems = []
     if p.returncode != 0:
-        problems.append(f"exit code {p.returncode}")
+        p.stderr.seek(0)
+        problems.append(f"exit code {p.returncode}: {p.stderr.read()[-2000:].decode(errors='replace')}")
     logs = [n for n in os.listdir(session.workdir) if n.startswith("estudio_")]
     if logs != [log_name()]:
         problems.append(f"study logs {logs}, expected [{log_name()}]")
@@ -550,6 +557,10 @@ def main():
 
     signal.signal(signal.SIGTERM, interrupted)
     signal.signal(signal.SIGHUP, interrupted)
+    missing = [t for t in ("Xvfb", "xdotool", "xwd", "xwininfo", "convert") if not shutil.which(t)]
+    if missing:
+        print(f"FAIL {args.case}: missing {', '.join(missing)} (tools/install-deps test installs them)")
+        return 1
     try:
         CASES[args.case](args)
     except Failure as f:
