@@ -122,7 +122,7 @@ note "back-end $backend ($loads DirectX attempts)"
 still_running() { kill -0 "$wine_pid" 2>/dev/null && [ ! -f "$work/exit_code" ] && have_window; }
 read -r ox oy <"$work/origin"
 xdotool mousemove $(( ox + 400 )) $(( oy + 300 ))
-xdotool key a b Up Left F10 alt+F4
+xdotool key a b Up Left F10 alt alt+F4
 if [ "$windowed" = 1 ]; then
   # The close button at the right end of the caption that Wine draws.
   eval "$(xdotool getwindowgeometry --shell "$window")"
@@ -135,7 +135,7 @@ sleep 2
 still_running || fail "a key or close request ended the program"
 wait_for 30 picture_ok || { cat "$work/check.log"; fail "the picture is gone after the keys"; }
 [ "$(cat "$work/origin")" = "$ox $oy" ] || fail "the picture moved from $ox $oy to $(cat "$work/origin")"
-note "still running after letters, arrows, F10 and Alt+F4$([ "$windowed" = 1 ] && echo ", the close button and Alt+Enter")"
+note "still running after letters, arrows, F10, Alt and Alt+F4$([ "$windowed" = 1 ] && echo ", the close button and Alt+Enter")"
 
 # --- the space bar, or a console Ctrl+C, ends it ---------------------------------
 if [ "$stop" = space ]; then
