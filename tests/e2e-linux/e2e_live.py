@@ -8,7 +8,7 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, keys, close, signals, nodisplay.
+Cases: picture, toggle, keys, close, signals, window, nodisplay.
 """
 
 import argparse
@@ -27,6 +27,7 @@ SCREEN_W, SCREEN_H = 1024, 768
 PIC_W, PIC_H = 800, 600
 CENTRED = ((SCREEN_W - PIC_W) // 2, (SCREEN_H - PIC_H) // 2)  # (112, 84)
 TITLE = "DIDAVIR"
+CAPTION = "DIDAVIR - Generador aleatorio 0/1 x 200 bits/sg. InvestigaciOn independiente"
 STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
 
@@ -373,6 +374,9 @@ def case_picture(args):
         s.start_xvfb()
         p, window = start_program(s, args)
         wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        caption = s.x("xdotool", "getwindowname", str(window)).decode().rstrip("\n")
+        if not caption.startswith(CAPTION + " ") or len(caption) > 127:
+            raise Failure(f"caption {caption!r}")
         time.sleep(4.5)
         problems = []
         plotted = check_picture(screenshot(s), CENTRED, problems)
@@ -478,11 +482,8 @@ def case_keys(args):
     that is covered and uncovered is shown again."""
     with Session() as s:
         s.start_xvfb()
-        p = s.spawn([args.probe, "1"], env=s.x_env())
+        p, window = start_probe(s, args, 1)
         out = p.stdout.fileno()
-        if read_line(out, time.monotonic() + 20).strip() != "ready":
-            raise Failure("the key probe did not open its screen")
-        window = wait_window(s, p, "key probe")
         wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
         time.sleep(0.3)
         problems = []
@@ -510,6 +511,58 @@ def case_keys(args):
         except subprocess.TimeoutExpired:
             problems.append("the probe did not end after the space")
         report(problems, "key codes")
+
+
+def start_probe(session, args, flags):
+    """Start the key probe with open_screen flags; return it once its screen is open, and its window."""
+    p = session.spawn([args.probe, str(flags)], env=session.x_env())
+    if read_line(p.stdout.fileno(), time.monotonic() + 20).strip() != "ready":
+        raise Failure(f"the key probe did not open its screen with flags {flags}")
+    return p, wait_window(session, p, "key probe")
+
+
+def end_probe(session, p, problems):
+    session.x("xdotool", "key", "space")
+    try:
+        if p.wait(timeout=10) != 0:
+            problems.append(f"the probe ended with code {p.returncode}")
+    except subprocess.TimeoutExpired:
+        problems.append("the probe did not end after the space")
+
+
+def case_window(args):
+    """A window when asked for one: 800x600 centred, switchable unless flags bit 2; OpenGL refused."""
+    window_form = CENTRED + (PIC_W, PIC_H)
+    problems = []
+    with Session() as s:
+        s.start_xvfb()
+        p, window = start_probe(s, args, 0)
+        wait_geometry(s, window, window_form)
+        time.sleep(0.3)
+        check_probe_picture(screenshot(s), problems)
+        s.x("xdotool", "key", "alt+Return")
+        wait_geometry(s, window, (0, 0, SCREEN_W, SCREEN_H))
+        time.sleep(0.3)
+        check_probe_picture(screenshot(s), problems)
+        end_probe(s, p, problems)
+        report(problems, "window, switched to full screen")
+    with Session() as s:
+        s.start_xvfb()
+        p, window = start_probe(s, args, 4)
+        wait_geometry(s, window, window_form)
+        s.x("xdotool", "key", "alt+Return")
+        time.sleep(1)
+        if geometry(s, window) != window_form:
+            problems.append(f"Alt+Enter switched with flags bit 2: {geometry(s, window)}")
+        end_probe(s, p, problems)
+        report(problems, "window without switching")
+    with Session() as s:
+        s.start_xvfb()
+        p = s.spawn([args.probe, "2"], env=s.x_env())
+        out, _ = p.communicate(timeout=30)
+        if out.strip() != b"no screen":
+            problems.append(f"the OpenGL flag gave {out!r}, expected no screen")
+        report(problems, "OpenGL flag")
 
 
 def case_nodisplay(args):
@@ -540,6 +593,7 @@ CASES = {
     "signals": case_signals,
     "keys": case_keys,
     "nodisplay": case_nodisplay,
+    "window": case_window,
 }
 
 
