@@ -1,9 +1,11 @@
 // State and entry points shared by the Windows back-ends of this folder.
 //
-// "DirectX" and "GDI" share one set-up: a window class, the screen lock (a
-// critical section), and a presentation thread that owns the window. Each
-// fills in a WinBackend with the steps that differ: making and destroying its
-// window and device objects, presenting the dirty rows, and repainting.
+// The back-ends share one set-up: a window class, the screen lock (a critical
+// section) and the window procedure. "DirectX" and "GDI" add a presentation
+// thread that owns the window; "OpenGL" makes its window on the caller's
+// thread and presents when asked. Each fills in a WinBackend with the steps
+// that differ: making and destroying its window and device objects,
+// presenting the dirty rows, and repainting.
 #pragma once
 
 #include <atomic>
