@@ -10,44 +10,20 @@ seconds="${1:-60}"
 program="$(pwd)/${BUILD:-build}/testnuv"
 [ -x "$program" ] || { echo "live_cpu: $program not built" >&2; exit 1; }
 
-work="$(mktemp -d)"
-xvfb_pid=""
-program_pid=""
-cleanup() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-# Start Xvfb on a free display of its own choosing and wait for its number.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ]; do
-  i=$((i + 1)); [ "$i" -le 200 ] || { echo "live_cpu: Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
-unset WAYLAND_DISPLAY SDL_VIDEODRIVER SDL_RENDER_DRIVER 2>/dev/null || true
+bench=live_cpu
+. bench/xvfb.inc
+start_xvfb
 
 (cd "$work" && exec "$program") >/dev/null &
 program_pid=$!
-i=0
-until xdotool search --onlyvisible --name DIDAVIR >/dev/null 2>&1; do
-  i=$((i + 1)); [ "$i" -le 200 ] || { echo "live_cpu: no window" >&2; exit 1; }
-  sleep 0.1
-done
+wait_for 20 xdotool search --onlyvisible --name DIDAVIR || { echo "live_cpu: no window" >&2; exit 1; }
 sleep 3
 
-ticks() { awk '{print $14 + $15}' "/proc/$program_pid/stat"; }
 hz=$(getconf CLK_TCK)
-before=$(ticks)
+before=$(cpu_ticks "$program_pid")
 sleep "$seconds"
-after=$(ticks)
-hwm=$(awk '/^VmHWM/ {print $2, $3}' "/proc/$program_pid/status")
+after=$(cpu_ticks "$program_pid")
+hwm=$(peak_memory "$program_pid")
 
 kill -TERM "$program_pid"
 code=0

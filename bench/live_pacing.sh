@@ -11,27 +11,9 @@ seconds="${1:-120}"
 program="$(pwd)/${BUILD:-build}/bench/live_pacing"
 [ -x "$program" ] || { echo "live_pacing: $program not built" >&2; exit 1; }
 
-work="$(mktemp -d)"
-xvfb_pid=""
-program_pid=""
-cleanup() {
-  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ]; do
-  i=$((i + 1)); [ "$i" -le 200 ] || { echo "live_pacing: Xvfb did not start" >&2; exit 1; }
-  sleep 0.1
-done
-DISPLAY=":$(cat "$work/display")"
-export DISPLAY
-unset WAYLAND_DISPLAY SDL_VIDEODRIVER SDL_RENDER_DRIVER 2>/dev/null || true
+bench=live_pacing
+. bench/xvfb.inc
+start_xvfb
 
 (cd "$work" && exec "$program") >"$work/report" &
 program_pid=$!

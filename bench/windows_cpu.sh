@@ -14,42 +14,12 @@ exe="$(pwd)/${EXE:-build-windows/testnuv.exe}"
 command -v wine >/dev/null 2>&1 || { echo "windows_cpu: wine is not installed, skipped"; exit 0; }
 [ -f "$exe" ] || { echo "windows_cpu: $exe not built (make windows), skipped"; exit 0; }
 
-work="$(mktemp -d)"
-xvfb_pid=""
+bench=windows_cpu
+. bench/xvfb.inc
 runner_pid=""
-cleanup() {
+bench_cleanup() {
   [ -n "$runner_pid" ] && kill "$runner_pid" 2>/dev/null || true
   [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-# Wait until a command succeeds, polling every 0.2 s, for at most $1 seconds.
-wait_for() {
-  limit=$(( $1 * 5 )); shift
-  i=0
-  until "$@" >/dev/null 2>&1; do
-    i=$((i + 1)); [ "$i" -le "$limit" ] || return 1
-    sleep 0.2
-  done
-}
-
-# Start Xvfb with a screen of $1, returning when its display number is known.
-start_xvfb() {
-  rm -f "$work/display"
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  wait_for 20 test -s "$work/display" || { echo "windows_cpu: Xvfb did not start" >&2; exit 1; }
-  DISPLAY=":$(cat "$work/display")"
-  export DISPLAY
-}
-
-stop_xvfb() {
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
 }
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -70,10 +40,10 @@ measure() {
   sleep 3
   pid=$(pgrep -P "$runner_pid" | head -n1)
   [ -n "$pid" ] || pid=$runner_pid
-  before=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+  before=$(cpu_ticks "$pid")
   sleep "$seconds"
-  after=$(awk '{print $14 + $15}' "/proc/$pid/stat")
-  hwm=$(awk '/^VmHWM/ {print $2, $3}' "/proc/$pid/status")
+  after=$(cpu_ticks "$pid")
+  hwm=$(peak_memory "$pid")
   xdotool key space
   wait "$runner_pid" 2>/dev/null || true
   runner_pid=""
