@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -54,10 +55,18 @@ void block_stop_signals() {
 // Tell whether SDL settled on a driver that shows nothing (its fallback when no display exists)
 // without being asked for it by SDL_VIDEODRIVER.
 bool invisible_driver() {
-  const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
   if (asked != nullptr && *asked != '\0') return false;
   const char* name = SDL_GetCurrentVideoDriver();
   return name == nullptr || std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0;
+}
+
+// Without a Wayland session, leave Wayland out of SDL's driver search: probing it
+// only prints complaints about the session on standard error. SDL_VIDEODRIVER still rules.
+void prefer_present_display() {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland != nullptr && *wayland != '\0') return;
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11,kmsdrm", SDL_HINT_DEFAULT);
 }
 
 // Start SDL's video and make the window; false when either fails.
@@ -70,6 +79,7 @@ bool start_video() {
   // variables (SDL_RENDER_DRIVER, SDL_FRAMEBUFFER_ACCELERATION) still choose otherwise.
   SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+  prefer_present_display();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
   if (!invisible_driver() && sdl_create_window(state)) return true;
   SDL_Quit();

@@ -243,14 +243,31 @@ void restore_if_lost(IDirectDrawSurface* surface) {
   }
 }
 
+RECT last_copied{};  // the client area, in screen coordinates, that the back surface was last copied to
+
+// Return the window's client area in screen coordinates; false when it has none.
+bool client_on_screen(RECT* client) {
+  WinState& s = win_state();
+  if (!GetClientRect(s.window, client) || client->right <= 0 || client->bottom <= 0) return false;
+  MapWindowPoints(s.window, nullptr, reinterpret_cast<POINT*>(client), 2);
+  return true;
+}
+
 // Copy the back surface onto the window's client area.
 void copy_back_to_window() {
   WinState& s = win_state();
-  if (dx.back == nullptr || dx.primary == nullptr || s.window == nullptr) return;
   RECT client;
-  if (!GetClientRect(s.window, &client) || client.right <= 0 || client.bottom <= 0) return;
-  MapWindowPoints(s.window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  if (dx.back == nullptr || dx.primary == nullptr || s.window == nullptr || !client_on_screen(&client)) return;
   dx.primary->Blt(&client, dx.back, nullptr, DDBLT_WAIT, nullptr);
+  last_copied = client;
+}
+
+// Tell whether the client area stands elsewhere than at the last copy.
+bool window_moved() {
+  RECT client;
+  if (win_state().window == nullptr || !client_on_screen(&client)) return false;
+  return client.left != last_copied.left || client.top != last_copied.top || client.right != last_copied.right ||
+         client.bottom != last_copied.bottom;
 }
 
 // Tell whether any row is marked dirty.
@@ -262,11 +279,13 @@ bool any_dirty(const GraphicsScreen* screen) {
 }
 
 // Lock the drawing surface and convert the dirty rows into it; a failed lock keeps the marks.
-void convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
+// Returns whether rows were converted.
+bool convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
   WinState& s = win_state();
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof(desc);
-  if (FAILED(target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return;
+  if (FAILED(target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return false;
+  bool converted = false;
   const int32_t lines = screen->height * screen->line_multiplier;
   if (desc.lpSurface != nullptr && static_cast<int32_t>(desc.dwWidth) >= screen->width &&
       static_cast<int32_t>(desc.dwHeight) >= dx.shift_rows + lines) {
@@ -275,18 +294,21 @@ void convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
     uint8_t* first_row = static_cast<uint8_t*>(desc.lpSurface) + static_cast<intptr_t>(dx.shift_rows) * desc.lPitch;
     s.converter(source, first_row, desc.lPitch);
     std::memset(screen->dirty.data(), 0, screen->dirty.size());
+    converted = true;
   }
   target->Unlock(desc.lpSurface);
+  return converted;
 }
 
-// Convert the dirty rows into the drawing surface, then show the window's copy.
+// Convert the dirty rows into the drawing surface; in a window, show the back surface
+// when it changed or the window moved (uncovering is repainted through WM_PAINT).
 void directx_present(GraphicsScreen* screen) {
   WinState& s = win_state();
   if (dx.primary == nullptr || (dx.full_screen && !s.active)) return;
   restore_if_lost(dx.primary);
   restore_if_lost(dx.back);
-  if (any_dirty(screen)) convert_dirty_rows(screen, dx.full_screen ? dx.primary : dx.back);
-  if (!dx.full_screen) copy_back_to_window();
+  bool converted = any_dirty(screen) && convert_dirty_rows(screen, dx.full_screen ? dx.primary : dx.back);
+  if (!dx.full_screen && (converted || window_moved())) copy_back_to_window();
 }
 
 // Send the stored palette to the DirectDraw palette.
