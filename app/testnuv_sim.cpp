@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr int32_t BITS_PER_SECOND = 200;
 constexpr int32_t PROGRESS_STEP = 100;    // seconds of experiment between looks at the wall clock
 constexpr double PROGRESS_PERIOD = 0.25;  // wall seconds between progress lines
 
@@ -82,13 +81,6 @@ int64_t parse_integer(const std::string& option, const std::string& text, int64_
   return value;
 }
 
-// Return the number of days of a month (1 to 12) of a year.
-int days_in_month(int year, int month) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : days[month - 1];
-}
-
 // Read "YYYY-MM-DD HH:MM:SS" into a local calendar time, or fail.
 std::tm parse_start(const std::string& text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
@@ -101,15 +93,7 @@ std::tm parse_start(const std::string& text) {
       hour < 0 || minute < 0 || second < 0) {
     throw BadArguments{"--start: fecha no valida \"" + text + "\" (AAAA-MM-DD HH:MM:SS)"};
   }
-  std::tm start = {};
-  start.tm_year = year - 1900;
-  start.tm_mon = month - 1;
-  start.tm_mday = day;
-  start.tm_hour = hour;
-  start.tm_min = minute;
-  start.tm_sec = second;
-  start.tm_isdst = -1;
-  return start;
+  return civil_time(year, month, day, hour, minute, second);
 }
 
 // Read the command line into the options; false when only the help was asked for.

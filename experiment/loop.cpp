@@ -27,7 +27,6 @@ const char WINDOW_TITLE[] =
 
 namespace {
 
-constexpr int32_t BITS_PER_SECOND = 200;
 constexpr int32_t LAST_MINUTE = 720;
 constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
 
@@ -53,8 +52,7 @@ void draw_bit(ExperimentState& s) {
     set_colour(0x55DD55, KEEP);
   }
   print_integer(0, s.bit, SEP_NONE);
-  const double quarter = s.bit_index / 50.0;
-  if (quarter == std::floor(quarter)) sleep_ms(50);
+  if (s.bit_index % 50 == 0) sleep_ms(50);
 }
 
 // Print the second's time, date and counts in white.

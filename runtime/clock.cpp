@@ -155,6 +155,25 @@ void VirtualClock::advance(double seconds) {
 // Call `hook` with the new timer value every time the clock moves.
 void VirtualClock::on_advance(std::function<void(double now)> hook) { hook_ = std::move(hook); }
 
+// Return a local calendar time from its fields (month 1 to 12); daylight saving unknown.
+std::tm civil_time(int year, int month, int day, int hour, int minute, int second) {
+  std::tm out{};
+  out.tm_year = year - 1900;
+  out.tm_mon = month - 1;
+  out.tm_mday = day;
+  out.tm_hour = hour;
+  out.tm_min = minute;
+  out.tm_sec = second;
+  out.tm_isdst = -1;
+  return out;
+}
+
+// Return the number of days of a month (1 to 12) of a year (proleptic Gregorian).
+int days_in_month(int year, int month) {
+  const int next_year = month == 12 ? year + 1 : year;
+  return static_cast<int>(days_from_civil(next_year, month % 12 + 1, 1) - days_from_civil(year, month, 1));
+}
+
 // Make `clock` the program's clock (nullptr: the system clock). The caller keeps ownership.
 void use_clock(ClockSource* clock) { current_clock = clock != nullptr ? clock : &system_clock; }
 

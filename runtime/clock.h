@@ -71,6 +71,12 @@ class VirtualClock : public ClockSource {
   std::function<void(double)> hook_;
 };
 
+// Return a local calendar time from its fields (month 1 to 12); daylight saving unknown.
+std::tm civil_time(int year, int month, int day, int hour, int minute, int second);
+
+// Return the number of days of a month (1 to 12) of a year (proleptic Gregorian).
+int days_in_month(int year, int month);
+
 // Make `clock` the program's clock (nullptr: the system clock). The caller keeps ownership.
 void use_clock(ClockSource* clock);
 

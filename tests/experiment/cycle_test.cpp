@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "experiment/state.h"
-#include "gfx/keys.h"
-#include "gfx/screen.h"
 #include "tests/experiment/support.h"
 
 namespace {
@@ -30,11 +28,7 @@ TEST_F(CycleTest, FullCycleWritesEveryCheckpointTheCycleRecordAndGoesOn) {
   const ExperimentState& s = experiment_state();
   const int32_t last = 43501;
   on_clock([&] {
-    if (s.seconds_counter == last && s.bit_index == 200) {
-      lock_screen();
-      add_key(' ');
-      unlock_screen();
-    }
+    if (s.seconds_counter == last && s.bit_index == 200) press(' ');
   });
   EXPECT_FALSE(run_seconds(last + 10));
   EXPECT_EQ(s.seconds_counter, last + 1);

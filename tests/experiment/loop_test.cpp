@@ -19,13 +19,6 @@ namespace {
 const Text RULE(99, '-');
 const ScreenPixel RASTER_GREEN = rgb_to_screen(0x00CC00);
 
-// Put a key into the queue as the back-end would.
-void press(uint32_t code) {
-  lock_screen();
-  add_key(code);
-  unlock_screen();
-}
-
 using LoopTest = ExperimentTest;
 
 TEST_F(LoopTest, StartUpSetsTitleTextWindowStateAndAnEmptyLog) {
@@ -219,13 +212,7 @@ TEST_F(LoopTest, SpaceWhileTheBitsAreDrawnAbandonsTheSecond) {
   on_clock([&] {
     if (s.bit_index == 50) press(' ');
   });
-  int32_t code = -1;
-  try {
-    experiment_second();
-  } catch (const ProgramEnded& ended) {
-    code = ended.code;
-  }
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(exit_code_of(experiment_second), 0);
   EXPECT_EQ(s.bit_index, 51);
   EXPECT_EQ(s.zeros_second + s.ones_second, 50);
   EXPECT_EQ(s.seconds_counter, 1);
@@ -292,12 +279,7 @@ TEST_F(LoopTest, WithoutAScreenTheProgramSaysSoAndEndsWithZero) {
   set_screen_drivers(none);
   use_virtual_clock(1.0);
   testing::internal::CaptureStdout();
-  int32_t code = -1;
-  try {
-    experiment_start(SCREEN_FULLSCREEN);
-  } catch (const ProgramEnded& ended) {
-    code = ended.code;
-  }
+  const int32_t code = exit_code_of([] { experiment_start(SCREEN_FULLSCREEN); });
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(code, 0);
   EXPECT_EQ(out, "Error setting video mode!\r\n");

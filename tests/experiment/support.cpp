@@ -1,7 +1,7 @@
 // Test helpers for the experiment.
 #include "tests/experiment/support.h"
 
-#include <array>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -11,6 +11,7 @@
 #include "experiment/loop.h"
 #include "gfx/driver.h"
 #include "gfx/font.h"
+#include "gfx/keys.h"
 #include "runtime/program.h"
 #include "runtime/random.h"
 
@@ -50,13 +51,9 @@ const std::map<std::string, char>& glyph_table() {
 }  // namespace
 
 std::tm wall_time(const char* text) {
-  std::tm wall = {};
-  std::sscanf(text, "%d-%d-%d %d:%d:%d", &wall.tm_year, &wall.tm_mon, &wall.tm_mday,
-              &wall.tm_hour, &wall.tm_min, &wall.tm_sec);
-  wall.tm_year -= 1900;
-  wall.tm_mon -= 1;
-  wall.tm_isdst = -1;
-  return wall;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  std::sscanf(text, "%d-%d-%d %d:%d:%d", &year, &month, &day, &hour, &minute, &second);
+  return civil_time(year, month, day, hour, minute, second);
 }
 
 std::string read_file(const std::filesystem::path& name) {
@@ -64,6 +61,21 @@ std::string read_file(const std::filesystem::path& name) {
   std::ostringstream bytes;
   bytes << in.rdbuf();
   return bytes.str();
+}
+
+int32_t exit_code_of(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ProgramEnded& ended) {
+    return ended.code;
+  }
+  return -1;
+}
+
+void press(uint32_t code) {
+  lock_screen();
+  add_key(code);
+  unlock_screen();
 }
 
 int32_t find_seed(const std::function<bool(int32_t, int32_t)>& wanted, int32_t from) {

@@ -27,6 +27,12 @@ std::tm wall_time(const char* text);
 // Return the bytes of a file ("" when it cannot be read).
 std::string read_file(const std::filesystem::path& name);
 
+// Run `action`; return the code the program ended with during it, -1 when it did not end.
+int32_t exit_code_of(const std::function<void()>& action);
+
+// Put a key into the queue as the back-end would.
+void press(uint32_t code);
+
 // Return the first seed from `from` on whose first second of 200 bits satisfies `wanted(zeros, ones)`.
 int32_t find_seed(const std::function<bool(int32_t zeros, int32_t ones)>& wanted, int32_t from = 1);
 

@@ -8,17 +8,6 @@
 
 namespace {
 
-std::tm wall(int year, int month, int day, int hour, int minute, int second) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_sec = second;
-  return t;
-}
-
 class ClockTest : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -28,7 +17,7 @@ class ClockTest : public ::testing::Test {
 };
 
 TEST_F(ClockTest, DateAndTimeTexts) {
-  VirtualClock clock(500.0, wall(2006, 5, 1, 9, 5, 7));
+  VirtualClock clock(500.0, civil_time(2006, 5, 1, 9, 5, 7));
   use_clock(&clock);
   EXPECT_EQ(date_text(), "05-01-2006");
   EXPECT_EQ(time_text(), "09:05:07");
@@ -38,7 +27,7 @@ TEST_F(ClockTest, DateAndTimeTexts) {
 }
 
 TEST_F(ClockTest, WallClockFollowsWholeTimerSeconds) {
-  VirtualClock clock(1000.25, wall(2006, 5, 1, 9, 5, 7));
+  VirtualClock clock(1000.25, civil_time(2006, 5, 1, 9, 5, 7));
   use_clock(&clock);
   clock.advance(0.999);
   EXPECT_EQ(time_text(), "09:05:07");
@@ -57,15 +46,15 @@ TEST_F(ClockTest, WallClockCrossesDaysMonthsAndYears) {
     const char* time;
   };
   const Case cases[] = {
-      {wall(2006, 5, 1, 23, 59, 59), 1, "05-02-2006", "00:00:00"},
-      {wall(2006, 1, 31, 23, 59, 30), 45, "02-01-2006", "00:00:15"},
-      {wall(2024, 2, 28, 23, 0, 0), 3600, "02-29-2024", "00:00:00"},
-      {wall(2023, 2, 28, 23, 0, 0), 3600, "03-01-2023", "00:00:00"},
-      {wall(1900, 2, 28, 12, 0, 0), 86400, "03-01-1900", "12:00:00"},
-      {wall(2000, 2, 28, 12, 0, 0), 86400, "02-29-2000", "12:00:00"},
-      {wall(2006, 12, 31, 23, 59, 59), 1, "01-01-2007", "00:00:00"},
-      {wall(2006, 12, 31, 12, 0, 0), 43201 + 86400 * 365.0, "01-01-2008", "00:00:01"},
-      {wall(1969, 12, 31, 23, 59, 59), 2, "01-01-1970", "00:00:01"},
+      {civil_time(2006, 5, 1, 23, 59, 59), 1, "05-02-2006", "00:00:00"},
+      {civil_time(2006, 1, 31, 23, 59, 30), 45, "02-01-2006", "00:00:15"},
+      {civil_time(2024, 2, 28, 23, 0, 0), 3600, "02-29-2024", "00:00:00"},
+      {civil_time(2023, 2, 28, 23, 0, 0), 3600, "03-01-2023", "00:00:00"},
+      {civil_time(1900, 2, 28, 12, 0, 0), 86400, "03-01-1900", "12:00:00"},
+      {civil_time(2000, 2, 28, 12, 0, 0), 86400, "02-29-2000", "12:00:00"},
+      {civil_time(2006, 12, 31, 23, 59, 59), 1, "01-01-2007", "00:00:00"},
+      {civil_time(2006, 12, 31, 12, 0, 0), 43201 + 86400 * 365.0, "01-01-2008", "00:00:01"},
+      {civil_time(1969, 12, 31, 23, 59, 59), 2, "01-01-1970", "00:00:01"},
   };
   for (const Case& c : cases) {
     VirtualClock clock(0.0, c.start);
@@ -77,14 +66,25 @@ TEST_F(ClockTest, WallClockCrossesDaysMonthsAndYears) {
 }
 
 TEST_F(ClockTest, OutOfRangeStartFieldsAreNormalised) {
-  VirtualClock clock(0.0, wall(2006, 13, 32, 24, 0, 0));  // month 13 day 32 hour 24
+  VirtualClock clock(0.0, civil_time(2006, 13, 32, 24, 0, 0));  // month 13 day 32 hour 24
   use_clock(&clock);
   EXPECT_EQ(date_text(), "02-02-2007");
   EXPECT_EQ(time_text(), "00:00:00");
 }
 
+TEST_F(ClockTest, MonthLengthsFollowTheGregorianLeapYears) {
+  EXPECT_EQ(days_in_month(2024, 2), 29);
+  EXPECT_EQ(days_in_month(2023, 2), 28);
+  EXPECT_EQ(days_in_month(1900, 2), 28);
+  EXPECT_EQ(days_in_month(2000, 2), 29);
+  EXPECT_EQ(days_in_month(2026, 1), 31);
+  EXPECT_EQ(days_in_month(2026, 4), 30);
+  EXPECT_EQ(days_in_month(2026, 12), 31);
+  EXPECT_EQ(days_in_month(9999, 12), 31);
+}
+
 TEST_F(ClockTest, SleepingAndWaitingMoveTheVirtualClockAtOnce) {
-  VirtualClock clock(10.0, wall(2006, 5, 1, 0, 0, 0));
+  VirtualClock clock(10.0, civil_time(2006, 5, 1, 0, 0, 0));
   std::vector<double> moves;
   clock.on_advance([&](double now) { moves.push_back(now); });
   use_clock(&clock);
@@ -105,7 +105,7 @@ TEST_F(ClockTest, SleepingAndWaitingMoveTheVirtualClockAtOnce) {
 }
 
 TEST_F(ClockTest, HookCanRaiseTheSignalAtAVirtualTime) {
-  VirtualClock clock(0.0, wall(2006, 5, 1, 0, 0, 0));
+  VirtualClock clock(0.0, civil_time(2006, 5, 1, 0, 0, 0));
   WakeSignal keys;
   clock.on_advance([&](double now) {
     if (now >= 0.1) keys.raise();
@@ -121,7 +121,7 @@ int32_t form_calls = 0;
 void counting_form(int32_t ms) { form_calls += ms; }
 
 TEST_F(ClockTest, SleepGoesThroughTheInstalledForm) {
-  VirtualClock clock(0.0, wall(2006, 5, 1, 0, 0, 0));
+  VirtualClock clock(0.0, civil_time(2006, 5, 1, 0, 0, 0));
   use_clock(&clock);
   set_sleep_form(counting_form);
   sleep_ms(50);

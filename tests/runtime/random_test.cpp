@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ctime>
 
 #include "runtime/clock.h"
 #include "runtime/random.h"
@@ -51,10 +50,7 @@ TEST(RandomTest, SeedsOutOfRangeBecomeTheMostNegativeInteger) {
 }
 
 TEST(RandomTest, MinusOneSeedsFromTheTimer) {
-  std::tm start{};
-  start.tm_year = 106;
-  start.tm_mday = 1;
-  VirtualClock clock(86712.75, start);
+  VirtualClock clock(86712.75, civil_time(2006, 1, 1, 0, 0, 0));
   use_clock(&clock);
   EXPECT_EQ(first_after(-1.0), first_after_raw(86712));
   use_clock(nullptr);
