@@ -3,22 +3,15 @@
 
 #include <cmath>
 
+#include "experiment/layout.h"
 #include "experiment/state.h"
 #include "experiment/study_log.h"
-#include "gfx/draw.h"
 
 namespace {
 
 constexpr int32_t CENTRE_ROW = 115;
 constexpr double EXPECTED_15MIN = 90000.0;
 constexpr double EXPECTED_5MIN = 30000.0;
-
-// Draw the filled dot of a checkpoint at (dot_x, dot_y).
-void draw_dot(float radius, RgbColour colour) {
-  const ExperimentState& s = experiment_state();
-  draw_circle(static_cast<float>(s.dot_x), static_cast<float>(s.dot_y), radius, colour, 0.0f,
-              0.0f, FULL_CIRCLE, -1, COORD_ABSOLUTE_POINT);
-}
 
 // The colour of a dot of either size for a verdict.
 RgbColour dot_colour(Lean lean, RgbColour toward_zero, RgbColour toward_one) {
@@ -37,7 +30,7 @@ void run_15min_checkpoint(ExperimentState& s) {
   if (lean == Lean::zero) s.checkpoints_zero += 1;
   if (lean == Lean::one) s.checkpoints_one += 1;
   s.dot_y = dot_row(s.zeros_15min, s.ones_15min, EXPECTED_15MIN);
-  draw_dot(2.0f, dot_colour(lean, 0x8888DD, 0xDD8888));
+  draw_graph_dot(s.dot_x, s.dot_y, 2, dot_colour(lean, 0x8888DD, 0xDD8888));
   write_15min_record();
   s.zeros_15min = s.ones_15min = 0;
   s.dev_zero_15min = s.dev_one_15min = 0;
@@ -50,7 +43,7 @@ void run_5min_checkpoint(ExperimentState& s) {
   s.dev_one_5min = window_average(s.dev_one_5min, s.lean_one_5min);
   const Lean lean = judge(s.zeros_5min, s.ones_5min);
   s.dot_y = dot_row(s.zeros_5min, s.ones_5min, EXPECTED_5MIN);
-  draw_dot(1.0f, dot_colour(lean, 0x4444DD, 0xDD4444));
+  draw_graph_dot(s.dot_x, s.dot_y, 1, dot_colour(lean, 0x4444DD, 0xDD4444));
   write_5min_record();
   s.dot_x += 5;
   s.zeros_5min = s.ones_5min = 0;

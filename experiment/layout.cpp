@@ -114,12 +114,6 @@ void line(int32_t x1, int32_t y1, int32_t x2, int32_t y2, RgbColour colour) {
             static_cast<float>(y2), colour, LINE_SEGMENT, 0xFFFF, COORD_ABSOLUTE);
 }
 
-// Draw a filled dot in graph-area coordinates.
-void dot(int32_t x, int32_t y, int32_t radius, RgbColour colour) {
-  draw_circle(static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), colour,
-              0.0f, 0.0f, FULL_CIRCLE, -1, COORD_ABSOLUTE_POINT);
-}
-
 // One pass of tick marks above and below the graph area.
 void draw_tick_pass(int32_t step, int32_t upper_top, RgbColour upper, int32_t lower_end,
                     RgbColour lower) {
@@ -144,13 +138,13 @@ void draw_graph_area() {
   set_colour(0xFF4444, 0x000044);
   locate(7, 2);
   show(TITLE_TOWARD_ONE, SEP_NEWLINE);
-  dot(535, 70, 2, 0xDD8888);
-  dot(535, 78, 1, 0xDD4444);
+  draw_graph_dot(535, 70, 2, 0xDD8888);
+  draw_graph_dot(535, 78, 1, 0xDD4444);
   set_colour(0x4444FF, 0x000044);
   locate(12, 2);
   show(TITLE_TOWARD_ZERO, SEP_NEWLINE);
-  dot(535, 150, 2, 0x8888DD);
-  dot(535, 158, 1, 0x4444DD);
+  draw_graph_dot(535, 150, 2, 0x8888DD);
+  draw_graph_dot(535, 158, 1, 0x4444DD);
   for (int32_t x = 0; x <= 720; x += 30) {
     line(x, 1, x, 60, 0x00AA00);
     line(x, 210, x, 62, 0x000088);
@@ -161,6 +155,11 @@ void draw_graph_area() {
 }
 
 }  // namespace
+
+void draw_graph_dot(int32_t x, int32_t y, int32_t radius, RgbColour colour) {
+  draw_circle(static_cast<float>(x), static_cast<float>(y), static_cast<float>(radius), colour,
+              0.0f, 0.0f, FULL_CIRCLE, -1, COORD_ABSOLUTE_POINT);
+}
 
 int32_t green_level_colour(int32_t level) {
   return round_even(parse_number("&h00" + hex_text(level) + "00"));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "gfx/screen.h"
 #include "runtime/text.h"
 
 // The hour scale of rows 1 and 14 (93 characters, hour h at device x 60h + 1).
@@ -25,6 +26,9 @@ void print_side_panel_startup();
 
 // Print the side panel at the end of a cycle: labels, cycle count and the global averages.
 void print_side_panel_cycle_end();
+
+// Draw a filled dot of `radius` around (x, y) in graph-area coordinates.
+void draw_graph_dot(int32_t x, int32_t y, int32_t radius, RgbColour colour);
 
 // Return the colour 0x00GG00 of a green level, formed as "&h00" GG "00" and read back.
 int32_t green_level_colour(int32_t level);
