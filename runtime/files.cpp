@@ -39,19 +39,17 @@ Text system_file_name(const Text& name) {
   return result;
 }
 
-// Refuse an open that leaves the channel as it is; answer with "invalid call".
-ResultCode refuse_open(int error) {
+// Answer an open with a failure code, keeping the system's reason; the channel stays as it is.
+ResultCode refuse_open(ResultCode code, int error) {
   open_error = std::strerror(error);
-  set_last_result(RESULT_INVALID);
-  return RESULT_INVALID;
+  set_last_result(code);
+  return code;
 }
 
 // Clear the record of a failed open and answer with its result code.
 ResultCode open_failed(ChannelRecord& record, ResultCode code, int error) {
   record = ChannelRecord();
-  open_error = std::strerror(error);
-  set_last_result(code);
-  return code;
+  return refuse_open(code, error);
 }
 
 // Close a file record's stream and release its buffer.
@@ -77,9 +75,9 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   (void)record_length;
   // Registering again is harmless, and re-arms the action after an earlier end ran it.
   at_program_end(close_all_files);
-  if (!is_file_number(number)) return refuse_open(EINVAL);
-  if (channel_record(number).sink != nullptr) return refuse_open(EBUSY);
+  if (!is_file_number(number)) return refuse_open(RESULT_INVALID, EINVAL);
   ChannelRecord& record = channel_record(number);
+  if (record.sink != nullptr) return refuse_open(RESULT_INVALID, EBUSY);
   record = ChannelRecord();
   record.mode = mode;
   record.access = access;
@@ -101,8 +99,8 @@ Text open_file_error() { return open_error; }
 
 // Pass a file channel's buffered bytes to the system and on to the disk. Returns a ResultCode.
 ResultCode flush_channel(PrintChannel number) {
-  if (!is_file_number(number) || channel_record(number).stream == nullptr) return RESULT_INVALID;
-  std::FILE* stream = channel_record(number).stream;
+  std::FILE* stream = is_file_number(number) ? channel_record(number).stream : nullptr;
+  if (stream == nullptr) return RESULT_INVALID;
   if (std::fflush(stream) != 0 || !platform_sync_file(stream)) return RESULT_SHORT_WRITE;
   return RESULT_OK;
 }
