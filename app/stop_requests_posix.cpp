@@ -14,9 +14,7 @@
 #include <thread>
 
 #include "app/stop_requests.h"
-#include "gfx/driver.h"
-#include "gfx/keys.h"
-#include "gfx/screen.h"
+#include "app/stop_space.h"
 #include "runtime/program.h"
 
 namespace {
@@ -38,16 +36,9 @@ void on_stop_signal(int signal_number) {
 
 // Put a space into the key queue under the screen lock; without a screen, die of the signal.
 void request_stop(int signal_number) {
-  GraphicsScreen* screen = current_screen();
-  if (screen == nullptr || screen->driver == nullptr) {
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);
-    return;
-  }
-  const ScreenDriver* driver = screen->driver;
-  if (driver->lock != nullptr) driver->lock();
-  add_key(' ');
-  if (driver->unlock != nullptr) driver->unlock();
+  if (queue_stop_space()) return;
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
 }
 
 // Read stop requests until told to stop watching.

@@ -9,27 +9,18 @@
 #include <atomic>
 
 #include "app/stop_requests.h"
-#include "gfx/driver.h"
-#include "gfx/keys.h"
-#include "gfx/screen.h"
+#include "app/stop_space.h"
 
 namespace {
 
 std::atomic<bool> space_queued{false};  // one space is enough; the screen may be closing after it
 
-// Put a space into the key queue; false when no screen is open to take it.
-bool queue_space() {
+// Put a space into the key queue once for all requests; false when no screen is open to take it.
+bool queue_space_once() {
   if (space_queued.exchange(true)) return true;
-  GraphicsScreen* screen = current_screen();
-  if (screen == nullptr) {
-    space_queued = false;
-    return false;
-  }
-  const ScreenDriver* driver = screen->driver;
-  if (driver != nullptr && driver->lock != nullptr) driver->lock();
-  add_key(' ');
-  if (driver != nullptr && driver->unlock != nullptr) driver->unlock();
-  return true;
+  if (queue_stop_space()) return true;
+  space_queued = false;
+  return false;
 }
 
 // Turn a console event into a space; keep the handler alive until the process ends on close.
@@ -37,11 +28,11 @@ BOOL WINAPI on_console_event(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      return queue_space() ? TRUE : FALSE;
+      return queue_space_once() ? TRUE : FALSE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      if (!queue_space()) return FALSE;
+      if (!queue_space_once()) return FALSE;
       // The program's thread ends the process; until then this thread must not return.
       for (;;) Sleep(1000);
     default:

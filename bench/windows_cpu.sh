@@ -16,9 +16,7 @@ command -v wine >/dev/null 2>&1 || { echo "windows_cpu: wine is not installed, s
 
 bench=windows_cpu
 . bench/xvfb.inc
-runner_pid=""
 bench_cleanup() {
-  [ -n "$runner_pid" ] && kill "$runner_pid" 2>/dev/null || true
   [ -d "$work/prefix" ] && WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1 || true
 }
 
@@ -35,18 +33,18 @@ measure() {
   stop_xvfb
   start_xvfb "$screen"
   (cd "$work" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES$overrides" exec wine ./testnuv.exe) >/dev/null 2>&1 &
-  runner_pid=$!
+  program_pid=$!
   wait_for 60 xdotool search --name DIDAVIR || { echo "windows_cpu: $name: no window" >&2; exit 1; }
   sleep 3
-  pid=$(pgrep -P "$runner_pid" | head -n1)
-  [ -n "$pid" ] || pid=$runner_pid
+  pid=$(pgrep -P "$program_pid" | head -n1)
+  [ -n "$pid" ] || pid=$program_pid
   before=$(cpu_ticks "$pid")
   sleep "$seconds"
   after=$(cpu_ticks "$pid")
   hwm=$(peak_memory "$pid")
   xdotool key space
-  wait "$runner_pid" 2>/dev/null || true
-  runner_pid=""
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=""
   awk -v n="$name" -v t=$((after - before)) -v hz="$hz" -v s="$seconds" -v mem="$hwm" \
     'BEGIN { printf "windows_cpu: %-15s %6.2f%% of one core over %d s; peak memory %s\n",
                     n, t * 100 / (hz * s), s, mem }'

@@ -91,6 +91,16 @@ void win_set_palette(int32_t index, int32_t red, int32_t green, int32_t blue);
 // Sleep for one frame of the refresh rate (16 ms when it is unknown).
 void win_wait_frame();
 
+// Dispatch the window messages waiting for the calling thread.
+void win_dispatch_messages();
+
+// Find the band from the first to the last dirty row; false when no row is marked.
+bool win_dirty_band(const GraphicsScreen* screen, int32_t* first, int32_t* last);
+
+// Convert the dirty rows of the band first..last into `target`, the surface row of the
+// picture's top row with rows `pitch` bytes apart, then clear every mark.
+void win_convert_band(GraphicsScreen* screen, int32_t first, int32_t last, uint8_t* target, int32_t pitch);
+
 // Read the cursor position in the client area, the wheel count and the buttons.
 void win_get_mouse(int32_t* x, int32_t* y, int32_t* wheel, int32_t* buttons);
 

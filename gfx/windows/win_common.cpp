@@ -1,6 +1,7 @@
 // Common set-up and exit of the windowed back-ends: the window class, the
 // screen lock, the screen-saver setting, and the presentation thread with its
-// start-up handshake and its step (present, key states, window messages).
+// start-up handshake and its step (present, key states, window messages);
+// the dirty-band conversion that every back-end presents with.
 #include <process.h>
 
 #include <algorithm>
@@ -28,11 +29,7 @@ void run_step(WinState& s) {
     s.backend->present(screen);
     if (s.active) s.backend->read_keyboard(screen);
   }
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  win_dispatch_messages();
   LeaveCriticalSection(&s.lock);
 }
 
@@ -186,6 +183,34 @@ void win_switch_full_screen() {
   s.backend->send_palette();
   mark_all_dirty();
   s.active = true;
+}
+
+void win_dispatch_messages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+bool win_dirty_band(const GraphicsScreen* screen, int32_t* first, int32_t* last) {
+  int32_t y0 = 0;
+  while (y0 < screen->height && screen->dirty[y0] == 0) ++y0;
+  if (y0 == screen->height) return false;
+  int32_t y1 = screen->height - 1;
+  while (screen->dirty[y1] == 0) --y1;
+  *first = y0;
+  *last = y1;
+  return true;
+}
+
+void win_convert_band(GraphicsScreen* screen, int32_t first, int32_t last, uint8_t* target, int32_t pitch) {
+  const int32_t repeat = std::max(screen->line_multiplier, 1);
+  // The converter walks only the band: its first row is the picture's row `first`.
+  const RowSource band{screen->rows.data() + first, screen->dirty.data() + first, screen->width, last - first + 1,
+                       screen->line_multiplier};
+  win_state().converter(band, target + static_cast<intptr_t>(first) * repeat * pitch, pitch);
+  std::memset(screen->dirty.data(), 0, screen->dirty.size());
 }
 
 void win_lock() { EnterCriticalSection(&win_state().lock); }

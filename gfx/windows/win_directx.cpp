@@ -4,8 +4,6 @@
 //
 // ddraw.dll and dinput.dll are loaded at run time; without them init refuses
 // and the next back-end is tried.
-#include <cstring>
-
 #include "gfx/driver.h"
 #include "gfx/screen.h"
 #include "gfx/windows/win_backend.h"
@@ -270,18 +268,12 @@ bool window_moved() {
          client.bottom != last_copied.bottom;
 }
 
-// Tell whether any row is marked dirty.
-bool any_dirty(const GraphicsScreen* screen) {
-  for (uint8_t mark : screen->dirty) {
-    if (mark != 0) return true;
-  }
-  return false;
-}
-
-// Lock the drawing surface and convert the dirty rows into it; a failed lock keeps the marks.
-// Returns whether rows were converted.
+// Lock the drawing surface and convert the dirty rows into it; nothing is locked while no
+// row is marked, and a failed lock keeps the marks. Returns whether rows were converted.
 bool convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
-  WinState& s = win_state();
+  int32_t first = 0;
+  int32_t last = 0;
+  if (!win_dirty_band(screen, &first, &last)) return false;
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof(desc);
   if (FAILED(target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return false;
@@ -289,11 +281,8 @@ bool convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
   const int32_t lines = screen->height * screen->line_multiplier;
   if (desc.lpSurface != nullptr && static_cast<int32_t>(desc.dwWidth) >= screen->width &&
       static_cast<int32_t>(desc.dwHeight) >= dx.shift_rows + lines) {
-    const RowSource source{screen->rows.data(), screen->dirty.data(), screen->width, screen->height,
-                           screen->line_multiplier};
-    uint8_t* first_row = static_cast<uint8_t*>(desc.lpSurface) + static_cast<intptr_t>(dx.shift_rows) * desc.lPitch;
-    s.converter(source, first_row, desc.lPitch);
-    std::memset(screen->dirty.data(), 0, screen->dirty.size());
+    uint8_t* top_row = static_cast<uint8_t*>(desc.lpSurface) + static_cast<intptr_t>(dx.shift_rows) * desc.lPitch;
+    win_convert_band(screen, first, last, top_row, desc.lPitch);
     converted = true;
   }
   target->Unlock(desc.lpSurface);
@@ -307,7 +296,7 @@ void directx_present(GraphicsScreen* screen) {
   if (dx.primary == nullptr || (dx.full_screen && !s.active)) return;
   restore_if_lost(dx.primary);
   restore_if_lost(dx.back);
-  bool converted = any_dirty(screen) && convert_dirty_rows(screen, dx.full_screen ? dx.primary : dx.back);
+  const bool converted = convert_dirty_rows(screen, dx.full_screen ? dx.primary : dx.back);
   if (!dx.full_screen && (converted || window_moved())) copy_back_to_window();
 }
 

@@ -1,7 +1,6 @@
 // The "GDI" back-end: an 800 x 600 window drawn with SetDIBitsToDevice. A
 // 16-bit BI_RGB bitmap is 5-5-5, so the dirty rows are first converted into a
 // side buffer; only the band from the first to the last dirty row is drawn.
-#include <cstring>
 #include <vector>
 
 #include "gfx/driver.h"
@@ -76,39 +75,23 @@ void gdi_destroy() {
   gdi.side_buffer.shrink_to_fit();
 }
 
-// Find the first and last dirty rows; false when none is marked.
-bool dirty_band(const GraphicsScreen* screen, int32_t* first, int32_t* last) {
-  int32_t y0 = 0;
-  while (y0 < screen->height && screen->dirty[y0] == 0) ++y0;
-  if (y0 == screen->height) return false;
-  int32_t y1 = screen->height - 1;
-  while (screen->dirty[y1] == 0) --y1;
-  *first = y0;
-  *last = y1;
-  return true;
-}
-
 // Convert the dirty rows and draw the band from the first to the last of them.
 void gdi_present(GraphicsScreen* screen) {
   WinState& s = win_state();
   int32_t first = 0;
   int32_t last = 0;
-  if (s.window == nullptr || gdi.side_buffer.empty() || !dirty_band(screen, &first, &last)) return;
+  if (s.window == nullptr || gdi.side_buffer.empty() || !win_dirty_band(screen, &first, &last)) return;
   const int32_t lines = screen->height * screen->line_multiplier;
   if (screen->width > s.width || lines > s.height) return;
-  const RowSource source{screen->rows.data(), screen->dirty.data(), screen->width, screen->height,
-                         screen->line_multiplier};
-  s.converter(source, gdi.side_buffer.data(), gdi.side_pitch);
-  std::memset(screen->dirty.data(), 0, screen->dirty.size());
+  win_convert_band(screen, first, last, gdi.side_buffer.data(), gdi.side_pitch);
   const int32_t top = first * screen->line_multiplier;
   const int32_t count = (last + 1) * screen->line_multiplier - top;
   // The band is drawn as a bitmap of its own height that starts at its first row.
-  BitmapHeader band = gdi.header;
-  band.info.biHeight = -count;
+  gdi.header.info.biHeight = -count;
   HDC dc = GetDC(s.window);
   SetDIBitsToDevice(dc, 0, top, static_cast<DWORD>(s.width), static_cast<DWORD>(count), 0, 0, 0,
                     static_cast<UINT>(count), gdi.side_buffer.data() + static_cast<size_t>(top) * gdi.side_pitch,
-                    reinterpret_cast<const BITMAPINFO*>(&band), DIB_RGB_COLORS);
+                    reinterpret_cast<const BITMAPINFO*>(&gdi.header), DIB_RGB_COLORS);
   ReleaseDC(s.window, dc);
 }
 

@@ -2,7 +2,6 @@
 // caller's thread, that shows the picture only when asked (flip). Chosen only
 // with the OpenGL flag (bit 1), which the experiment never passes; without it
 // init refuses and the next back-end is tried. opengl32.dll is loaded at run time.
-#include <cstring>
 #include <vector>
 
 #include "gfx/driver.h"
@@ -130,10 +129,10 @@ void opengl_destroy() {
 void opengl_present(GraphicsScreen* screen) {
   const WinState& s = win_state();
   if (ogl.frame.empty() || screen->width != s.width || screen->height * screen->line_multiplier != s.height) return;
-  const RowSource source{screen->rows.data(), screen->dirty.data(), screen->width, screen->height,
-                         screen->line_multiplier};
-  s.converter(source, reinterpret_cast<uint8_t*>(ogl.frame.data()), s.width * 4);
-  std::memset(screen->dirty.data(), 0, screen->dirty.size());
+  int32_t first = 0;
+  int32_t last = 0;
+  if (!win_dirty_band(screen, &first, &last)) return;
+  win_convert_band(screen, first, last, reinterpret_cast<uint8_t*>(ogl.frame.data()), s.width * 4);
 }
 
 // Nothing to send: the picture has no palette at 16 bits.
@@ -164,11 +163,7 @@ void opengl_flip() {
   ogl.gl.pixel_zoom(1.0f, -1.0f);
   ogl.gl.draw_pixels(s.width, s.height, GL_BGRA_PIXELS, GL_BYTES, ogl.frame.data());
   SwapBuffers(ogl.dc);
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  win_dispatch_messages();
   if (s.active) win_read_keyboard_state(screen);
 }
 
