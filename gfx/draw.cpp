@@ -54,11 +54,13 @@ DevicePoint map_point(const GraphicsScreen& screen, float x, float y) {
   return p;
 }
 
+// Return the viewport as the rectangle that drawing may write.
 ClipBox clip_box(const GraphicsScreen& screen) {
   const Viewport& v = screen.viewport;
   return ClipBox{v.x, v.y, v.x + v.width - 1, v.y + v.height - 1};
 }
 
+// Tell whether a device pixel lies in the clip rectangle.
 bool inside(const ClipBox& box, int32_t x, int32_t y) {
   return x >= box.left && x <= box.right && y >= box.top && y <= box.bottom;
 }
@@ -88,6 +90,7 @@ void finish(const GraphicsScreen& screen, int32_t first_row, int32_t last_row) {
 
 enum Outcode : int32_t { OUT_LEFT = 1, OUT_RIGHT = 2, OUT_ABOVE = 4, OUT_BELOW = 8 };
 
+// Return the sides of the clip rectangle that a point lies beyond.
 int32_t outcode(const ClipBox& box, DevicePoint p) {
   int32_t code = 0;
   if (p.x < box.left) code |= OUT_LEFT;

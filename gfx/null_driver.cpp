@@ -7,23 +7,17 @@
 //     the window exists; exit: stop and join that thread, destroy the window.
 //   - lock/unlock: a recursive lock shared with the presentation thread.
 //   - the presentation step, about every 10 ms under the lock: show the rows of
-//     current_screen() whose dirty mark is set, reading row y from rows[y]
-//     (never from an offset into the page: scrolling rotates the row table),
-//     converting 5-6-5 pixels, and clear the marks.
+//     current_screen() whose dirty mark is set (dirty_band gives the first and
+//     last), reading row y from rows[y] (never from an offset into the page:
+//     scrolling rotates the row table), converting 5-6-5 pixels, and clear the
+//     marks.
 //   - keys: turn window input into add_key codes (code page 437 characters,
 //     extended keys as (code << 8) | 0xFF, the close request as KEY_CLOSE_REQUEST).
 //   - set_window_title, and set_bell_sound if it can make a sound.
 #include "gfx/driver.h"
 
-namespace {
-
-void null_lock() {}
-void null_unlock() {}
-void null_set_palette(int32_t, int32_t, int32_t, int32_t) {}
-
-}  // namespace
-
+// Every operation is absent: with no presentation thread there is nothing to lock.
 const ScreenDriver null_driver = {
-    "Null", nullptr, nullptr, null_lock, null_unlock, null_set_palette,
+    "Null", nullptr, nullptr, nullptr, nullptr, nullptr,
     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
 };

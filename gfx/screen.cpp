@@ -289,6 +289,18 @@ void mark_all_dirty() {
   if (screen != nullptr) mark_dirty(0, screen->height - 1);
 }
 
+bool dirty_band(const GraphicsScreen& screen, int32_t* first, int32_t* last) {
+  const int32_t count = static_cast<int32_t>(screen.dirty.size());
+  int32_t y0 = 0;
+  while (y0 < count && screen.dirty[y0] == 0) ++y0;
+  if (y0 == count) return false;
+  int32_t y1 = count - 1;
+  while (screen.dirty[y1] == 0) --y1;
+  *first = y0;
+  *last = y1;
+  return true;
+}
+
 void set_bell_sound(void (*play)()) { bell_sound.store(play); }
 
 void sound_bell() {

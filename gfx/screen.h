@@ -54,7 +54,7 @@ struct GraphicsScreen {
   std::vector<uint8_t*> rows;                       // row table: start of each pixel row of the work page
   int32_t pitch = 0;                                // bytes per row
   int32_t bytes_per_pixel = 0;
-  std::vector<uint8_t> dirty;                       // one mark per pixel row; nonzero: changed since presented
+  std::vector<uint8_t> dirty;                       // per output row (height x line multiplier); nonzero: changed since shown
   const ScreenDriver* driver = nullptr;             // the chosen back-end
   int32_t width = 0;
   int32_t height = 0;
@@ -111,6 +111,10 @@ void mark_dirty(int32_t first_row, int32_t last_row);
 
 // Mark every pixel row as changed.
 void mark_all_dirty();
+
+// Find the first and last marked rows (output rows: pixel rows times the line multiplier);
+// false when no row is marked.
+bool dirty_band(const GraphicsScreen& screen, int32_t* first, int32_t* last);
 
 // Install how the bell sounds (back-ends that can make sound); nullptr: silent.
 void set_bell_sound(void (*play)());

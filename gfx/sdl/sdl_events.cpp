@@ -14,11 +14,8 @@ namespace {
 
 constexpr int32_t PC_ENTER = 0x1C;
 
-// Mark every row of the picture for the next presentation.
-void mark_every_row(SdlState& s, GraphicsScreen* screen) {
-  s.mark_all = true;
-  if (screen != nullptr) std::fill(screen->dirty.begin(), screen->dirty.end(), uint8_t{1});
-}
+// Mark every row of the picture for the next presentation (applied when it uploads).
+void mark_every_row(SdlState& s) { s.mark_all = true; }
 
 // Forget which keys are held.
 void clear_key_state(GraphicsScreen* screen) {
@@ -44,10 +41,7 @@ void handle_key_down(SdlState& s, GraphicsScreen* screen, const SDL_KeyboardEven
   if (s.active) note_key_state(screen, key.keysym.scancode, 1);
   if (is_alt_enter(key)) {
     s.text_suppressed = true;
-    if (key.repeat == 0) {
-      sdl_toggle_full_screen(s);
-      mark_every_row(s, screen);
-    }
+    if (key.repeat == 0) sdl_toggle_full_screen(s);
     return;
   }
   bool suppress = false;
@@ -72,16 +66,16 @@ void handle_window_event(SdlState& s, GraphicsScreen* screen, const SDL_WindowEv
     case SDL_WINDOWEVENT_FOCUS_LOST:
       s.active = w.event == SDL_WINDOWEVENT_FOCUS_GAINED;
       clear_key_state(screen);
-      mark_every_row(s, screen);
+      mark_every_row(s);
       break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
       sdl_update_layout(s);
-      mark_every_row(s, screen);
+      mark_every_row(s);
       break;
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_RESTORED:
-      mark_every_row(s, screen);
+      mark_every_row(s);
       break;
     default:
       break;
@@ -110,11 +104,11 @@ void sdl_handle_events(SdlState& s, GraphicsScreen* screen) {
         handle_text(s, e.text.text);
         break;
       case SDL_RENDER_TARGETS_RESET:
-        mark_every_row(s, screen);
+        mark_every_row(s);
         break;
       case SDL_RENDER_DEVICE_RESET:
         sdl_reset_renderer(s);
-        mark_every_row(s, screen);
+        mark_every_row(s);
         break;
       default:
         break;

@@ -10,32 +10,16 @@
 #include "gfx/screen.h"
 #include "gfx/sdl/sdl_video.h"
 
-namespace {
-
-// Find the first and last marked rows among `count`; false when none is marked.
-bool dirty_band(const GraphicsScreen& screen, int32_t count, int32_t* first, int32_t* last) {
-  int32_t y0 = 0;
-  while (y0 < count && screen.dirty[y0] == 0) ++y0;
-  if (y0 == count) return false;
-  int32_t y1 = count - 1;
-  while (screen.dirty[y1] == 0) --y1;
-  *first = y0;
-  *last = y1;
-  return true;
-}
-
-}  // namespace
-
 bool sdl_upload_dirty(SdlState& s, GraphicsScreen& screen) {
   if (s.texture == nullptr || (s.full_screen && !s.active)) return false;
-  const int32_t multiplier = std::max(1, screen.line_multiplier);
-  const int32_t count = std::min<int32_t>({s.height, static_cast<int32_t>(screen.dirty.size()),
-                                           static_cast<int32_t>(screen.rows.size()) * multiplier});
-  if (s.mark_all) std::fill(screen.dirty.begin(), screen.dirty.begin() + count, uint8_t{1});
+  // The window was made for this screen: one dirty mark per texture row.
+  if (screen.dirty.size() != static_cast<size_t>(s.height)) return false;
+  if (s.mark_all) std::fill(screen.dirty.begin(), screen.dirty.end(), uint8_t{1});
   s.mark_all = false;
   int32_t y0 = 0;
   int32_t y1 = 0;
-  if (!dirty_band(screen, count, &y0, &y1)) return false;
+  if (!dirty_band(screen, &y0, &y1)) return false;
+  const int32_t multiplier = std::max(1, screen.line_multiplier);
   const size_t row_bytes = static_cast<size_t>(s.width) * s.bytes_per_pixel;
   const size_t copy = std::min(row_bytes, static_cast<size_t>(std::max(0, screen.pitch)));
   for (int32_t y = y0; y <= y1; ++y) {
@@ -43,7 +27,7 @@ bool sdl_upload_dirty(SdlState& s, GraphicsScreen& screen) {
   }
   const SDL_Rect rect = {0, y0, s.width, y1 - y0 + 1};
   SDL_UpdateTexture(s.texture, &rect, s.band.data(), static_cast<int>(row_bytes));
-  std::fill(screen.dirty.begin(), screen.dirty.end(), uint8_t{0});
+  std::fill(screen.dirty.begin() + y0, screen.dirty.begin() + y1 + 1, uint8_t{0});
   return true;
 }
 

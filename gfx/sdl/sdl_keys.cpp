@@ -139,6 +139,44 @@ int32_t effective_modifiers(const BiosKey& key, int32_t scan, bool grey, int32_t
   return m;
 }
 
+// A key press looked up: the key's table entry (nullptr: unknown key) and the modifiers in effect.
+struct Press {
+  const BiosKey* key;
+  int32_t modifiers;
+};
+
+// Look a key up and work out the modifiers that act on it.
+Press look_up(int32_t scan, bool grey, int32_t modifiers) {
+  const BiosKey* key = bios_key(scan, grey);
+  if (key == nullptr) return {nullptr, modifiers};
+  return {key, effective_modifiers(*key, scan, grey, modifiers)};
+}
+
+// Return the BIOS word of a press; 0 for an unknown key.
+uint16_t bios_word(const Press& p) {
+  if (p.key == nullptr) return 0;
+  if (p.modifiers & PC_ALT) return p.key->alt;
+  if (p.modifiers & PC_CTRL) return p.key->ctrl;
+  if (p.modifiers & PC_SHIFT) return p.key->shift;
+  return p.key->normal;
+}
+
+// Return the key-queue code of a press, 0 when its text (if any) arrives as a character.
+uint32_t key_code(const Press& p) {
+  const uint16_t w = bios_word(p);
+  if (w == 0) return 0;
+  const uint32_t ch = w & 0xFF;
+  if (ch == 0 || ch == 0xE0) return (static_cast<uint32_t>(w >> 8) << 8) | 0xFF;
+  if (p.modifiers & (PC_CTRL | PC_ALT)) return ch;  // no text event comes with Ctrl or Alt held
+  if (ch < 32 || ch == 127) return ch;              // control characters have no text event
+  return 0;
+}
+
+// Tell whether the text event of a press whose queue code is `code` is to be dropped.
+bool drops_text(const Press& p, uint32_t code) {
+  return code != 0 || (p.key != nullptr && (p.modifiers & (PC_CTRL | PC_ALT)) != 0);
+}
+
 // Code page 437, bytes 128 to 255, as Unicode.
 constexpr uint16_t cp437_high[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
@@ -214,32 +252,16 @@ std::string latin1_to_utf8(std::string_view latin1) {
 }
 
 uint16_t pc_bios_word(int32_t scan, bool grey, int32_t modifiers) {
-  const BiosKey* key = bios_key(scan, grey);
-  if (key == nullptr) return 0;
-  const int32_t m = effective_modifiers(*key, scan, grey, modifiers);
-  if (m & PC_ALT) return key->alt;
-  if (m & PC_CTRL) return key->ctrl;
-  if (m & PC_SHIFT) return key->shift;
-  return key->normal;
+  return bios_word(look_up(scan, grey, modifiers));
 }
 
 uint32_t pc_key_code(int32_t scan, bool grey, int32_t modifiers) {
-  const uint16_t w = pc_bios_word(scan, grey, modifiers);
-  if (w == 0) return 0;
-  const uint32_t ch = w & 0xFF;
-  if (ch == 0 || ch == 0xE0) return (static_cast<uint32_t>(w >> 8) << 8) | 0xFF;
-  const BiosKey* key = bios_key(scan, grey);
-  const int32_t m = effective_modifiers(*key, scan, grey, modifiers);
-  if (m & (PC_CTRL | PC_ALT)) return ch;  // no text event comes with Ctrl or Alt held
-  if (ch < 32 || ch == 127) return ch;    // control characters have no text event
-  return 0;
+  return key_code(look_up(scan, grey, modifiers));
 }
 
 bool pc_key_drops_text(int32_t scan, bool grey, int32_t modifiers) {
-  if (pc_key_code(scan, grey, modifiers) != 0) return true;
-  const BiosKey* key = bios_key(scan, grey);
-  if (key == nullptr) return false;
-  return (effective_modifiers(*key, scan, grey, modifiers) & (PC_CTRL | PC_ALT)) != 0;
+  const Press p = look_up(scan, grey, modifiers);
+  return drops_text(p, key_code(p));
 }
 
 int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
@@ -278,6 +300,8 @@ uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
     *suppress_text = (modifiers & (PC_CTRL | PC_ALT)) != 0;
     return 0;
   }
-  *suppress_text = pc_key_drops_text(scan, grey, modifiers);
-  return pc_key_code(scan, grey, modifiers);
+  const Press p = look_up(scan, grey, modifiers);
+  const uint32_t code = key_code(p);
+  *suppress_text = drops_text(p, code);
+  return code;
 }

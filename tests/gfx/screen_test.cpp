@@ -15,7 +15,7 @@
 
 namespace {
 
-// What the fake back-ends saw.
+// One init call that a fake back-end saw.
 struct Attempt {
   std::string name;
   int32_t refresh_rate;
@@ -23,6 +23,7 @@ struct Attempt {
   int32_t depth;
 };
 
+// What the fake back-ends saw, and whether "GDI" accepts a window.
 struct FakeLog {
   std::vector<Attempt> attempts;
   std::vector<std::string> exits;
@@ -34,6 +35,7 @@ struct FakeLog {
 
 FakeLog fake;
 
+// Note an init attempt and refuse it.
 int32_t record(const char* name, int32_t depth, int32_t refresh_rate, int32_t flags) {
   fake.attempts.push_back({name, refresh_rate, flags, depth});
   return 1;
@@ -275,6 +277,29 @@ TEST_F(FakeBackEnds, EveryOperationTakesAndDropsTheLockOnce) {
   EXPECT_EQ(calls(), 0);
   EXPECT_TRUE(screen().locked);
   screen().locked = false;
+}
+
+TEST_F(HeadlessScreen, DirtyBandSpansTheMarkedOutputRows) {
+  int32_t first = -1, last = -1;
+  EXPECT_FALSE(dirty_band(screen(), &first, &last));  // a new screen has nothing to show
+  mark_dirty(-5, 3);  // cut to the screen
+  mark_dirty(40, 41);
+  ASSERT_TRUE(dirty_band(screen(), &first, &last));
+  EXPECT_EQ(first, 0);
+  EXPECT_EQ(last, 41);
+  fill_screen(0);
+  mark_dirty(599, 700);
+  ASSERT_TRUE(dirty_band(screen(), &first, &last));
+  EXPECT_EQ(first, 599);
+  EXPECT_EQ(last, 599);
+
+  // A mode with doubled lines marks two output rows per pixel row; the band counts output rows.
+  open_screen(1, 0, 1, SCREEN_NO_WINDOW, 0);
+  ASSERT_EQ(screen().dirty.size(), 400u);
+  mark_dirty(199, 199);
+  ASSERT_TRUE(dirty_band(screen(), &first, &last));
+  EXPECT_EQ(first, 398);
+  EXPECT_EQ(last, 399);
 }
 
 TEST(Bell, SoundsThroughTheInstalledHook) {
