@@ -189,6 +189,7 @@ class Image:
 
 
 def screenshot(session):
+    """Take a screenshot of the whole virtual display."""
     xwd = session.x("xwd", "-root", "-silent")
     return Image(session.x("convert", "xwd:-", "ppm:-", input_bytes=xwd))
 
@@ -200,6 +201,7 @@ def same_565(actual, rgb):
 
 
 def hexrgb(p):
+    """Write a shown pixel as RRGGBB."""
     return "%02X%02X%02X" % p
 
 
@@ -268,17 +270,20 @@ def check_raster(at, problems):
 
 
 def report(problems, what):
+    """Fail with every problem found, if any."""
     if problems:
         raise Failure(f"{what}:\n  " + "\n  ".join(problems))
 
 
 def start_program(session, args):
+    """Start the live program on the display; return it and its window once shown."""
     p = session.spawn([args.program], env=session.x_env())
     window = wait_window(session, p)
     return p, window
 
 
 def log_name():
+    """The name of today's study log."""
     return "estudio_" + datetime.date.today().strftime("%m-%d-%Y")
 
 
@@ -303,11 +308,27 @@ def expect_orderly_end(session, p, how):
     report(problems, f"end by {how}")
 
 
-def cover_and_uncover(session, rect):
-    """Map a grey window over part of the screen for a moment, then destroy it."""
+def end_by_space(session, p):
+    """Press the space bar and check the program's orderly end."""
+    session.x("xdotool", "key", "space")
+    expect_orderly_end(session, p, "the space bar")
+
+
+def open_x_display(session, purpose):
+    """Load Xlib and open the session's display; return both (close with XCloseDisplay)."""
     x11 = ctypes.CDLL("libX11.so.6")
     x11.XOpenDisplay.restype = ctypes.c_void_p
     x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    d = x11.XOpenDisplay(session.display.encode())
+    if not d:
+        raise Failure(f"cannot open the display to {purpose}")
+    return x11, d
+
+
+def cover_and_uncover(session, rect):
+    """Map a grey window over part of the screen for a moment, then destroy it."""
+    x11, d = open_x_display(session, "cover the window")
     x11.XDefaultRootWindow.restype = ctypes.c_ulong
     x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
     x11.XCreateSimpleWindow.restype = ctypes.c_ulong
@@ -317,10 +338,6 @@ def cover_and_uncover(session, rect):
     for name in ("XMapRaised", "XDestroyWindow"):
         getattr(x11, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
     x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    d = x11.XOpenDisplay(session.display.encode())
-    if not d:
-        raise Failure("cannot open the display to cover the window")
     x, y, w, h = rect
     cover = x11.XCreateSimpleWindow(d, x11.XDefaultRootWindow(d), x, y, w, h, 0, 0, 0x808080)
     x11.XMapRaised(d, cover)
@@ -333,15 +350,12 @@ def cover_and_uncover(session, rect):
 
 def send_close_request(session, window):
     """Ask the window to close the way a window manager's close button does (WM_DELETE_WINDOW)."""
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11, d = open_x_display(session, "send the close request")
     x11.XInternAtom.restype = ctypes.c_ulong
     x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
     x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                ctypes.c_void_p]
     x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 
     class ClientMessage(ctypes.Structure):
         _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
@@ -352,9 +366,6 @@ def send_close_request(session, window):
     class Event(ctypes.Union):
         _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
 
-    d = x11.XOpenDisplay(session.display.encode())
-    if not d:
-        raise Failure("cannot open the display to send the close request")
     ev = Event()
     ev.xclient.type = 33  # ClientMessage
     ev.xclient.window = window
@@ -383,8 +394,7 @@ def case_picture(args):
         report(problems, "full-screen picture")
         if plotted > 8:
             raise Failure(f"{plotted} seconds plotted after about 5 s")
-        s.x("xdotool", "key", "space")
-        expect_orderly_end(s, p, "the space bar")
+        end_by_space(s, p)
 
 
 def case_toggle(args):
@@ -407,8 +417,7 @@ def case_toggle(args):
         report(problems, "picture back in full screen")
         if p.poll() is not None:
             raise Failure("the program ended on Alt+Enter")
-        s.x("xdotool", "key", "space")
-        expect_orderly_end(s, p, "the space bar")
+        end_by_space(s, p)
 
 
 def case_close(args):
@@ -426,8 +435,7 @@ def case_close(args):
             raise Failure(f"the program ended (code {p.returncode}) on keys other than space "
                           "or on the close request")
         wait_window(s, p)
-        s.x("xdotool", "key", "space")
-        expect_orderly_end(s, p, "the space bar")
+        end_by_space(s, p)
 
 
 def case_signals(args):
@@ -522,6 +530,7 @@ def start_probe(session, args, flags):
 
 
 def end_probe(session, p, problems):
+    """Press the space bar and note it when the key probe does not end cleanly."""
     session.x("xdotool", "key", "space")
     try:
         if p.wait(timeout=10) != 0:

@@ -14,10 +14,12 @@ using PixelSet = std::set<std::pair<int32_t, int32_t>>;
 
 constexpr uint16_t WHITE = 0xFFFF;
 
+// Draw a plain line segment in absolute coordinates.
 void line(float x1, float y1, float x2, float y2, uint32_t colour = 0xFFFFFF, uint32_t style = 0xFFFF) {
   draw_line(x1, y1, x2, y2, colour, LINE_SEGMENT, style, COORD_ABSOLUTE);
 }
 
+// Draw a filled full circle around (x, y).
 void dot(float x, float y, float radius, uint32_t colour = 0xFFFFFF) {
   draw_circle(x, y, radius, colour, 0, 0, FULL_CIRCLE, 1, COORD_ABSOLUTE_POINT);
 }
@@ -32,6 +34,7 @@ PixelSet dot_shape(int32_t cx, int32_t cy, int32_t radius) {
   return shape;
 }
 
+// The pixels of column x from row y1 to row y2.
 PixelSet column(int32_t x, int32_t y1, int32_t y2) {
   PixelSet set;
   for (int32_t y = y1; y <= y2; ++y) set.insert({x, y});
@@ -47,6 +50,7 @@ PixelSet in_graph_area(const PixelSet& set) {
   return kept;
 }
 
+// The pixel rows marked dirty, in order.
 std::vector<int32_t> dirty_rows() {
   std::vector<int32_t> rows;
   for (int32_t y = 0; y < 600; ++y) {

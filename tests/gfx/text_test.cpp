@@ -15,8 +15,10 @@ namespace {
 constexpr uint16_t FG = 0x07E0;  // green
 constexpr uint16_t BG = 0x001F;  // blue
 
+// Print bytes through the screen channel's sink.
 void print(const std::string& text) { print_to_screen(text.data(), static_cast<int32_t>(text.size()), 0); }
 
+// The text cursor as (row, column), counted from 1.
 std::pair<int32_t, int32_t> cursor() {
   int32_t column, row;
   text_cursor(&column, &row);
