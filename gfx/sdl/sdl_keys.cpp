@@ -2,179 +2,49 @@
 // typed UTF-8 text to code-page-437 bytes.
 //
 // A key press is first named by its PC scan code, then looked up in the PC
-// BIOS keyboard table (a normal, a Shift, a Ctrl and an Alt word per key,
-// and a separate table for the grey keys). Extended words become
-// (code << 8) | 0xFF; control characters are queued from the press, since SDL
-// sends no text for them; printable characters arrive as text events, which
-// follow the keyboard layout.
+// keyboard table (gfx/pc_keys.h) with the modifiers that act on it. Extended
+// keys and control characters are queued from the press, since SDL sends no
+// text for them; printable characters arrive as text events, which follow the
+// keyboard layout.
 #include "gfx/sdl/sdl_keys.h"
-
-#include <array>
 
 #include "gfx/sdl/sdl_video.h"
 
 namespace {
 
-struct BiosKey {
-  uint16_t normal;
-  uint16_t shift;
-  uint16_t ctrl;
-  uint16_t alt;
-};
+// Tell whether a key code is a printable character, which SDL also sends as text.
+bool printable(uint32_t code) { return code >= 32 && code != 127 && code <= 255; }
 
-constexpr int32_t PC_SCAN_COUNT = 0x59;
-
-using BiosTable = std::array<BiosKey, PC_SCAN_COUNT>;
-
-// Return the word of a key that types `ch`: scan code high, character low.
-constexpr uint16_t word(int32_t scan, int32_t ch) {
-  return static_cast<uint16_t>((scan << 8) | ch);
-}
-
-// Fill the entries of a letter key.
-void put_letter(BiosTable& t, int32_t scan, char lower) {
-  const int32_t upper = lower - 'a' + 'A';
-  t[scan] = {word(scan, lower), word(scan, upper), word(scan, upper - '@'), word(scan, 0)};
-}
-
-// Fill the entries of a key with the usual character pair and its Alt code.
-void put_pair(BiosTable& t, int32_t scan, char normal, char shifted, int32_t ctrl_word, int32_t alt_code) {
-  t[scan] = {word(scan, normal), word(scan, shifted), static_cast<uint16_t>(ctrl_word),
-             static_cast<uint16_t>(alt_code << 8)};
-}
-
-// Build the table of the keys without the E0 prefix.
-BiosTable build_main_table() {
-  BiosTable t{};
-  const char* rows[] = {"qwertyuiop", "asdfghjkl", "zxcvbnm"};
-  const int32_t first[] = {0x10, 0x1E, 0x2C};
-  for (int32_t r = 0; r < 3; ++r) {
-    for (int32_t i = 0; rows[r][i] != '\0'; ++i) put_letter(t, first[r] + i, rows[r][i]);
-  }
-  const char digits[] = "1234567890";
-  const char shifted[] = "!@#$%^&*()";
-  for (int32_t i = 0; i < 10; ++i) put_pair(t, 0x02 + i, digits[i], shifted[i], 0, 0x78 + i);
-  t[0x03].ctrl = word(0x03, 0);    // Ctrl+2: the NUL key
-  t[0x07].ctrl = word(0x07, 0x1E);  // Ctrl+6: RS
-  put_pair(t, 0x0C, '-', '_', word(0x0C, 0x1F), 0x82);
-  put_pair(t, 0x0D, '=', '+', 0, 0x83);
-  put_pair(t, 0x1A, '[', '{', word(0x1A, 0x1B), 0x1A);
-  put_pair(t, 0x1B, ']', '}', word(0x1B, 0x1D), 0x1B);
-  put_pair(t, 0x27, ';', ':', 0, 0x27);
-  put_pair(t, 0x28, '\'', '"', 0, 0x28);
-  put_pair(t, 0x29, '`', '~', 0, 0x29);
-  put_pair(t, 0x2B, '\\', '|', word(0x2B, 0x1C), 0x2B);
-  put_pair(t, 0x33, ',', '<', 0, 0x33);
-  put_pair(t, 0x34, '.', '>', 0, 0x34);
-  put_pair(t, 0x35, '/', '?', 0, 0x35);
-  put_pair(t, 0x56, '\\', '|', 0, 0);  // the 102nd key
-  t[0x01] = {word(0x01, 27), word(0x01, 27), word(0x01, 27), word(0x01, 0)};
-  t[0x0E] = {word(0x0E, 8), word(0x0E, 8), word(0x0E, 127), word(0x0E, 0)};
-  t[0x0F] = {word(0x0F, 9), word(0x0F, 0), word(0x94, 0), word(0xA5, 0)};
-  t[0x1C] = {word(0x1C, 13), word(0x1C, 13), word(0x1C, 10), word(0x1C, 0)};
-  t[0x39] = {word(0x39, ' '), word(0x39, ' '), word(0x39, ' '), word(0x39, ' ')};
-  t[0x37] = {word(0x37, '*'), word(0x37, '*'), word(0x96, 0), word(0x37, 0)};
-  t[0x4A] = {word(0x4A, '-'), word(0x4A, '-'), word(0x8E, 0), word(0x4A, 0)};
-  t[0x4E] = {word(0x4E, '+'), word(0x4E, '+'), word(0x90, 0), word(0x4E, 0)};
-  for (int32_t i = 0; i < 10; ++i) {  // F1 to F10
-    t[0x3B + i] = {word(0x3B + i, 0), word(0x54 + i, 0), word(0x5E + i, 0), word(0x68 + i, 0)};
-  }
-  t[0x57] = {word(0x85, 0), word(0x87, 0), word(0x89, 0), word(0x8B, 0)};  // F11
-  t[0x58] = {word(0x86, 0), word(0x88, 0), word(0x8A, 0), word(0x8C, 0)};  // F12
-  // The keypad without Num Lock: Home, Up, ... Delete; Shift types the digit.
-  struct Pad { int32_t scan; char digit; int32_t ctrl; };
-  const Pad pad[] = {{0x47, '7', 0x77}, {0x48, '8', 0x8D}, {0x49, '9', 0x84}, {0x4B, '4', 0x73},
-                     {0x4C, '5', 0x8F}, {0x4D, '6', 0x74}, {0x4F, '1', 0x75}, {0x50, '2', 0x91},
-                     {0x51, '3', 0x76}, {0x52, '0', 0x92}, {0x53, '.', 0x93}};
-  for (const Pad& p : pad) {
-    const uint16_t normal = p.scan == 0x4C ? 0 : word(p.scan, 0);
-    t[p.scan] = {normal, word(p.scan, p.digit), word(p.ctrl, 0), 0};
-  }
-  return t;
-}
-
-// Return the entry of a grey key, or nullptr for a key that is never grey.
-const BiosKey* grey_key(int32_t scan) {
-  struct Grey { int32_t scan; BiosKey key; };
-  static const Grey table[] = {
-      {0x1C, {word(0xE0, 13), word(0xE0, 13), word(0xE0, 10), word(0xA6, 0)}},   // keypad Enter
-      {0x35, {word(0xE0, '/'), word(0xE0, '/'), word(0x95, 0), word(0xA4, 0)}},  // keypad /
-      {0x47, {word(0x47, 0xE0), word(0x47, 0xE0), word(0x77, 0xE0), word(0x97, 0)}},
-      {0x48, {word(0x48, 0xE0), word(0x48, 0xE0), word(0x8D, 0xE0), word(0x98, 0)}},
-      {0x49, {word(0x49, 0xE0), word(0x49, 0xE0), word(0x84, 0xE0), word(0x99, 0)}},
-      {0x4B, {word(0x4B, 0xE0), word(0x4B, 0xE0), word(0x73, 0xE0), word(0x9B, 0)}},
-      {0x4D, {word(0x4D, 0xE0), word(0x4D, 0xE0), word(0x74, 0xE0), word(0x9D, 0)}},
-      {0x4F, {word(0x4F, 0xE0), word(0x4F, 0xE0), word(0x75, 0xE0), word(0x9F, 0)}},
-      {0x50, {word(0x50, 0xE0), word(0x50, 0xE0), word(0x91, 0xE0), word(0xA0, 0)}},
-      {0x51, {word(0x51, 0xE0), word(0x51, 0xE0), word(0x76, 0xE0), word(0xA1, 0)}},
-      {0x52, {word(0x52, 0xE0), word(0x52, 0xE0), word(0x92, 0xE0), word(0xA2, 0)}},
-      {0x53, {word(0x53, 0xE0), word(0x53, 0xE0), word(0x93, 0xE0), word(0xA3, 0)}},
-  };
-  for (const Grey& g : table) {
-    if (g.scan == scan) return &g.key;
-  }
-  return nullptr;
-}
-
-// Return the table entry of a key, or nullptr for an unknown key.
-const BiosKey* bios_key(int32_t scan, bool grey) {
-  static const BiosTable main_table = build_main_table();
-  if (grey) return grey_key(scan);
-  if (scan < 0 || scan >= PC_SCAN_COUNT) return nullptr;
-  return &main_table[scan];
-}
-
-// Tell whether a BIOS word carries a printable character.
-bool printable(uint16_t w) {
-  const int32_t ch = w & 0xFF;
-  return ch >= 32 && ch != 127 && ch != 0xE0;
-}
-
-// Turn right Alt into Alt or nothing, and Num Lock into Shift on the keypad.
-int32_t effective_modifiers(const BiosKey& key, int32_t scan, bool grey, int32_t modifiers) {
+// Turn right Alt into Alt on a key without a character, and Num Lock into Shift on the keypad.
+int32_t effective_modifiers(int32_t scan, bool grey, int32_t modifiers) {
   int32_t m = modifiers;
-  if ((m & PC_ALT_GR) && !(m & PC_ALT) && !printable(key.normal)) m |= PC_ALT;
-  const bool keypad = !grey && scan >= 0x47 && scan <= 0x53 && scan != 0x4A && scan != 0x4E;
-  if (keypad && (m & PC_NUM_LOCK)) m ^= PC_SHIFT;
+  if ((m & PC_ALT_GR) && !(m & PC_ALT) && !printable(pc_key_code(scan, grey, 0))) m |= PC_ALT;
+  if (pc_keypad_digit(scan, grey) && (m & PC_NUM_LOCK)) m ^= PC_SHIFT;
   return m;
 }
 
-// A key press looked up: the key's table entry (nullptr: unknown key) and the modifiers in effect.
+// A key press looked up: the modifiers in effect and the key's code in the PC table.
 struct Press {
-  const BiosKey* key;
   int32_t modifiers;
+  uint32_t code;
 };
 
-// Look a key up and work out the modifiers that act on it.
+// Look a key up with the modifiers that act on it.
 Press look_up(int32_t scan, bool grey, int32_t modifiers) {
-  const BiosKey* key = bios_key(scan, grey);
-  if (key == nullptr) return {nullptr, modifiers};
-  return {key, effective_modifiers(*key, scan, grey, modifiers)};
-}
-
-// Return the BIOS word of a press; 0 for an unknown key.
-uint16_t bios_word(const Press& p) {
-  if (p.key == nullptr) return 0;
-  if (p.modifiers & PC_ALT) return p.key->alt;
-  if (p.modifiers & PC_CTRL) return p.key->ctrl;
-  if (p.modifiers & PC_SHIFT) return p.key->shift;
-  return p.key->normal;
+  const int32_t m = effective_modifiers(scan, grey, modifiers);
+  return {m, pc_key_code(scan, grey, m)};
 }
 
 // Return the key-queue code of a press, 0 when its text (if any) arrives as a character.
-uint32_t key_code(const Press& p) {
-  const uint16_t w = bios_word(p);
-  if (w == 0) return 0;
-  const uint32_t ch = w & 0xFF;
-  if (ch == 0 || ch == 0xE0) return (static_cast<uint32_t>(w >> 8) << 8) | 0xFF;
-  if (p.modifiers & (PC_CTRL | PC_ALT)) return ch;  // no text event comes with Ctrl or Alt held
-  if (ch < 32 || ch == 127) return ch;              // control characters have no text event
+uint32_t queue_code(const Press& p) {
+  if (!printable(p.code)) return p.code;                // extended keys and control characters have no text event
+  if (p.modifiers & (PC_CTRL | PC_ALT)) return p.code;  // no text event comes with Ctrl or Alt held
   return 0;
 }
 
 // Tell whether the text event of a press whose queue code is `code` is to be dropped.
 bool drops_text(const Press& p, uint32_t code) {
-  return code != 0 || (p.key != nullptr && (p.modifiers & (PC_CTRL | PC_ALT)) != 0);
+  return code != 0 || (p.modifiers & (PC_CTRL | PC_ALT)) != 0;
 }
 
 // Code page 437, bytes 128 to 255, as Unicode.
@@ -251,17 +121,13 @@ std::string latin1_to_utf8(std::string_view latin1) {
   return out;
 }
 
-uint16_t pc_bios_word(int32_t scan, bool grey, int32_t modifiers) {
-  return bios_word(look_up(scan, grey, modifiers));
+uint32_t sdl_press_code(int32_t scan, bool grey, int32_t modifiers) {
+  return queue_code(look_up(scan, grey, modifiers));
 }
 
-uint32_t pc_key_code(int32_t scan, bool grey, int32_t modifiers) {
-  return key_code(look_up(scan, grey, modifiers));
-}
-
-bool pc_key_drops_text(int32_t scan, bool grey, int32_t modifiers) {
+bool sdl_press_drops_text(int32_t scan, bool grey, int32_t modifiers) {
   const Press p = look_up(scan, grey, modifiers);
-  return drops_text(p, key_code(p));
+  return drops_text(p, queue_code(p));
 }
 
 int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
@@ -301,7 +167,7 @@ uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
     return 0;
   }
   const Press p = look_up(scan, grey, modifiers);
-  const uint32_t code = key_code(p);
+  const uint32_t code = queue_code(p);
   *suppress_text = drops_text(p, code);
   return code;
 }

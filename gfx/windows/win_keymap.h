@@ -1,11 +1,15 @@
-// Translation of key presses, by their keyboard scan code, into the classic
-// PC keyboard codes of the key queue: a character byte, or an extended key
-// (code << 8) | 0xFF for keys and combinations without a character.
+// Translation of a Windows key message, by its keyboard scan code, into the
+// classic PC keyboard codes of the key queue (gfx/pc_keys.h): a character
+// byte, or an extended key (code << 8) | 0xFF for keys and combinations
+// without a character. The character the user's layout gives the key decides
+// AltGr combinations and the keypad with Num Lock on.
 //
-// Free of any window-system type, so the tables can be checked anywhere.
+// Free of any window-system type, so the rules can be checked anywhere.
 #pragma once
 
 #include <cstdint>
+
+#include "gfx/pc_keys.h"
 
 // The modifier keys held when a key went down.
 struct KeyModifiers {
@@ -14,9 +18,6 @@ struct KeyModifiers {
   bool alt = false;        // either Alt
   bool right_alt = false;  // AltGr on international layouts
 };
-
-// Return the extended code of a PC keyboard key code.
-constexpr uint32_t extended_key(uint32_t code) { return (code << 8) | 0xFF; }
 
 // Translate a key by scan code (0 to 88, or one of the 12 grey keys when `extended`).
 // `character` is the key's character on the current layout (0 when none). Returns
