@@ -94,11 +94,9 @@ void win_wait_frame();
 // Dispatch the window messages waiting for the calling thread.
 void win_dispatch_messages();
 
-// Find the band from the first to the last dirty row; false when no row is marked.
-bool win_dirty_band(const GraphicsScreen* screen, int32_t* first, int32_t* last);
-
-// Convert the dirty rows of the band first..last into `target`, the surface row of the
-// picture's top row with rows `pitch` bytes apart, then clear every mark.
+// Convert the dirty lines of the band first..last (output lines, as dirty_band finds them) into
+// `target`, the surface line of the picture's top line with lines `pitch` bytes apart, then clear
+// every mark.
 void win_convert_band(GraphicsScreen* screen, int32_t first, int32_t last, uint8_t* target, int32_t pitch);
 
 // Read the cursor position in the client area, the wheel count and the buttons.

@@ -193,23 +193,10 @@ void win_dispatch_messages() {
   }
 }
 
-bool win_dirty_band(const GraphicsScreen* screen, int32_t* first, int32_t* last) {
-  int32_t y0 = 0;
-  while (y0 < screen->height && screen->dirty[y0] == 0) ++y0;
-  if (y0 == screen->height) return false;
-  int32_t y1 = screen->height - 1;
-  while (screen->dirty[y1] == 0) --y1;
-  *first = y0;
-  *last = y1;
-  return true;
-}
-
 void win_convert_band(GraphicsScreen* screen, int32_t first, int32_t last, uint8_t* target, int32_t pitch) {
-  const int32_t repeat = std::max(screen->line_multiplier, 1);
-  // The converter walks only the band: its first row is the picture's row `first`.
-  const RowSource band{screen->rows.data() + first, screen->dirty.data() + first, screen->width, last - first + 1,
-                       screen->line_multiplier};
-  win_state().converter(band, target + static_cast<intptr_t>(first) * repeat * pitch, pitch);
+  const RowSource picture{screen->rows.data(), screen->dirty.data(), screen->width, screen->height,
+                          screen->line_multiplier};
+  convert_band(win_state().converter, picture, first, last, target, pitch);
   std::memset(screen->dirty.data(), 0, screen->dirty.size());
 }
 

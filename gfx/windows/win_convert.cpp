@@ -2,6 +2,7 @@
 // the two lookup tables used for 24- and 32-bit displays. See win_convert.h.
 #include "gfx/windows/win_convert.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -20,14 +21,17 @@ void build_lookup_tables(bool blue_first) {
   }
 }
 
-// Call `convert_row(source_row, target_row)` for each dirty row and each repeat of it.
+// Return the output lines per pixel row of a source (at least 1).
+int32_t lines_per_row(const RowSource& source) { return std::max(source.line_multiplier, 1); }
+
+// Call `convert_row(source_row, target_line)` for each dirty output line.
 template <typename Convert>
-void for_each_dirty_row(const RowSource& source, uint8_t* target, int32_t pitch, Convert convert_row) {
-  const int32_t repeat = source.line_multiplier < 1 ? 1 : source.line_multiplier;
+void for_each_dirty_line(const RowSource& source, uint8_t* target, int32_t pitch, Convert convert_row) {
+  const int32_t repeat = lines_per_row(source);
   for (int32_t y = 0; y < source.height; ++y) {
-    if (source.dirty[y] == 0) continue;
     for (int32_t k = 0; k < repeat; ++k) {
-      convert_row(source.rows[y], target + static_cast<intptr_t>(y * repeat + k) * pitch);
+      const int32_t line = y * repeat + k;
+      if (source.dirty[line] != 0) convert_row(source.rows[y], target + static_cast<intptr_t>(line) * pitch);
     }
   }
 }
@@ -46,14 +50,14 @@ inline void write16(uint8_t* row, int32_t x, uint16_t p) { std::memcpy(row + x *
 template <int32_t BytesPerPixel>
 void copy_rows(const RowSource& source, uint8_t* target, int32_t pitch) {
   const size_t bytes = static_cast<size_t>(source.width) * BytesPerPixel;
-  for_each_dirty_row(source, target, pitch,
+  for_each_dirty_line(source, target, pitch,
                      [bytes](const uint8_t* from, uint8_t* to) { std::memcpy(to, from, bytes); });
 }
 
 // Convert the dirty rows to 15-bit RGB.
 void rows_to_15(const RowSource& source, uint8_t* target, int32_t pitch) {
   const int32_t width = source.width;
-  for_each_dirty_row(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
+  for_each_dirty_line(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
     for (int32_t x = 0; x < width; ++x) write16(to, x, pixel_to_15(read16(from, x)));
   });
 }
@@ -61,7 +65,7 @@ void rows_to_15(const RowSource& source, uint8_t* target, int32_t pitch) {
 // Convert the dirty rows to 16-bit BGR by swapping the red and blue fields.
 void rows_to_bgr16(const RowSource& source, uint8_t* target, int32_t pitch) {
   const int32_t width = source.width;
-  for_each_dirty_row(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
+  for_each_dirty_line(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
     for (int32_t x = 0; x < width; ++x) {
       const uint16_t p = read16(from, x);
       write16(to, x, static_cast<uint16_t>(((p & 0x1F) << 11) | (p & 0x7E0) | (p >> 11)));
@@ -72,7 +76,7 @@ void rows_to_bgr16(const RowSource& source, uint8_t* target, int32_t pitch) {
 // Convert the dirty rows to 3-byte pixels through the lookup tables.
 void rows_to_24(const RowSource& source, uint8_t* target, int32_t pitch) {
   const int32_t width = source.width;
-  for_each_dirty_row(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
+  for_each_dirty_line(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t v = pixel_to_32(read16(from, x));
       to[x * 3] = static_cast<uint8_t>(v);
@@ -85,7 +89,7 @@ void rows_to_24(const RowSource& source, uint8_t* target, int32_t pitch) {
 // Convert the dirty rows to 4-byte pixels through the lookup tables.
 void rows_to_32(const RowSource& source, uint8_t* target, int32_t pitch) {
   const int32_t width = source.width;
-  for_each_dirty_row(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
+  for_each_dirty_line(source, target, pitch, [width](const uint8_t* from, uint8_t* to) {
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t v = pixel_to_32(read16(from, x));
       std::memcpy(to + x * 4, &v, 4);
@@ -135,6 +139,18 @@ RowConverter choose_row_converter(int32_t source_depth, DisplayFormat format) {
     default:
       return nullptr;
   }
+}
+
+void convert_band(RowConverter convert, const RowSource& source, int32_t first, int32_t last, uint8_t* target,
+                  int32_t pitch) {
+  const int32_t repeat = lines_per_row(source);
+  const int32_t first_row = std::max(first, 0) / repeat;
+  const int32_t last_row = std::min(last / repeat, source.height - 1);
+  if (first_row > last_row) return;
+  // The band starts at a whole row; a band from dirty_band has no mark outside first..last.
+  const RowSource band{source.rows + first_row, source.dirty + first_row * repeat, source.width,
+                       last_row - first_row + 1, source.line_multiplier};
+  convert(band, target + static_cast<intptr_t>(first_row) * repeat * pitch, pitch);
 }
 
 uint32_t pixel_to_32(uint16_t p) { return low_byte_table[p & 0xFF] | high_byte_table[p >> 8]; }

@@ -1,5 +1,5 @@
-// Row converters: copy the changed rows of the picture into a display surface
-// of another pixel format.
+// Row converters: copy the changed output lines of the picture into a display
+// surface of another pixel format.
 //
 // Free of any window-system type, so the conversions can be checked on any
 // platform. The 5-6-5 picture converts to 15-bit, 16-bit RGB or BGR, 24 and
@@ -21,16 +21,17 @@ enum class DisplayFormat {
   Unknown,
 };
 
-// The picture's rows as a converter reads them.
+// The picture's rows as a converter reads them. Each pixel row shows as
+// `line_multiplier` output lines: row y as lines y * m to y * m + m - 1.
 struct RowSource {
   uint8_t* const* rows;     // start of each pixel row (the screen's row table)
-  uint8_t* dirty;           // one mark per row; converted rows are not cleared here
+  uint8_t* dirty;           // one mark per output line; converted lines are not cleared here
   int32_t width;            // pixels per row
-  int32_t height;           // rows
-  int32_t line_multiplier;  // times each row is written to the target
+  int32_t height;           // pixel rows
+  int32_t line_multiplier;  // output lines per pixel row
 };
 
-// Convert every dirty row of `source` into `target`, whose rows are `pitch` bytes apart.
+// Convert every dirty output line of `source` into `target`, whose lines are `pitch` bytes apart.
 using RowConverter = void (*)(const RowSource& source, uint8_t* target, int32_t pitch);
 
 // Classify a display by its bits per pixel and its red and green masks.
@@ -38,6 +39,11 @@ DisplayFormat classify_display(int32_t bits, uint32_t red_mask, uint32_t green_m
 
 // Return the converter from a picture of `source_depth` bits to `format`, or nullptr.
 RowConverter choose_row_converter(int32_t source_depth, DisplayFormat format);
+
+// Convert the dirty lines of the pixel rows that the band of output lines first..last covers
+// (as dirty_band finds it) into `target`, the target line of output line 0.
+void convert_band(RowConverter convert, const RowSource& source, int32_t first, int32_t last, uint8_t* target,
+                  int32_t pitch);
 
 // Convert one 5-6-5 pixel to 5-5-5 by dropping the lowest green bit.
 constexpr uint16_t pixel_to_15(uint16_t p) { return static_cast<uint16_t>((p & 0x1F) | ((p >> 1) & 0x7FE0)); }

@@ -273,7 +273,7 @@ bool window_moved() {
 bool convert_dirty_rows(GraphicsScreen* screen, IDirectDrawSurface* target) {
   int32_t first = 0;
   int32_t last = 0;
-  if (!win_dirty_band(screen, &first, &last)) return false;
+  if (!dirty_band(*screen, &first, &last)) return false;
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof(desc);
   if (FAILED(target->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) return false;

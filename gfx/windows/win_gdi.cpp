@@ -75,22 +75,21 @@ void gdi_destroy() {
   gdi.side_buffer.shrink_to_fit();
 }
 
-// Convert the dirty rows and draw the band from the first to the last of them.
+// Convert the dirty lines and draw the band from the first to the last of them.
 void gdi_present(GraphicsScreen* screen) {
   WinState& s = win_state();
   int32_t first = 0;
   int32_t last = 0;
-  if (s.window == nullptr || gdi.side_buffer.empty() || !win_dirty_band(screen, &first, &last)) return;
+  if (s.window == nullptr || gdi.side_buffer.empty() || !dirty_band(*screen, &first, &last)) return;
   const int32_t lines = screen->height * screen->line_multiplier;
   if (screen->width > s.width || lines > s.height) return;
   win_convert_band(screen, first, last, gdi.side_buffer.data(), gdi.side_pitch);
-  const int32_t top = first * screen->line_multiplier;
-  const int32_t count = (last + 1) * screen->line_multiplier - top;
-  // The band is drawn as a bitmap of its own height that starts at its first row.
+  // The band of output lines is drawn as a bitmap of its own height that starts at its first line.
+  const int32_t count = last - first + 1;
   gdi.header.info.biHeight = -count;
   HDC dc = GetDC(s.window);
-  SetDIBitsToDevice(dc, 0, top, static_cast<DWORD>(s.width), static_cast<DWORD>(count), 0, 0, 0,
-                    static_cast<UINT>(count), gdi.side_buffer.data() + static_cast<size_t>(top) * gdi.side_pitch,
+  SetDIBitsToDevice(dc, 0, first, static_cast<DWORD>(s.width), static_cast<DWORD>(count), 0, 0, 0,
+                    static_cast<UINT>(count), gdi.side_buffer.data() + static_cast<size_t>(first) * gdi.side_pitch,
                     reinterpret_cast<const BITMAPINFO*>(&gdi.header), DIB_RGB_COLORS);
   ReleaseDC(s.window, dc);
 }

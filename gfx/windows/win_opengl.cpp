@@ -131,7 +131,7 @@ void opengl_present(GraphicsScreen* screen) {
   if (ogl.frame.empty() || screen->width != s.width || screen->height * screen->line_multiplier != s.height) return;
   int32_t first = 0;
   int32_t last = 0;
-  if (!win_dirty_band(screen, &first, &last)) return;
+  if (!dirty_band(*screen, &first, &last)) return;
   win_convert_band(screen, first, last, reinterpret_cast<uint8_t*>(ogl.frame.data()), s.width * 4);
 }
 

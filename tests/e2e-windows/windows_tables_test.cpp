@@ -82,7 +82,7 @@ TEST(RowConverters, ConvertOnlyDirtyRowsThroughTheRowTable) {
 TEST(RowConverters, WriteEachRowLineMultiplierTimes) {
   Picture picture;
   picture.set(1, 1, 0xF800);
-  picture.dirty = {0, 1, 0};
+  picture.dirty = {0, 0, 1, 1, 0, 0};  // one mark per output line: row 1 is lines 2 and 3
   const int32_t pitch = Picture::W * 4;
   std::vector<uint8_t> target(pitch * Picture::H * 2, 0);
   choose_row_converter(16, DisplayFormat::Rgb32)(picture.source(2), target.data(), pitch);
@@ -90,6 +90,46 @@ TEST(RowConverters, WriteEachRowLineMultiplierTimes) {
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 2), 0xF80000u);
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 3), 0xF80000u);
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 4), 0u);
+}
+
+// Fill every pixel of row y with 0x1000 * (y + 1) and return a target of `lines` lines of 0xAA.
+std::vector<uint8_t> numbered_rows(Picture& picture, int32_t pitch, int32_t lines) {
+  for (int32_t y = 0; y < Picture::H; ++y) {
+    for (int32_t x = 0; x < Picture::W; ++x) picture.set(x, y, static_cast<uint16_t>(0x1000 * (y + 1)));
+  }
+  return std::vector<uint8_t>(static_cast<size_t>(pitch * lines), 0xAA);
+}
+
+TEST(RowConverters, DoubledRowsReadOneMarkPerOutputLine) {
+  Picture picture;
+  const int32_t pitch = Picture::W * 2;
+  std::vector<uint8_t> target = numbered_rows(picture, pitch, Picture::H * 2);
+  picture.dirty = {0, 0, 0, 1, 1, 0};  // the second line of row 1, the first of row 2
+  choose_row_converter(16, DisplayFormat::Rgb16)(picture.source(2), target.data(), pitch);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 3), 0x2000);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 4), 0x3000);
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 1), 0xAAAA) << "row 0 was written from row 1's marks";
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 2), 0xAAAA) << "an unmarked line was written";
+  EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 5), 0xAAAA) << "an unmarked line was written";
+}
+
+TEST(RowConverters, ABandWalksOnlyTheRowsItCoversAndConvertsTheirMarkedLines) {
+  for (int32_t multiplier : {1, 2}) {
+    Picture picture;
+    const int32_t pitch = Picture::W * 2;
+    const int32_t lines = Picture::H * multiplier;
+    std::vector<uint8_t> target = numbered_rows(picture, pitch, lines);
+    const int32_t first = multiplier == 1 ? 1 : 3;  // with rows doubled, the band starts inside row 1
+    picture.dirty.assign(static_cast<size_t>(lines), 0);
+    picture.dirty[0] = 1;  // outside the band's rows: left alone
+    for (int32_t line = first; line < lines; ++line) picture.dirty[static_cast<size_t>(line)] = 1;
+    convert_band(choose_row_converter(16, DisplayFormat::Rgb16), picture.source(multiplier), first, lines - 1,
+                 target.data(), pitch);
+    for (int32_t line = 0; line < lines; ++line) {
+      const uint16_t want = line < first ? 0xAAAA : static_cast<uint16_t>(0x1000 * (line / multiplier + 1));
+      EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, line), want) << "line " << line << ", multiplier " << multiplier;
+    }
+  }
 }
 
 TEST(RowConverters, SixteenBitFormats) {
