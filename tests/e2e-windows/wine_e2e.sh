@@ -94,8 +94,6 @@ wine_pid=$!
 window_id() { xdotool search --name '^DIDAVIR - Generador aleatorio' 2>/dev/null | head -n1; }
 have_window() { [ -n "$(window_id)" ]; }
 wait_for 120 have_window || fail "no window appeared"
-window=$(window_id)
-note "window $window"
 
 # Take a screenshot and check the picture; the origin goes to $work/origin.
 picture_ok() {
@@ -105,6 +103,10 @@ picture_ok() {
 }
 wait_for 60 picture_ok || { cat "$work/check.log"; fail "the picture is not right"; }
 note "picture at $(cat "$work/origin")"
+# Only now is the window the one that stays: the refused full-screen attempts before it
+# made windows of the same title and destroyed them again.
+window=$(window_id)
+note "window $window"
 
 # --- which back-end shows it ---------------------------------------------------
 # Each DirectX attempt loads dinput.dll and frees it again when it fails;
