@@ -80,9 +80,8 @@ bool start_video() {
   SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
   SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
   prefer_present_display();
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-  if (!invisible_driver() && sdl_create_window(state)) return true;
-  SDL_Quit();
+  if (SDL_Init(SDL_INIT_VIDEO) == 0 && !invisible_driver() && sdl_create_window(state)) return true;
+  SDL_Quit();  // also after a failed SDL_Init: it frees the hints and what the search left
   return false;
 }
 
