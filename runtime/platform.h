@@ -17,3 +17,6 @@ void platform_sleep_ms(int32_t ms);
 
 // Pass a stream's written bytes on to the disk. Returns false on failure.
 bool platform_sync_file(std::FILE* stream);
+
+// Pass a directory's entries (new names, renames) on to the disk. Returns false on failure.
+bool platform_sync_directory(const char* path);

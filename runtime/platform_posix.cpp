@@ -2,6 +2,7 @@
 #include "runtime/platform.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -33,4 +34,12 @@ bool platform_sync_file(std::FILE* stream) {
   if (fsync(fileno(stream)) == 0) return true;
   // Pipes, terminals and some file systems cannot be synced; their bytes are already passed on.
   return errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+}
+
+bool platform_sync_directory(const char* path) {
+  const int descriptor = open(path, O_RDONLY | O_DIRECTORY);
+  if (descriptor < 0) return false;
+  const bool synced = fsync(descriptor) == 0 || errno == EINVAL || errno == EROFS;
+  close(descriptor);
+  return synced;
 }

@@ -59,3 +59,8 @@ bool platform_sync_file(std::FILE* stream) {
   // Consoles and pipes cannot be flushed to a disk; their bytes are already passed on.
   return FlushFileBuffers(handle) != 0 || GetFileType(handle) != FILE_TYPE_DISK;
 }
+
+bool platform_sync_directory(const char* /*path*/) {
+  // NTFS journals renames itself; a directory cannot be flushed like a file.
+  return true;
+}

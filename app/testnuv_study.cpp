@@ -1,0 +1,28 @@
+// testnuv-study: the seed behind a study log, its exact per-second data, and checks.
+//
+// Each subcommand is registered by its own module (study/commands.h) and
+// leaves the exit status; this entry point parses the command line and
+// turns CLI11's parse errors into a message and exit status 2.
+#include <cstdio>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "runtime/version.h"
+#include "study/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"testnuv-study: semilla, datos por segundo y verificacion de los registros de estudio"};
+  app.name("testnuv-study");
+  app.set_version_flag("--version", std::string("testnuv-study ") + version_text());
+  app.require_subcommand(1);
+  int exit_status = EXIT_DONE;
+  add_study_commands(app, exit_status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error);
+    return code == 0 ? EXIT_DONE : EXIT_USAGE;
+  }
+  return exit_status;
+}

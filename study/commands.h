@@ -1,0 +1,18 @@
+// The subcommands of testnuv-study, each registered on the program's CLI11 app.
+//
+// Every add_*_command function adds one subcommand whose callback runs it and
+// leaves its exit status in `exit_status`; the entry point only parses.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+// Exit statuses of testnuv-study.
+constexpr int EXIT_DONE = 0;          // done; one seed found; every record agrees
+constexpr int EXIT_TROUBLE = 1;       // a file could not be read or written
+constexpr int EXIT_USAGE = 2;         // bad arguments
+constexpr int EXIT_SEVERAL = 3;       // several seeds give the log
+constexpr int EXIT_NO_SEED = 4;       // no seed gives the log
+constexpr int EXIT_DISAGREES = 5;     // a record of the log disagrees with the replay
+
+// Register `seed`, `extract` and `verify`.
+void add_study_commands(CLI::App& app, int& exit_status);

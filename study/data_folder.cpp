@@ -1,0 +1,482 @@
+// Data folders: writing seconds.csv, bits.bin, provenance.json and SHA256SUMS
+// in a temporary folder put in place at the end; reading and checking them.
+#include "study/data_folder.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <system_error>
+
+#include "runtime/durable.h"
+#include "study/replay.h"
+#include "study/sha256.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t WRITE_BUFFER = size_t{1} << 20;  // bytes buffered per output file
+constexpr size_t MAX_LINE = 256;                  // longest acceptable seconds.csv line
+constexpr size_t MAX_SMALL_FILE = size_t{16} << 20;  // largest provenance or checksum file read
+constexpr int32_t EXPECTED_ONES = SECOND_BITS / 2;
+constexpr char TEMPORARY_SUFFIX[] = ".testnuv-parcial";
+constexpr char OLD_SUFFIX[] = ".testnuv-antigua";
+constexpr TimeSource TIME_SOURCES[] = {TimeSource::clock, TimeSource::record,
+                                       TimeSource::interpolated, TimeSource::extrapolated};
+
+// Return z = (ones - 100) / sqrt(50) as seconds.csv writes it (6 decimals), for 0 to 200 ones.
+const std::string& z_text(int32_t ones) {
+  static const std::array<std::string, SECOND_BITS + 1> table = [] {
+    std::array<std::string, SECOND_BITS + 1> texts;
+    for (int32_t k = 0; k <= SECOND_BITS; ++k) {
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%.6f", (k - EXPECTED_ONES) / std::sqrt(50.0));
+      texts[k] = buffer;
+    }
+    return texts;
+  }();
+  return table[ones];
+}
+
+// Append an integer's decimal digits.
+void append_integer(std::string& text, int64_t value) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  text.append(buffer, result.ptr);
+}
+
+// True when a folder entry is one of the files a data folder holds (or its temporaries).
+bool is_data_file(const fs::path& name) {
+  const std::string text = name.filename().string();
+  for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE, SUMS_FILE}) {
+    if (text == file) return true;
+  }
+  return false;
+}
+
+// Say whether `folder` may be written: absent, empty, or (replace) holding only data files.
+bool folder_may_be_written(const fs::path& folder, bool replace, std::string& error) {
+  std::error_code code;
+  const fs::file_status status = fs::symlink_status(folder, code);
+  if (status.type() == fs::file_type::not_found) return true;
+  if (status.type() != fs::file_type::directory) {
+    error = folder.string() + ": existe y no es una carpeta";
+    return false;
+  }
+  bool empty = true;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
+    empty = false;
+    if (!replace) break;
+    if (!is_data_file(entry.path()) || !entry.is_regular_file()) {
+      error = folder.string() + ": contiene otros ficheros (" +
+              entry.path().filename().string() + "); no se sustituye";
+      return false;
+    }
+  }
+  if (code) {
+    error = folder.string() + ": " + code.message();
+    return false;
+  }
+  if (!empty && !replace) {
+    error = folder.string() + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
+    return false;
+  }
+  return true;
+}
+
+// Read a whole small file into a text; false with `error` set.
+bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
+  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
+  if (stream == nullptr) {
+    error = file.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  char buffer[1 << 14];
+  size_t got = 0;
+  text.clear();
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
+    text.append(buffer, got);
+  }
+  if (text.size() > MAX_SMALL_FILE) {
+    std::fclose(stream);
+    error = file.string() + ": demasiado grande";
+    return false;
+  }
+  const bool failed = std::ferror(stream) != 0;
+  std::fclose(stream);
+  if (failed) error = file.string() + ": error de lectura";
+  return !failed;
+}
+
+// Read a decimal integer field ending at a comma; advance past the comma.
+bool take_integer(const char*& at, const char* end, int64_t& value) {
+  const auto result = std::from_chars(at, end, value);
+  if (result.ec != std::errc() || result.ptr == end || *result.ptr != ',') return false;
+  at = result.ptr + 1;
+  return true;
+}
+
+// Read a text field up to the next comma (or the end when `last`); advance past it.
+bool take_field(const char*& at, const char* end, std::string& value, bool last) {
+  const char* comma = static_cast<const char*>(std::memchr(at, ',', end - at));
+  if (last ? comma != nullptr : comma == nullptr) return false;
+  const char* stop = last ? end : comma;
+  value.assign(at, stop);
+  at = last ? end : comma + 1;
+  return true;
+}
+
+// True when a text has the shape "YYYY-MM-DD HH:MM:SS".
+bool is_wall_time(const std::string& text) {
+  static const char SHAPE[] = "dddd-dd-dd dd:dd:dd";
+  if (text.size() != sizeof SHAPE - 1) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (SHAPE[i] == 'd' ? !digit : text[i] != SHAPE[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* time_source_name(TimeSource source) {
+  switch (source) {
+    case TimeSource::clock: return "clock";
+    case TimeSource::record: return "record";
+    case TimeSource::interpolated: return "interpolated";
+    case TimeSource::extrapolated: return "extrapolated";
+  }
+  return "clock";
+}
+
+SecondRow make_second_row(int64_t second, int32_t ones, std::string time, TimeSource source) {
+  SecondRow row;
+  row.second = second;
+  row.cycle = (second - 1) / CYCLE_SECONDS;
+  const int64_t into_cycle = (second - 1) % CYCLE_SECONDS;
+  row.minute = static_cast<int32_t>(into_cycle / 60);
+  row.sec = static_cast<int32_t>(into_cycle % 60);
+  row.ones = ones;
+  row.zeros = SECOND_BITS - ones;
+  row.z = (ones - EXPECTED_ONES) / std::sqrt(50.0);
+  row.time = std::move(time);
+  row.time_source = source;
+  return row;
+}
+
+// ---- Writing ----
+
+struct DataFolderWriter::Output {
+  std::FILE* stream = nullptr;
+  fs::path name;
+  Sha256 digest;       // of every byte written
+  std::string buffer;  // bytes not yet handed to the stream
+};
+
+DataFolderWriter::DataFolderWriter() = default;
+
+DataFolderWriter::~DataFolderWriter() { abandon(); }
+
+bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replace,
+                             std::string& error) {
+  abandon();
+  std::error_code code;
+  folder_ = fs::absolute(folder, code);
+  if (folder_.filename().empty()) folder_ = folder_.parent_path();
+  replace_ = replace;
+  if (!folder_may_be_written(folder_, replace, error)) return false;
+  temporary_ = folder_;
+  temporary_ += TEMPORARY_SUFFIX;
+  fs::remove_all(temporary_, code);  // left by a run that was killed
+  if (!fs::create_directory(temporary_, code)) {
+    error = temporary_.string() + ": " + (code ? code.message() : "ya existe");
+    return false;
+  }
+  open_ = true;
+  rows_ = 0;
+  auto open_output = [&](const char* file) {
+    auto output = std::make_unique<Output>();
+    output->name = temporary_ / file;
+    output->stream = std::fopen(output->name.string().c_str(), "wb");
+    if (output->stream == nullptr) error = output->name.string() + ": " + std::strerror(errno);
+    return output;
+  };
+  seconds_ = open_output(SECONDS_FILE);
+  if (seconds_->stream == nullptr) return abandon(), false;
+  if (with_bits) {
+    bits_ = open_output(BITS_FILE);
+    if (bits_->stream == nullptr) return abandon(), false;
+  }
+  const std::string header = std::string(SECONDS_HEADER) + "\n";
+  if (!write_to(*seconds_, header.data(), header.size())) {
+    error = error_;
+    abandon();
+    return false;
+  }
+  return true;
+}
+
+bool DataFolderWriter::write_to(Output& output, const char* bytes, size_t count) {
+  output.digest.update(bytes, count);
+  output.buffer.append(bytes, count);
+  if (output.buffer.size() < WRITE_BUFFER) return true;
+  const bool good =
+      std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) == output.buffer.size();
+  output.buffer.clear();
+  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  return good;
+}
+
+bool DataFolderWriter::close_output(Output& output) {
+  bool good = std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) ==
+              output.buffer.size();
+  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  output.buffer.clear();
+  std::FILE* stream = output.stream;
+  output.stream = nullptr;
+  return close_synced(stream, output.name, error_) && good;
+}
+
+bool DataFolderWriter::add_second(const SecondRow& row, const uint8_t* bits) {
+  if (!open_) return false;
+  std::string line;
+  line.reserve(96);
+  append_integer(line, row.second);
+  line += ',';
+  append_integer(line, row.cycle);
+  line += ',';
+  append_integer(line, row.minute);
+  line += ',';
+  append_integer(line, row.sec);
+  line += ',';
+  append_integer(line, row.ones);
+  line += ',';
+  append_integer(line, row.zeros);
+  line += ',';
+  line += z_text(row.ones < 0 || row.ones > SECOND_BITS ? EXPECTED_ONES : row.ones);
+  line += ',';
+  line += row.time;
+  line += ',';
+  line += time_source_name(row.time_source);
+  line += '\n';
+  if (!write_to(*seconds_, line.data(), line.size())) return false;
+  if (bits_ != nullptr && !write_to(*bits_, reinterpret_cast<const char*>(bits), SECOND_BYTES)) {
+    return false;
+  }
+  ++rows_;
+  return true;
+}
+
+bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& error) {
+  if (!open_) {
+    error = "la carpeta de datos no esta abierta";
+    return false;
+  }
+  std::string sums;
+  auto add_sum = [&sums](const std::string& digest, const char* file) {
+    sums += digest + "  " + file + "\n";
+  };
+  bool good = close_output(*seconds_);
+  add_sum(seconds_->digest.finish(), SECONDS_FILE);
+  if (good && bits_ != nullptr) {
+    good = close_output(*bits_);
+    add_sum(bits_->digest.finish(), BITS_FILE);
+  }
+  const std::string record = provenance.dump(2) + "\n";
+  add_sum(sha256_of(record), PROVENANCE_FILE);
+  if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
+  if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
+  if (good) good = sync_parent_directory(temporary_ / SUMS_FILE);
+  // Put the folder in place: an old one (only data files, checked by begin) goes aside first.
+  std::error_code code;
+  const bool old_there = fs::exists(folder_, code);
+  fs::path old = folder_;
+  old += OLD_SUFFIX;
+  if (good && old_there) {
+    fs::remove_all(old, code);
+    good = rename_durably(folder_, old, error_);
+  }
+  if (good) good = rename_durably(temporary_, folder_, error_);
+  if (good && old_there) fs::remove_all(old, code);
+  if (!good) {
+    if (old_there && !fs::exists(folder_, code)) fs::rename(old, folder_, code);
+    error = error_;
+    abandon();
+    return false;
+  }
+  open_ = false;
+  return true;
+}
+
+void DataFolderWriter::abandon() {
+  for (std::unique_ptr<Output>* output : {&seconds_, &bits_}) {
+    if (*output != nullptr && (*output)->stream != nullptr) std::fclose((*output)->stream);
+    output->reset();
+  }
+  if (open_) {
+    std::error_code code;
+    fs::remove_all(temporary_, code);
+  }
+  open_ = false;
+}
+
+// ---- Reading ----
+
+SecondsReader::~SecondsReader() {
+  if (stream_ != nullptr) std::fclose(stream_);
+}
+
+bool SecondsReader::fail(const std::string& why) {
+  error_ = name_.string() + ":" + std::to_string(line_) + ": " + why;
+  return false;
+}
+
+bool SecondsReader::open(const fs::path& file) {
+  if (stream_ != nullptr) std::fclose(stream_);
+  name_ = file;
+  line_ = 0;
+  previous_ = 0;
+  at_ = filled_ = 0;
+  error_.clear();
+  stream_ = std::fopen(file.string().c_str(), "rb");
+  if (stream_ == nullptr) {
+    error_ = file.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string header;
+  if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
+  if (header != SECONDS_HEADER) return fail("cabecera inesperada \"" + header + "\"");
+  return true;
+}
+
+bool SecondsReader::read_line(std::string& text) {
+  text.clear();
+  for (;;) {
+    if (at_ == filled_) {
+      filled_ = std::fread(buffer_, 1, sizeof buffer_, stream_);
+      at_ = 0;
+      if (filled_ == 0) {
+        if (std::ferror(stream_)) return fail("error de lectura");
+        if (text.empty()) return false;
+        ++line_;
+        return fail("ultima linea sin fin de linea (fichero cortado)");
+      }
+    }
+    const char* start = buffer_ + at_;
+    const char* newline = static_cast<const char*>(std::memchr(start, '\n', filled_ - at_));
+    const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : filled_ - at_;
+    if (text.size() + take > MAX_LINE) {
+      ++line_;
+      return fail("linea demasiado larga");
+    }
+    text.append(start, take);
+    at_ += take;
+    if (newline != nullptr) {
+      ++at_;
+      ++line_;
+      return true;
+    }
+  }
+}
+
+bool SecondsReader::next(SecondRow& row) {
+  if (stream_ == nullptr || !error_.empty()) return false;
+  std::string text;
+  if (!read_line(text)) return false;
+  const char* at = text.data();
+  const char* end = at + text.size();
+  int64_t fields[6];
+  for (int64_t& field : fields) {
+    if (!take_integer(at, end, field)) return fail("campo entero no valido o faltan columnas (se esperaban 9)");
+  }
+  std::string z_field, time_field, source_field;
+  if (!take_field(at, end, z_field, false) || !take_field(at, end, time_field, false) ||
+      !take_field(at, end, source_field, true)) {
+    return fail("se esperaban 9 columnas");
+  }
+  if (fields[4] < 0 || fields[4] > SECOND_BITS) return fail("ones fuera de 0 a 200");
+  const int32_t ones = static_cast<int32_t>(fields[4]);
+  bool source_known = false;
+  TimeSource source = TimeSource::clock;
+  for (TimeSource candidate : TIME_SOURCES) {
+    if (source_field == time_source_name(candidate)) source = candidate, source_known = true;
+  }
+  if (!source_known) return fail("time_source desconocido \"" + source_field + "\"");
+  if (!is_wall_time(time_field)) return fail("time no tiene la forma AAAA-MM-DD HH:MM:SS");
+  row = make_second_row(fields[0], ones, time_field, source);
+  if (fields[0] != previous_ + 1) return fail("se esperaba el segundo " + std::to_string(previous_ + 1));
+  if (fields[1] != row.cycle || fields[2] != row.minute || fields[3] != row.sec) {
+    return fail("cycle, minute o sec no corresponden al segundo");
+  }
+  if (fields[5] != row.zeros) return fail("ones + zeros no suman 200");
+  if (z_field != z_text(ones)) return fail("z no corresponde a ones");
+  previous_ = row.second;
+  return true;
+}
+
+// ---- Checking ----
+
+bool check_checksums(const fs::path& folder, std::vector<std::string>& problems) {
+  const size_t before = problems.size();
+  std::string sums, error;
+  if (!read_small_file(folder / SUMS_FILE, sums, error)) {
+    problems.push_back(error);
+    return false;
+  }
+  std::set<std::string> listed;
+  size_t start = 0;
+  int32_t line = 0;
+  while (start < sums.size()) {
+    size_t stop = sums.find('\n', start);
+    if (stop == std::string::npos) stop = sums.size();
+    const std::string text = sums.substr(start, stop - start);
+    start = stop + 1;
+    ++line;
+    const std::string where = std::string(SUMS_FILE) + ":" + std::to_string(line) + ": ";
+    if (text.size() < 67 || text[64] != ' ' || (text[65] != ' ' && text[65] != '*')) {
+      problems.push_back(where + "linea no valida");
+      continue;
+    }
+    const std::string digest = text.substr(0, 64);
+    const std::string file = text.substr(66);
+    if (!is_data_file(file) || file == SUMS_FILE || fs::path(file).filename().string() != file) {
+      problems.push_back(where + "fichero inesperado \"" + file + "\"");
+      continue;
+    }
+    listed.insert(file);
+    std::string actual;
+    uint64_t bytes = 0;
+    if (!sha256_of_file(folder / file, actual, bytes, error)) {
+      problems.push_back(error);
+    } else if (actual != digest) {
+      problems.push_back(file + ": la suma SHA-256 no coincide (el fichero ha cambiado)");
+    }
+  }
+  for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE}) {
+    std::error_code code;
+    if (listed.count(file) == 0 && fs::exists(folder / file, code)) {
+      problems.push_back(std::string(file) + ": no figura en " + SUMS_FILE);
+    }
+  }
+  if (listed.count(SECONDS_FILE) == 0 || listed.count(PROVENANCE_FILE) == 0) {
+    problems.push_back(std::string(SUMS_FILE) + ": faltan " + SECONDS_FILE + " o " + PROVENANCE_FILE);
+  }
+  return problems.size() == before;
+}
+
+bool read_provenance(const fs::path& folder, nlohmann::json& provenance, std::string& error) {
+  std::string text;
+  std::error_code code;
+  const fs::path file = fs::is_directory(folder, code) ? folder / PROVENANCE_FILE : folder;
+  if (!read_small_file(file, text, error)) return false;
+  provenance = nlohmann::json::parse(text, nullptr, false);
+  if (provenance.is_discarded() || !provenance.is_object()) {
+    error = file.string() + ": no es un objeto JSON valido";
+    provenance = nlohmann::json::object();
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,179 @@
+// Data folders: written whole or not at all, read back row by row, checked by their sums.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "study/data_folder.h"
+#include "study/replay.h"
+#include "study/sha256.h"
+#include "tests/study/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using DataFolderTest = StudyTest;
+
+// Write a small folder of `seconds` rows of a seed (with bits); return false on failure.
+bool write_folder(const fs::path& folder, int64_t seconds, bool replace, std::string& error) {
+  DataFolderWriter writer;
+  if (!writer.begin(folder, true, replace, error)) return false;
+  Replay replay(31337u);
+  for (int64_t s = 1; s <= seconds; ++s) {
+    uint8_t bits[SECOND_BYTES];
+    const int32_t ones = replay.next_second(bits);
+    if (!writer.add_second(make_second_row(s, ones, "2026-05-01 10:00:00", TimeSource::clock), bits)) {
+      error = writer.error();
+      return false;
+    }
+  }
+  return writer.finish({{"seed", 31337}}, error);
+}
+
+TEST_F(DataFolderTest, WritesRowsBitsProvenanceAndSumsThatSha256sumAccepts) {
+  const fs::path folder = directory / "datos";
+  std::string error;
+  ASSERT_TRUE(write_folder(folder, 43202, false, error)) << error;
+  EXPECT_EQ(fs::file_size(folder / BITS_FILE), 43202u * SECOND_BYTES);
+  const std::string csv = read_file(folder / SECONDS_FILE);
+  EXPECT_EQ(csv.rfind(std::string(SECONDS_HEADER) + "\n1,0,0,0,", 0), 0u);
+  // The cycle's last second is plotted at minute 720; the next starts cycle 1 at 0:0.
+  EXPECT_NE(csv.find("\n43201,0,720,0,"), std::string::npos);
+  EXPECT_NE(csv.find("\n43202,1,0,0,"), std::string::npos);
+  EXPECT_EQ(csv.find('\r'), std::string::npos);
+  const std::string command = "cd \"" + folder.string() + "\" && sha256sum --quiet -c SHA256SUMS";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  std::vector<std::string> problems;
+  EXPECT_TRUE(check_checksums(folder, problems));
+  EXPECT_TRUE(problems.empty());
+  nlohmann::json provenance;
+  ASSERT_TRUE(read_provenance(folder, provenance, error)) << error;
+  EXPECT_EQ(provenance["seed"], 31337);
+  // Nothing is left beside the folder.
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
+}
+
+TEST_F(DataFolderTest, ReaderGivesBackEveryRowAndItsZ) {
+  const fs::path folder = directory / "datos";
+  std::string error;
+  ASSERT_TRUE(write_folder(folder, 1000, false, error)) << error;
+  SecondsReader reader;
+  ASSERT_TRUE(reader.open(folder / SECONDS_FILE)) << reader.error();
+  Replay replay(31337u);
+  SecondRow row;
+  int64_t rows = 0;
+  while (reader.next(row)) {
+    ++rows;
+    EXPECT_EQ(row.second, rows);
+    EXPECT_EQ(row.ones, replay.next_second());
+    EXPECT_NEAR(row.z, (row.ones - 100) / std::sqrt(50.0), 1e-12);
+    EXPECT_EQ(row.time, "2026-05-01 10:00:00");
+  }
+  EXPECT_EQ(reader.error(), "");
+  EXPECT_EQ(rows, 1000);
+}
+
+TEST_F(DataFolderTest, ReaderStopsAtBadRowsAndNamesTheLine) {
+  const std::string header = std::string(SECONDS_HEADER) + "\n";
+  const std::string good = "1,0,0,0,104,96,0.565685,2026-05-01 10:00:00,record\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "vacio"},
+      {"second,ones\n", "cabecera"},
+      {header + good + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,record", "cortado"},
+      {header + good + "2,0,0,1,100,101,0.000000,2026-05-01 10:00:01,record\n", "200"},
+      {header + good + "3,0,0,2,100,100,0.000000,2026-05-01 10:00:01,record\n", "segundo 2"},
+      {header + good + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,guess\n", "time_source"},
+      {header + good + "2,0,0,1,100,100,0.000000,ayer,record\n", "AAAA"},
+      {header + good + "2,0,0,1,201,-1,0.000000,2026-05-01 10:00:01,record\n", "ones"},
+      {header + good + "2,0,0,1,100,100,0.5,2026-05-01 10:00:01,record\n", "z no"},
+      {header + good + std::string(10000, '9') + "\n", "larga"},
+      {header + good + "2,0,0,1,100,100\n", "columnas"},
+  };
+  for (const auto& [bytes, why] : cases) {
+    write_file(directory / "s.csv", bytes);
+    SecondsReader reader;
+    SecondRow row;
+    if (reader.open(directory / "s.csv")) {
+      EXPECT_TRUE(reader.next(row)) << why;
+      EXPECT_FALSE(reader.next(row)) << why;
+    }
+    EXPECT_NE(reader.error().find(why), std::string::npos) << reader.error();
+  }
+}
+
+TEST_F(DataFolderTest, RefusesExistingFoldersAndKeepsOtherFiles) {
+  const fs::path folder = directory / "datos";
+  std::string error;
+  ASSERT_TRUE(write_folder(folder, 10, false, error)) << error;
+  const std::string before = read_file(folder / SECONDS_FILE);
+  EXPECT_FALSE(write_folder(folder, 20, false, error));
+  EXPECT_NE(error.find("--force"), std::string::npos);
+  EXPECT_EQ(read_file(folder / SECONDS_FILE), before);
+  // Replacing a data folder is allowed; a folder with anything else in it never is.
+  ASSERT_TRUE(write_folder(folder, 20, true, error)) << error;
+  EXPECT_NE(read_file(folder / SECONDS_FILE), before);
+  write_file(folder / "estudio_05-01-2026", "registro");
+  EXPECT_FALSE(write_folder(folder, 30, true, error));
+  EXPECT_NE(error.find("estudio_05-01-2026"), std::string::npos);
+  EXPECT_EQ(read_file(folder / "estudio_05-01-2026"), "registro");
+  // An empty folder is fine; a file in the way is not.
+  fs::create_directory(directory / "vacia");
+  EXPECT_TRUE(write_folder(directory / "vacia", 5, false, error)) << error;
+  write_file(directory / "fichero", "x");
+  EXPECT_FALSE(write_folder(directory / "fichero", 5, true, error));
+}
+
+TEST_F(DataFolderTest, AnUnwritableParentLeavesNothingAndSaysWhy) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  fs::create_directory(directory / "ro");
+  fs::permissions(directory / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  std::string error;
+  EXPECT_FALSE(write_folder(directory / "ro" / "datos", 5, false, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(directory / "ro" / "datos"));
+}
+
+TEST_F(DataFolderTest, AbandonedWriterLeavesNoFolder) {
+  {
+    DataFolderWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.begin(directory / "datos", false, false, error));
+    ASSERT_TRUE(writer.add_second(make_second_row(1, 100, "2026-05-01 10:00:00", TimeSource::record), nullptr));
+  }
+  EXPECT_TRUE(fs::is_empty(directory));
+}
+
+TEST_F(DataFolderTest, ChecksumsCatchChangedMissingAndHostileEntries) {
+  const fs::path folder = directory / "datos";
+  std::string error;
+  ASSERT_TRUE(write_folder(folder, 10, false, error)) << error;
+  std::vector<std::string> problems;
+  write_file(folder / BITS_FILE, "cambiado");
+  EXPECT_FALSE(check_checksums(folder, problems));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_NE(problems[0].find(BITS_FILE), std::string::npos);
+
+  const std::string sums = read_file(folder / SUMS_FILE);
+  write_file(folder / SUMS_FILE, sums + std::string(64, 'a') + "  ../../etc/passwd\nbasura\n");
+  problems.clear();
+  EXPECT_FALSE(check_checksums(folder, problems));
+  EXPECT_EQ(problems.size(), 3u);
+
+  fs::remove(folder / SUMS_FILE);
+  problems.clear();
+  EXPECT_FALSE(check_checksums(folder, problems));
+
+  write_file(folder / PROVENANCE_FILE, "{\"seed\": ");
+  nlohmann::json provenance;
+  EXPECT_FALSE(read_provenance(folder, provenance, error));
+  EXPECT_NE(error.find("JSON"), std::string::npos);
+}
+
+TEST(Sha256, KnownDigests) {
+  EXPECT_EQ(sha256_of(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(sha256_of("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+}  // namespace

@@ -1,0 +1,21 @@
+// Shared helpers of the study tests: a scratch folder and whole-file reads and writes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+// A test with its own empty scratch folder, removed afterwards.
+class StudyTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  std::filesystem::path directory;
+};
+
+// Return a whole file's bytes ("" when it cannot be read).
+std::string read_file(const std::filesystem::path& file);
+
+// Write bytes to a file, replacing it.
+void write_file(const std::filesystem::path& file, const std::string& bytes);
