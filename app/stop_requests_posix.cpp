@@ -1,11 +1,10 @@
 // Stop requests on POSIX systems: SIGINT, SIGTERM and SIGHUP end the program
 // the way the space bar does.
 //
-// The signal handler only writes the signal's number to a pipe, which is
-// async-signal-safe. A watcher thread reads the pipe and puts a space into
-// the key queue under the screen lock; the running second ends at its next
-// key check, and the program's own end closes the study log and releases the
-// screen, with exit code 0.
+// The signal handler sets the stop flag and writes one byte to a pipe, both
+// async-signal-safe. A watcher thread reads the pipe and wakes the loop from
+// its wait for the next second; without the watcher the loop still reads the
+// flag at its next bit or second.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -14,50 +13,62 @@
 #include <thread>
 
 #include "app/stop_requests.h"
-#include "app/stop_space.h"
+#include "gfx/keys.h"
 #include "runtime/program.h"
 
 namespace {
 
 constexpr int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr char STOP_WATCHING = 0;  // the byte that ends the watcher; signals are never 0
+constexpr char STOP_WATCHING = 0;   // the byte that ends the watcher
+constexpr char STOP_REQUESTED = 1;  // the byte a stop signal writes
 
 int request_pipe[2] = {-1, -1};  // read end, write end
 std::thread watcher;
 
 // Note a stop request: async-signal-safe work only.
-void on_stop_signal(int signal_number) {
+void on_stop_signal(int /*signal_number*/) {
   const int saved_errno = errno;
-  const char byte = static_cast<char>(signal_number);
-  ssize_t written = write(request_pipe[1], &byte, 1);
-  (void)written;
+  request_stop();
+  if (request_pipe[1] >= 0) {
+    ssize_t written = write(request_pipe[1], &STOP_REQUESTED, 1);
+    (void)written;
+  }
   errno = saved_errno;
 }
 
-// Put a space into the key queue under the screen lock; without a screen, die of the signal.
-void request_stop(int signal_number) {
-  if (queue_stop_space()) return;
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);
-}
-
-// Read stop requests until told to stop watching.
+// Wake the loop at every stop request until told to stop watching.
 void watch() {
   for (;;) {
     char byte = STOP_WATCHING;
     const ssize_t n = read(request_pipe[0], &byte, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0 || byte == STOP_WATCHING) return;
-    request_stop(static_cast<unsigned char>(byte));
+    wake_key_waiters();
   }
 }
 
-// End the watcher before the screen is released at the program's end.
+// End the watcher before the program's end goes further.
 void stop_watching() {
-  const char byte = STOP_WATCHING;
-  ssize_t written = write(request_pipe[1], &byte, 1);
+  ssize_t written = write(request_pipe[1], &STOP_WATCHING, 1);
   (void)written;
   if (watcher.joinable()) watcher.join();
+}
+
+// Start the watcher thread on a pipe; false when either cannot be had.
+bool start_watcher() {
+  if (pipe(request_pipe) != 0) {
+    request_pipe[0] = request_pipe[1] = -1;
+    return false;
+  }
+  for (int fd : request_pipe) fcntl(fd, F_SETFD, FD_CLOEXEC);
+  fcntl(request_pipe[1], F_SETFL, fcntl(request_pipe[1], F_GETFL) | O_NONBLOCK);
+  try {
+    watcher = std::thread(watch);
+  } catch (...) {
+    return false;  // the handler still sets the flag; the loop reads it within a second
+  }
+  at_program_end(stop_watching);
+  return true;
 }
 
 // Send the stop signals to on_stop_signal, except those the program was started ignoring (nohup).
@@ -77,14 +88,6 @@ void install_handlers() {
 
 void watch_stop_requests() {
   if (watcher.joinable()) return;
-  if (pipe(request_pipe) != 0) return;
-  for (int fd : request_pipe) fcntl(fd, F_SETFD, FD_CLOEXEC);
-  fcntl(request_pipe[1], F_SETFL, fcntl(request_pipe[1], F_GETFL) | O_NONBLOCK);
-  try {
-    watcher = std::thread(watch);
-  } catch (...) {
-    return;  // no watcher: the signals keep their default action
-  }
-  at_program_end(stop_watching);
+  start_watcher();
   install_handlers();
 }

@@ -26,6 +26,7 @@
 #include "gfx/png.h"
 #include "gfx/screen.h"
 #include "runtime/clock.h"
+#include "runtime/platform.h"
 #include "runtime/program.h"
 
 namespace {
@@ -207,6 +208,7 @@ int32_t simulate() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform_start_process();
   try {
     if (!parse_arguments(argc, argv)) {
       std::fputs(USAGE, stdout);

@@ -3,9 +3,13 @@
 // A second starts at the timer rounded to a whole second and ends when the
 // timer is 1.0 past it. Its 200 bits come from random_unit; the space key,
 // tested before every bit and throughout the wait, ends the program at once.
+// An end requested from outside the loop (a stop request of the operating
+// system, a lost display) is read at the same places, beside the key queue,
+// so no flood of keys can push it out.
 #include "experiment/loop.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "experiment/checkpoints.h"
 #include "experiment/layout.h"
@@ -32,9 +36,26 @@ constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
 
 const Text SPACE = " ";
 
-// End the program when the next key in the queue is a space; other keys are dropped.
+// End the program for `reason`: exit code 0, or 1 with a line on standard error for a lost display.
+[[noreturn]] void end_experiment(EndReason reason) {
+  set_end_reason(reason);
+  if (reason != EndReason::display_lost) end_program(0);
+  std::fputs("testnuv: se ha perdido la pantalla (ventana o conexion con el servidor grafico); "
+             "el experimento termina\n",
+             stderr);
+  end_program(1);
+}
+
+// End the program when an end was requested from outside (stop request, lost display).
+void end_on_request() {
+  const EndReason asked = requested_end();
+  if (asked != EndReason::running) end_experiment(asked);
+}
+
+// End the program on a request or when the next key in the queue is a space; other keys are dropped.
 void end_on_space() {
-  if (compare_text(read_key(), SPACE) == 0) end_program(0);
+  end_on_request();
+  if (compare_text(read_key(), SPACE) == 0) end_experiment(EndReason::space);
 }
 
 // Draw, count and show one bit; pause after every 50th.
@@ -163,8 +184,9 @@ void wait_next_second() {
   for (;;) {
     if (timer_seconds() - experiment_state().second_start >= 1.0) return;
     const uint64_t seen = key_generation();
+    end_on_request();
     const Text key = read_key();
-    if (compare_text(key, SPACE) == 0) end_program(0);
+    if (compare_text(key, SPACE) == 0) end_experiment(EndReason::space);
     if (key.empty()) wait_key(seen, end);
   }
 }

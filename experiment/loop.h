@@ -3,7 +3,8 @@
 //
 // Time, sleeping and keys come only through the clock seam (runtime/clock.h)
 // and the key queue (gfx/keys.h), so the same code runs on the system clock
-// and on a virtual one. The space key ends the program through end_program.
+// and on a virtual one. The space key, or an end requested from outside
+// (runtime/program.h: request_end), ends the program through end_program.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +27,7 @@ void experiment_second();
 // Run steps 1 to 8 of a second: everything up to the wait.
 void run_second();
 
-// Wait until the timer is 1.0 past the second's start, ending the program on a space.
+// Wait until the timer is 1.0 past the second's start, ending the program on a space or a request.
 void wait_next_second();
 
 // End the 12-hour cycle: side panel, fresh background, cycle record.

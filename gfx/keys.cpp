@@ -70,6 +70,8 @@ void clear_keys() {
 
 uint64_t key_generation() { return key_added.generation(); }
 
+void wake_key_waiters() { key_added.raise(); }
+
 void wait_key(uint64_t seen, double deadline) { active_clock().wait_until(deadline, key_added, seen); }
 
 void screen_sleep_ms(int32_t ms) {

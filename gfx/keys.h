@@ -33,6 +33,9 @@ void clear_keys();
 // Return the count of keys added so far (to wait for a newer one).
 uint64_t key_generation();
 
+// Wake wait_key as an added key would, without adding one (a stop request, a lost display).
+void wake_key_waiters();
+
 // Block until a key is added after generation `seen` or the timer reaches `deadline`.
 void wait_key(uint64_t seen, double deadline);
 

@@ -1,10 +1,15 @@
-// The runtime's only contact with the operating system: time, sleep and file sync.
+// The runtime's only contact with the operating system: the process's start,
+// time, sleep and file sync.
 // One implementation per platform (platform_posix.cpp, platform_windows.cpp).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+
+// Make the process safe to run before anything opens a file or a display: reopen any of the
+// standard descriptors 0, 1 and 2 that is closed on the null device, ignore SIGPIPE.
+void platform_start_process();
 
 // Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds();

@@ -1,10 +1,35 @@
-// Platform (POSIX): the monotonic clock, local time, sleeping and file sync.
+// Platform (POSIX): the process's start, the monotonic clock, local time,
+// sleeping and file sync.
 #include "runtime/platform.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <signal.h>
 #include <time.h>
 #include <unistd.h>
+
+namespace {
+
+constexpr int STANDARD_DESCRIPTORS = 3;  // 0 input, 1 output, 2 error
+
+// Give a closed standard descriptor the null device, so that no file or display connection
+// opened later takes its number and receives what is meant for the standard streams.
+void reopen_if_closed(int fd) {
+  if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) return;
+  const int null_fd = open("/dev/null", O_RDWR);
+  if (null_fd < 0 || null_fd == fd) return;
+  dup2(null_fd, fd);
+  close(null_fd);
+}
+
+}  // namespace
+
+// Reopen closed standard descriptors on /dev/null and ignore SIGPIPE.
+void platform_start_process() {
+  for (int fd = 0; fd < STANDARD_DESCRIPTORS; ++fd) reopen_if_closed(fd);
+  // A message to a closed pipe is simply lost; the write reports the failure.
+  signal(SIGPIPE, SIG_IGN);
+}
 
 // Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds() {

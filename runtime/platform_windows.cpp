@@ -1,4 +1,5 @@
-// Platform (Windows): the performance counter, local time, sleeping and file sync.
+// Platform (Windows): the process's start, the performance counter, local
+// time, sleeping and file sync.
 //
 // The timer uses QueryPerformanceCounter and falls back to GetTickCount when
 // the machine has no performance counter.
@@ -6,6 +7,7 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include "runtime/platform.h"
@@ -28,7 +30,24 @@ void probe_timer() {
   }
 }
 
+constexpr int STANDARD_DESCRIPTORS = 3;  // 0 input, 1 output, 2 error
+
+// Give a standard descriptor without a handle (closed, or no console) the null device, so that
+// no file opened later takes its number and receives what is meant for the standard streams.
+void reopen_if_closed(int fd) {
+  if (_get_osfhandle(fd) >= 0) return;
+  const int null_fd = _open("NUL", _O_RDWR | _O_BINARY);
+  if (null_fd < 0 || null_fd == fd) return;
+  _dup2(null_fd, fd);
+  _close(null_fd);
+}
+
 }  // namespace
+
+// Reopen standard descriptors without a handle on NUL; Windows has no SIGPIPE.
+void platform_start_process() {
+  for (int fd = 0; fd < STANDARD_DESCRIPTORS; ++fd) reopen_if_closed(fd);
+}
 
 // Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds() {

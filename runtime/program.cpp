@@ -5,6 +5,7 @@
 // (std::atexit). Tests and the simulator replace the final exit with a hook.
 #include "runtime/program.h"
 
+#include <atomic>
 #include <cfenv>
 #include <cstdlib>
 
@@ -19,6 +20,11 @@ int exit_action_count = 0;                 // how many are registered and not ye
 bool atexit_arranged = false;              // std::atexit(run_program_end_actions) done
 void (*exit_hook)(int32_t) = nullptr;      // replaces std::exit when set
 int32_t last_error = 0;                    // the runtime's last-error value
+
+// NOTE: set from signal handlers and other threads; a lock-free atomic is async-signal-safe.
+std::atomic<int32_t> end_request{0};  // EndReason asked for, 0 while none
+std::atomic<int32_t> ended_by{0};     // EndReason the program ended with
+static_assert(std::atomic<int32_t>::is_always_lock_free, "stop requests need a lock-free flag");
 
 }  // namespace
 
@@ -65,3 +71,27 @@ int32_t error_code() { return last_error; }
 
 // Set the runtime's last-error value.
 void set_error_code(int32_t code) { last_error = code; }
+
+// Ask the program to end at its next key check; the first request is kept.
+void request_end(EndReason reason) {
+  int32_t none = 0;
+  end_request.compare_exchange_strong(none, static_cast<int32_t>(reason));
+}
+
+// Ask the program to stop, as SIGINT, SIGTERM and SIGHUP do.
+void request_stop() { request_end(EndReason::stop_request); }
+
+// Return the end asked for and not yet reached.
+EndReason requested_end() { return static_cast<EndReason>(end_request.load()); }
+
+// Record why the program is ending.
+void set_end_reason(EndReason reason) { ended_by.store(static_cast<int32_t>(reason)); }
+
+// Return why the program ended.
+EndReason end_reason() { return static_cast<EndReason>(ended_by.load()); }
+
+// Forget any end request and end reason.
+void reset_end_state() {
+  end_request.store(0);
+  ended_by.store(0);
+}

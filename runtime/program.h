@@ -1,7 +1,17 @@
-// The start and end of the program, its exit actions and its last-error value.
+// The start and end of the program, its exit actions, its last-error value,
+// and the requests that end it from outside the loop (stop requests of the
+// operating system, a lost display).
 #pragma once
 
 #include <cstdint>
+
+// Why the program ended, or `running` while it has not.
+enum class EndReason : int32_t {
+  running = 0,       // not ended (yet)
+  space = 1,         // the space key
+  stop_request = 2,  // the operating system asked (SIGINT, SIGTERM, SIGHUP; console events)
+  display_lost = 3,  // the window or the connection to the display went away
+};
 
 // Prepare the runtime: clear the channel table and set the floating-point environment.
 void runtime_start();
@@ -23,3 +33,21 @@ void set_exit_hook(void (*hook)(int32_t code));
 // The runtime's last-error value (1 for a refused call).
 int32_t error_code();
 void set_error_code(int32_t code);
+
+// Ask the program to end at its next key check; async-signal-safe, the first request is kept.
+void request_end(EndReason reason);
+
+// Ask the program to stop, as SIGINT, SIGTERM and SIGHUP do; async-signal-safe.
+void request_stop();
+
+// Return the end asked for by request_end and not yet reached (running: none).
+EndReason requested_end();
+
+// Record why the program is ending; called once the end is taken, before end_program.
+void set_end_reason(EndReason reason);
+
+// Return why the program ended (running while it runs); readable from the exit actions on.
+EndReason end_reason();
+
+// Forget any end request and end reason (a new program in the same process, as in tests).
+void reset_end_state();

@@ -1,5 +1,6 @@
 // The start-up and the seconds of the experiment loop, run on the "Null"
 // back-end with a virtual clock.
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -239,6 +240,94 @@ TEST_F(LoopTest, SpaceDuringTheWaitEndsTheProgramAfterACompleteSecond) {
   EXPECT_NE(pixel(1, 30), RASTER_GREEN);
   EXPECT_EQ(text_in(24, 1, 99, 0xFFFFFF), RULE);
   EXPECT_LT(clock->timer(), 2.0);
+}
+
+TEST_F(LoopTest, SpaceEndsWithItsReason) {
+  start(1.0);
+  press(' ');
+  EXPECT_EQ(exit_code_of(experiment_second), 0);
+  EXPECT_EQ(end_reason(), EndReason::space);
+}
+
+TEST_F(LoopTest, StopRequestWhileTheBitsAreDrawnEndsWithZeroAndClosesTheLog) {
+  start(1.0);
+  const ExperimentState& s = experiment_state();
+  on_clock([&] {
+    if (s.seconds_counter == 300 && s.bit_index == 100) request_stop();
+  });
+  EXPECT_FALSE(run_seconds(400));
+  EXPECT_EQ(s.seconds_counter, 300);
+  EXPECT_EQ(s.bit_index, 101);
+  EXPECT_EQ(end_reason(), EndReason::stop_request);
+  EXPECT_EQ(current_screen(), nullptr);
+  // The run ended after second 299, so the log is whole and empty.
+  EXPECT_EQ(log_bytes(), "");
+}
+
+TEST_F(LoopTest, StopRequestDuringTheWaitEndsBeforeTheNextSecond) {
+  start(1.0);
+  const ExperimentState& s = experiment_state();
+  on_clock([&] {
+    if (s.bit_index == 200) request_stop();
+  });
+  int32_t code = -1;
+  try {
+    run_second();
+    code = exit_code_of(wait_next_second);
+  } catch (const ProgramEnded& ended) {
+    code = ended.code;
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(s.seconds_counter, 2);
+  EXPECT_EQ(end_reason(), EndReason::stop_request);
+  EXPECT_LT(clock->timer(), 2.0);
+}
+
+TEST_F(LoopTest, NoFloodOfKeysPushesAStopRequestOut) {
+  start(1.0);
+  const ExperimentState& s = experiment_state();
+  on_clock([&] {
+    // Keys arrive faster than the loop reads them: the queue is always full.
+    for (int32_t i = 0; i < 3 * KEY_QUEUE_SLOTS; ++i) press('a');
+    if (s.bit_index == 150) request_stop();
+  });
+  EXPECT_EQ(exit_code_of(experiment_second), 0);
+  EXPECT_EQ(s.bit_index, 151);
+  EXPECT_EQ(end_reason(), EndReason::stop_request);
+}
+
+TEST_F(LoopTest, StopRequestMadeDuringTheStartUpEndsAtTheFirstBit) {
+  start(1.0);
+  request_stop();
+  EXPECT_EQ(exit_code_of(experiment_second), 0);
+  EXPECT_EQ(experiment_state().bit_index, 1);
+}
+
+TEST_F(LoopTest, LostDisplayEndsWithOneAndOneLineOnStandardError) {
+  start(1.0);
+  const ExperimentState& s = experiment_state();
+  on_clock([&] {
+    if (s.seconds_counter == 301 && s.bit_index == 50) request_end(EndReason::display_lost);
+  });
+  testing::internal::CaptureStderr();
+  const bool ran = run_seconds(400);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(s.seconds_counter, 301);
+  EXPECT_EQ(end_reason(), EndReason::display_lost);
+  EXPECT_EQ(current_screen(), nullptr);
+  EXPECT_NE(err.find("pantalla"), std::string::npos);
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+  // The record of second 300 reached the file when the program ended.
+  EXPECT_NE(log_bytes().find("checkpoint 5"), std::string::npos);
+}
+
+TEST_F(LoopTest, LostDisplayGivesExitCodeOne) {
+  start(1.0);
+  request_end(EndReason::display_lost);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(exit_code_of(experiment_second), 1);
+  testing::internal::GetCapturedStderr();
 }
 
 TEST_F(LoopTest, OtherKeysAndTheCloseRequestAreConsumedAndIgnored) {

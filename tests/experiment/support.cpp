@@ -97,11 +97,13 @@ void ExperimentTest::SetUp() {
   std::filesystem::create_directories(directory);
   std::filesystem::current_path(directory);
   picture_store = &picture;
+  reset_end_state();
   set_exit_hook(throw_program_ended);
 }
 
 void ExperimentTest::TearDown() {
   run_program_end_actions();
+  reset_end_state();
   picture_store = nullptr;
   set_exit_hook(nullptr);
   use_clock(nullptr);

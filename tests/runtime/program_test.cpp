@@ -64,6 +64,24 @@ TEST_F(ProgramTest, EndingTheProgramWritesOutTheStudyLog) {
   EXPECT_EQ(channel_record(1).sink, nullptr);
 }
 
+TEST_F(ProgramTest, FirstEndRequestIsKeptUntilReset) {
+  reset_end_state();
+  EXPECT_EQ(requested_end(), EndReason::running);
+  EXPECT_EQ(end_reason(), EndReason::running);
+  request_stop();
+  request_end(EndReason::display_lost);
+  request_stop();
+  EXPECT_EQ(requested_end(), EndReason::stop_request);
+  set_end_reason(EndReason::stop_request);
+  EXPECT_EQ(end_reason(), EndReason::stop_request);
+  // The start of the runtime does not forget a request that came before it.
+  runtime_start();
+  EXPECT_EQ(requested_end(), EndReason::stop_request);
+  reset_end_state();
+  EXPECT_EQ(requested_end(), EndReason::running);
+  EXPECT_EQ(end_reason(), EndReason::running);
+}
+
 TEST_F(ProgramTest, StartSetsRoundToNearest) {
   std::fesetround(FE_UPWARD);
   runtime_start();
