@@ -8,7 +8,7 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, keys, close, signals, window, nodisplay.
+Cases: picture, toggle, keys, close, signals, flood, window, nodisplay.
 """
 
 import argparse
@@ -29,6 +29,7 @@ CENTRED = ((SCREEN_W - PIC_W) // 2, (SCREEN_H - PIC_H) // 2)  # (112, 84)
 TITLE = "DIDAVIR"
 CAPTION = "DIDAVIR - Generador aleatorio 0/1 x 200 bits/sg. InvestigaciOn independiente"
 STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+FLOODS = 4  # key floods sent at once, so the key queue overflows between two reads
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
 
 
@@ -449,6 +450,22 @@ def case_signals(args):
             expect_orderly_end(s, p, signal.Signals(sig).name)
 
 
+def case_flood(args):
+    """A stop request is not lost in a flood of keys: each stop signal ends the program in order."""
+    for sig in STOP_SIGNALS:
+        with Session() as s:
+            s.start_xvfb()
+            p, _ = start_program(s, args)
+            time.sleep(1.5)
+            floods = [s.spawn(["xdotool", "key", "--delay", "0", "--repeat", "20000", "a"],
+                              env=s.x_env(), stdout=subprocess.DEVNULL) for _ in range(FLOODS)]
+            time.sleep(1.5)
+            if any(f.poll() is not None for f in floods):
+                raise Failure("a key flood ended before the stop request was sent")
+            p.send_signal(sig)
+            expect_orderly_end(s, p, f"{signal.Signals(sig).name} in a flood of keys")
+
+
 # Keys sent to the key probe (xdotool key names) and the codes it must read, in order.
 PROBE_KEYS = [
     (["a"], ["0061"]),
@@ -600,6 +617,7 @@ CASES = {
     "toggle": case_toggle,
     "close": case_close,
     "signals": case_signals,
+    "flood": case_flood,
     "keys": case_keys,
     "nodisplay": case_nodisplay,
     "window": case_window,
