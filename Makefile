@@ -1,7 +1,7 @@
 # testnuv: one-command entry points. See README.md.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test test-asan windows bench clean
+.PHONY: all deps build run test test-asan windows windows-zip package bench clean
 
 all: build
 
@@ -36,6 +36,15 @@ windows:
 	@tools/install-deps windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
+
+windows-zip: windows
+	cmake --build --preset windows --target package
+
+package:
+	@tools/install-deps package
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	cmake --build --preset release --target package
 
 bench: build
 	bench/run-all

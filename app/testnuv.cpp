@@ -1,14 +1,51 @@
 // testnuv: the random-bit experiment on the full screen (or an 800x600 window).
 //
-// Takes no arguments. Runs until the space bar is pressed; a stop request of
-// the operating system takes the same orderly way out, and so does the loss
-// of the display (with exit code 1).
+// Takes no arguments: "--help" and "--version" answer and end, anything else is
+// ignored. Runs until the space bar is pressed; a stop request of the operating
+// system takes the same orderly way out, and so does the loss of the display
+// (with exit code 1).
+#include <cstdio>
+#include <cstring>
+
 #include "app/stop_requests.h"
 #include "experiment/loop.h"
 #include "gfx/driver.h"
 #include "runtime/platform.h"
+#include "runtime/version.h"
 
-int main() {
+namespace {
+
+const char HELP[] =
+    "uso: testnuv [--help | --version]\n"
+    "\n"
+    "Experimento aleatorio: 200 bits por segundo en la pantalla, juzgados cada segundo\n"
+    "y cada ventana de 5 y de 15 minutos, en ciclos de 12 horas. Escribe el registro de\n"
+    "estudio estudio_mm-dd-aaaa en la carpeta actual. No lee argumentos ni configuracion;\n"
+    "la barra espaciadora lo termina.\n"
+    "\n"
+    "  --help      muestra esta ayuda\n"
+    "  --version   muestra la version y el commit\n";
+
+// Print the help or the version when asked; false when the experiment should run.
+// The status is non-zero when the text could not be written.
+bool answer_request(int argc, char** argv, int* status) {
+  if (argc < 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(HELP, stdout);
+  } else if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("testnuv %s\n", version_text());
+  } else {
+    return false;
+  }
+  *status = std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int status = 0;
+  if (answer_request(argc, argv, &status)) return status;
   platform_start_process();
   experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
 }

@@ -1,0 +1,58 @@
+#!/bin/bash
+# The Windows zip: build it from the cross build, unpack it, and run what it
+# holds under Wine (console programs, so no display is needed): testnuv.exe
+# answers --version, and testnuv-sim.exe writes, byte for byte, the study log
+# that the Linux simulator writes for the same seed and start.
+#
+# Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM
+# Exit code 77 (skipped) when Wine is not installed.
+set -u
+
+config=$1
+version=$2
+linux_sim=$3
+
+fail() { echo "FAIL: $*"; exit 1; }
+command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
+[ -f "$config" ] || fail "$config is missing (build the Windows programs with 'make windows')"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/testnuv-zip.XXXXXX")
+cleanup() {
+  if [ -d "$work/prefix" ]; then WINEPREFIX="$work/prefix" wineserver -k >/dev/null 2>&1; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+cpack -G ZIP --config "$config" -B "$work/zip" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack failed"; }
+zip_file=$work/zip/testnuv-$version-windows-x86_64.zip
+[ -f "$zip_file" ] || fail "no $(basename "$zip_file")"
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$zip_file") || fail "cannot unpack $zip_file"
+dir=$work/unpacked/testnuv-$version-windows-x86_64
+for f in testnuv.exe testnuv-sim.exe README.md LICENSE.txt; do
+  [ -f "$dir/$f" ] || fail "$f is not in the zip"
+done
+echo "PASS: $(basename "$zip_file") holds $(cd "$dir" && ls | tr '\n' ' ')"
+
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+timeout 300 wine wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+
+# Run a program of the zip in its folder; Windows line ends are taken off its output.
+run_exe() { (cd "$dir" && timeout 300 wine "$@" 2>"$work/wine.err" | tr -d '\r'); }
+
+out=$(run_exe ./testnuv.exe --version) || fail "testnuv.exe --version: $(cat "$work/wine.err")"
+[[ "$out" =~ ^testnuv\ ${version//./\\.}\ \( ]] || fail "testnuv.exe --version printed '$out'"
+echo "PASS: $out"
+
+args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")
+mkdir "$dir/run" "$work/linux"
+run_exe ./testnuv-sim.exe "${args[@]}" --dir run >"$work/sim.out" ||
+  { cat "$work/sim.out" "$work/wine.err"; fail "testnuv-sim.exe failed"; }
+"$linux_sim" "${args[@]}" --dir "$work/linux" >/dev/null 2>&1 || fail "the Linux simulator failed"
+log=estudio_03-01-2026
+[ -s "$dir/run/$log" ] || fail "testnuv-sim.exe wrote no study log"
+cmp "$dir/run/$log" "$work/linux/$log" || fail "testnuv-sim.exe's log differs from the Linux one"
+echo "PASS: testnuv-sim.exe wrote the Linux simulator's log byte for byte ($(grep -c . "$dir/run/$log") lines)"
