@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "runtime/version.h"
+#include "study/analyze_command.h"
 #include "study/commands.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int exit_status = EXIT_DONE;
   add_study_commands(app, exit_status);
+  add_analyze_command(app, exit_status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -1,0 +1,31 @@
+# The analysis of data folders and the study report (testnuv-study analyze).
+set(TESTNUV_REPORT_ASSETS ${CMAKE_CURRENT_BINARY_DIR}/report_assets.cpp)
+set(TESTNUV_DYGRAPHS_DIR /usr/share/javascript/dygraphs CACHE PATH "Where libjs-dygraphs keeps dygraph.min.js")
+set(TESTNUV_REPORT_INPUTS
+  ${TESTNUV_DYGRAPHS_DIR}/dygraph.min.js
+  ${TESTNUV_DYGRAPHS_DIR}/dygraph.min.css
+  ${CMAKE_CURRENT_SOURCE_DIR}/report_page/report.js
+  ${CMAKE_CURRENT_SOURCE_DIR}/report_page/report.css)
+add_custom_command(
+  OUTPUT ${TESTNUV_REPORT_ASSETS}
+  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${TESTNUV_REPORT_ASSETS} -DHEADER=study/report_assets.h
+          "-DNAMES=DYGRAPHS_SCRIPT\;DYGRAPHS_STYLE\;REPORT_SCRIPT\;REPORT_STYLE"
+          "-DFILES=${TESTNUV_DYGRAPHS_DIR}/dygraph.min.js\;${TESTNUV_DYGRAPHS_DIR}/dygraph.min.css\;${CMAKE_CURRENT_SOURCE_DIR}/report_page/report.js\;${CMAKE_CURRENT_SOURCE_DIR}/report_page/report.css"
+          -P ${CMAKE_SOURCE_DIR}/cmake/embed_text.cmake
+  DEPENDS ${TESTNUV_REPORT_INPUTS} ${CMAKE_SOURCE_DIR}/cmake/embed_text.cmake
+  COMMENT "Report page assets")
+
+add_library(tnv_analysis STATIC
+  statistics.cpp
+  local_time.cpp
+  plot_reduce.cpp
+  combine.cpp
+  analysis.cpp
+  analysis_input.cpp
+  analyze_command.cpp
+  report_texts.cpp
+  report.cpp
+  ${TESTNUV_REPORT_ASSETS}
+)
+find_package(Threads REQUIRED)
+target_link_libraries(tnv_analysis PUBLIC tnv_study tnv_version Threads::Threads)

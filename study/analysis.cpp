@@ -1,0 +1,362 @@
+// Analysis: windows, events, pooled and per-folder figures, the combination of
+// stations and the controls, all from the folders' counts of ones.
+#include "study/analysis.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "study/combine.h"
+#include "study/replay.h"
+
+namespace {
+
+constexpr size_t BITS_CHUNK = 1 << 20;   // bytes of bits.bin read at a time
+constexpr int BYTES_PER_SECOND = BITS_PER_SECOND / 8;
+constexpr uint32_t SEED_MASK = 0x7FFFFFFFu;  // seeds S and S + 2^31 give the same bits
+
+// Return the deviation sum of a folder's seconds [first, last).
+int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t last) {
+  int64_t sum = 0;
+  for (uint64_t i = first; i < last; ++i) sum += static_cast<int64_t>(ones[i]) - MEAN_ONES;
+  return sum;
+}
+
+// Read a folder's bits.bin into a runs test; false with a message when it is short or unreadable.
+bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
+  std::ifstream in(folder.bits_path, std::ios::binary);
+  if (!in) {
+    error = folder.bits_path + ": cannot be read";
+    return false;
+  }
+  RunsCounter counter;
+  std::vector<uint8_t> buffer(BITS_CHUNK);
+  uint64_t total = 0;
+  while (in) {
+    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+    const auto got = static_cast<size_t>(in.gcount());
+    counter.feed(std::span<const uint8_t>(buffer.data(), got));
+    total += got;
+  }
+  if (in.bad() || total != folder.ones.size() * BYTES_PER_SECOND) {
+    error = folder.bits_path + ": does not hold 25 bytes for every second of seconds.csv";
+    return false;
+  }
+  test = counter.result();
+  return true;
+}
+
+// Fill a run's figures from its totals and its windows' Stouffer Zs.
+void finish_run(RunResult& run) {
+  const SecondTotals& totals = run.totals;
+  run.z = deviation_z(totals.deviation, totals.seconds);
+  run.p = two_sided_p(run.z);
+  run.chi2 = variance_chi2(totals);
+  run.chi2_p = chi2_upper_p(run.chi2, static_cast<double>(totals.seconds));
+  run.fit = binomial_goodness_of_fit(totals.histogram);
+  run.lag1 = lag1_autocorrelation(totals);
+}
+
+// Add the complete windows of one width in one folder.
+void add_windows(const FolderData& folder, size_t folder_number, int width, std::vector<WindowResult>& windows) {
+  const auto w = static_cast<int64_t>(width);
+  const int64_t first = folder.first_second;
+  const int64_t last = first + static_cast<int64_t>(folder.ones.size()) - 1;
+  for (int64_t k = (first - 1 + w - 1) / w + 1; k * w <= last; ++k) {
+    WindowResult window{};
+    window.width = width;
+    window.folder = folder_number;
+    window.index = static_cast<uint64_t>(k);
+    window.first_second = (k - 1) * w + 1;
+    window.last_second = k * w;
+    window.first_row = static_cast<uint64_t>(window.first_second - first);
+    const int64_t deviation = deviation_of(folder.ones, window.first_row, window.first_row + static_cast<uint64_t>(w));
+    window.ones = static_cast<uint64_t>(deviation + MEAN_ONES * w);
+    window.z = deviation_z(deviation, static_cast<uint64_t>(w));
+    window.p = two_sided_p(window.z);
+    windows.push_back(window);
+  }
+}
+
+// Adjust the p of every window of one width and sum up that width.
+WidthSummary adjust_width(std::vector<WindowResult>& windows, int width) {
+  std::vector<size_t> members;
+  for (size_t i = 0; i < windows.size(); ++i)
+    if (windows[i].width == width) members.push_back(i);
+  std::vector<double> p, z;
+  for (size_t i : members) {
+    p.push_back(windows[i].p);
+    z.push_back(windows[i].z);
+  }
+  const std::vector<double> adjusted = bonferroni(p);
+  const std::vector<double> q = benjamini_hochberg(p);
+  WidthSummary summary{};
+  summary.width = width;
+  summary.count = members.size();
+  summary.stouffer_z = stouffer_z(z);
+  summary.stouffer_p = two_sided_p(summary.stouffer_z);
+  for (size_t m = 0; m < members.size(); ++m) {
+    WindowResult& window = windows[members[m]];
+    window.p_bonferroni = adjusted[m];
+    window.q_bh = q[m];
+    summary.significant += window.p < SIGNIFICANCE;
+    summary.significant_bonferroni += window.p_bonferroni < SIGNIFICANCE;
+    summary.significant_bh += window.q_bh < SIGNIFICANCE;
+  }
+  return summary;
+}
+
+// Return the Stouffer Z of one width's windows, limited to one folder when folder is not SIZE_MAX.
+double windows_stouffer(const std::vector<WindowResult>& windows, int width, size_t folder) {
+  std::vector<double> z;
+  for (const WindowResult& window : windows)
+    if (window.width == width && (folder == SIZE_MAX || window.folder == folder)) z.push_back(window.z);
+  return stouffer_z(z);
+}
+
+}  // namespace
+
+int64_t second_time(const FolderData& folder, uint64_t index) {
+  auto after = std::upper_bound(folder.times.begin(), folder.times.end(), index,
+                                [](uint64_t i, const TimeSegment& segment) { return i < segment.first_index; });
+  const TimeSegment& segment = *(after - 1);
+  return segment.first_time + static_cast<int64_t>(index - segment.first_index);
+}
+
+uint64_t index_at_or_after(const FolderData& folder, int64_t time) {
+  const uint64_t count = folder.ones.size();
+  for (size_t s = 0; s < folder.times.size(); ++s) {
+    const TimeSegment& segment = folder.times[s];
+    const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
+    const int64_t last_time = segment.first_time + static_cast<int64_t>(end - segment.first_index) - 1;
+    if (time <= segment.first_time) return segment.first_index;
+    if (time <= last_time) return segment.first_index + static_cast<uint64_t>(time - segment.first_time);
+  }
+  return count;
+}
+
+void append_second_time(FolderData& folder, int64_t time) {
+  const uint64_t index = folder.ones.size();
+  if (!folder.times.empty()) {
+    const int64_t previous = second_time(folder, index - 1);
+    if (time <= previous + 1) return;  // continues the segment (a clock set back runs on)
+  }
+  folder.times.push_back(TimeSegment{index, time});
+}
+
+bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
+                  std::vector<EventResult>& events, std::string& error) {
+  events.clear();
+  for (const EventSpec& spec : specs) {
+    if (spec.end < spec.start) {
+      error = "event \"" + spec.label + "\": its end comes before its start";
+      return false;
+    }
+  }
+  std::stable_sort(specs.begin(), specs.end(),
+                   [](const EventSpec& a, const EventSpec& b) { return a.start < b.start; });
+  for (size_t i = 1; i < specs.size(); ++i) {
+    if (specs[i].start <= specs[i - 1].end) {
+      error = "events \"" + specs[i - 1].label + "\" and \"" + specs[i].label + "\" overlap";
+      return false;
+    }
+  }
+  int64_t data_first = INT64_MAX, data_last = INT64_MIN;
+  for (const FolderData& folder : folders) {
+    if (folder.ones.empty()) continue;
+    data_first = std::min(data_first, second_time(folder, 0));
+    data_last = std::max(data_last, second_time(folder, folder.ones.size() - 1));
+  }
+  for (const EventSpec& spec : specs) {
+    EventResult event;
+    event.spec = spec;
+    for (size_t f = 0; f < folders.size(); ++f) {
+      const uint64_t first = index_at_or_after(folders[f], spec.start);
+      const uint64_t last = index_at_or_after(folders[f], spec.end + 1);
+      if (first < last) {
+        event.ranges.push_back(EventRange{f, first, last});
+        event.seconds += last - first;
+      }
+    }
+    if (spec.start < data_first || spec.end > data_last || event.seconds == 0) {
+      error = "event \"" + spec.label + "\" lies outside the data";
+      return false;
+    }
+    events.push_back(std::move(event));
+  }
+  return true;
+}
+
+bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
+                     std::vector<EventResult> events, Analysis& analysis, std::string& error) {
+  analysis = Analysis{};
+  std::vector<int> widths{SHORT_WINDOW, LONG_WINDOW};
+  for (int width : extra_widths)
+    if (std::find(widths.begin(), widths.end(), width) == widths.end()) widths.push_back(width);
+
+  for (size_t f = 0; f < folders.size(); ++f) {
+    RunResult run;
+    add_seconds(run.totals, folders[f].ones);
+    if (!folders[f].bits_path.empty()) {
+      RunsTest test;
+      if (!read_runs(folders[f], test, error)) return false;
+      run.runs = test;
+    }
+    for (int width : widths) add_windows(folders[f], f, width, analysis.windows);
+    analysis.folders.push_back(run);
+  }
+  for (int width : widths) analysis.widths.push_back(adjust_width(analysis.windows, width));
+
+  RunResult& pooled = analysis.pooled;
+  RunsCounter no_bits;
+  std::optional<RunsTest> pooled_runs;
+  for (size_t f = 0; f < folders.size(); ++f) {
+    RunResult& run = analysis.folders[f];
+    finish_run(run);
+    run.stouffer_z_300 = windows_stouffer(analysis.windows, SHORT_WINDOW, f);
+    run.stouffer_z_900 = windows_stouffer(analysis.windows, LONG_WINDOW, f);
+    merge_totals(pooled.totals, run.totals);
+  }
+  finish_run(pooled);
+  pooled.stouffer_z_300 = windows_stouffer(analysis.windows, SHORT_WINDOW, SIZE_MAX);
+  pooled.stouffer_z_900 = windows_stouffer(analysis.windows, LONG_WINDOW, SIZE_MAX);
+  if (folders.size() == 1) pooled.runs = analysis.folders[0].runs;
+
+  std::vector<double> event_z;
+  for (EventResult& event : events) {
+    for (const EventRange& range : event.ranges)
+      event.deviation += deviation_of(folders[range.folder].ones, range.first, range.last);
+    event.z = deviation_z(event.deviation, event.seconds);
+    event.p = two_sided_p(event.z);
+    event_z.push_back(event.z);
+  }
+  analysis.events = std::move(events);
+  analysis.events_z = stouffer_z(event_z);
+  analysis.events_p = two_sided_p(analysis.events_z);
+
+  if (folders.size() > 1) {
+    CombinedResult combined;
+    for_each_combined_second(folders, [&](int64_t, double z, int) {
+      ++combined.seconds;
+      combined.sum_z += z;
+      combined.chi2 += z * z;
+    });
+    combined.z = combined.sum_z / std::sqrt(static_cast<double>(combined.seconds));
+    combined.p = two_sided_p(combined.z);
+    combined.chi2_p = chi2_upper_p(combined.chi2, static_cast<double>(combined.seconds));
+    std::vector<double> folder_z;
+    for (const RunResult& run : analysis.folders) folder_z.push_back(run.z);
+    combined.folders_z = stouffer_z(folder_z);
+    combined.folders_p = two_sided_p(combined.folders_z);
+    analysis.combined = combined;
+  }
+  return true;
+}
+
+std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
+                                                 uint64_t control_seed) {
+  std::set<uint32_t> own;
+  for (const FolderData& folder : folders) own.insert(folder.seed & SEED_MASK);
+  std::mt19937_64 draw(control_seed);
+  std::vector<std::vector<uint32_t>> seeds(static_cast<size_t>(std::max(count, 0)));
+  for (auto& control : seeds) {
+    while (control.size() < folders.size()) {
+      const auto seed = static_cast<uint32_t>(draw() >> 33);
+      if (!own.contains(seed)) control.push_back(seed);
+    }
+  }
+  return seeds;
+}
+
+namespace {
+
+// Replay one control (one seed per folder) and return its scores.
+ControlScores score_control(const std::vector<FolderData>& folders, const std::vector<uint32_t>& seeds,
+                            const std::vector<EventResult>& events, std::vector<uint8_t>& buffer) {
+  int64_t deviation = 0;
+  uint64_t seconds = 0;
+  std::vector<int64_t> event_sum(events.size(), 0);
+  for (size_t f = 0; f < folders.size(); ++f) {
+    const FolderData& folder = folders[f];
+    buffer.resize(folder.ones.size());
+    Replay replay(seeds[f]);
+    replay.seek(folder.first_second);
+    int64_t sum = 0;
+    for (uint8_t& ones : buffer) {
+      ones = static_cast<uint8_t>(replay.next_second());
+      sum += static_cast<int64_t>(ones) - MEAN_ONES;
+    }
+    deviation += sum;
+    seconds += folder.ones.size();
+    for (size_t e = 0; e < events.size(); ++e)
+      for (const EventRange& range : events[e].ranges)
+        if (range.folder == f)
+          for (uint64_t i = range.first; i < range.last; ++i)
+            event_sum[e] += static_cast<int64_t>(buffer[i]) - MEAN_ONES;
+  }
+  std::vector<double> event_z;
+  for (size_t e = 0; e < events.size(); ++e) event_z.push_back(deviation_z(event_sum[e], events[e].seconds));
+  return ControlScores{deviation_z(deviation, seconds), stouffer_z(event_z)};
+}
+
+// Return the empirical p: (1 + controls at least as extreme) / (controls + 1).
+double empirical_p(double observed, const std::vector<double>& controls) {
+  if (controls.empty() || std::isnan(observed)) return std::numeric_limits<double>::quiet_NaN();
+  size_t extreme = 0;
+  for (double z : controls) extreme += std::fabs(z) >= std::fabs(observed);
+  return static_cast<double>(1 + extreme) / static_cast<double>(controls.size() + 1);
+}
+
+}  // namespace
+
+void run_controls(const std::vector<FolderData>& folders, int count, uint64_t control_seed, Analysis& analysis,
+                  bool show_progress) {
+  ControlsResult result;
+  result.count = count;
+  result.control_seed = control_seed;
+  const std::vector<std::vector<uint32_t>> seeds = control_seeds(folders, count, control_seed);
+  std::vector<ControlScores> scores(seeds.size());
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  auto work = [&]() {
+    std::vector<uint8_t> buffer;
+    for (size_t k = next++; k < seeds.size(); k = next++) {
+      scores[k] = score_control(folders, seeds[k], analysis.events, buffer);
+      ++done;
+    }
+  };
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t workers = std::min<size_t>(cores, seeds.size());
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
+  if (workers > 0) {
+    if (show_progress) {
+      threads.emplace_back(work);
+      auto last = std::chrono::steady_clock::now();
+      while (done < seeds.size()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (std::chrono::steady_clock::now() - last >= std::chrono::seconds(1)) {
+          std::fprintf(stderr, "controles: %zu de %zu\n", done.load(), seeds.size());
+          last = std::chrono::steady_clock::now();
+        }
+      }
+    } else {
+      work();
+    }
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const ControlScores& score : scores) {
+    result.z.push_back(score.z);
+    if (!analysis.events.empty()) result.events_z.push_back(score.events_z);
+  }
+  result.empirical_p_z = empirical_p(analysis.pooled.z, result.z);
+  result.empirical_p_events = empirical_p(analysis.events_z, result.events_z);
+  analysis.controls = std::move(result);
+}

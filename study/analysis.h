@@ -1,0 +1,166 @@
+// The analysis of one or more data folders: per-folder and pooled statistics,
+// windows aligned with the experiment's checkpoints, events, the combination of
+// stations second by second, and control runs replayed from other seeds.
+//
+// Depends on the statistics module; knows nothing of files or of the report.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "study/statistics.h"
+
+constexpr int SHORT_WINDOW = 300;   // the log's 5-minute checkpoint
+constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
+constexpr double SIGNIFICANCE = 0.05;
+
+// A stretch of seconds whose local times follow one another without a gap.
+struct TimeSegment {
+  uint64_t first_index;  // index of its first second in the folder
+  int64_t first_time;    // local calendar seconds of that second
+};
+
+// One data folder as the analysis needs it: every second's count of ones and its time.
+struct FolderData {
+  std::string path;                  // as given on the command line
+  std::string name;                  // the folder's own name
+  nlohmann::json provenance;         // the folder's provenance record
+  int64_t first_second = 1;          // experiment second number of the first row
+  std::vector<uint8_t> ones;         // ones in each second, in order
+  std::vector<TimeSegment> times;    // local times, strictly increasing
+  std::vector<uint64_t> cycle_ends;  // indices of the last second of each completed cycle
+  int64_t utc_offset_minutes = 0;    // the station's offset from UTC at its start
+  uint32_t seed = 0;                 // the generator's seed
+  std::string bits_path;             // bits.bin when the folder has one, else empty
+};
+
+// Return the local calendar time of a folder's second.
+int64_t second_time(const FolderData& folder, uint64_t index);
+
+// Return the index of the first second at or after a local time (the count of seconds when none).
+uint64_t index_at_or_after(const FolderData& folder, int64_t time);
+
+// Append a time for the next second, kept strictly increasing (a clock set back runs on by one second).
+void append_second_time(FolderData& folder, int64_t time);
+
+// A pre-registered event: an inclusive span of local time with its label.
+struct EventSpec {
+  std::string label;
+  int64_t start = 0;
+  int64_t end = 0;
+};
+
+// The seconds of one folder that an event covers: indices [first, last).
+struct EventRange {
+  size_t folder;
+  uint64_t first;
+  uint64_t last;
+};
+
+struct EventResult {
+  EventSpec spec;
+  std::vector<EventRange> ranges;
+  uint64_t seconds = 0;
+  int64_t deviation = 0;
+  double z = 0;
+  double p = 0;
+};
+
+struct WindowResult {
+  int width;
+  size_t folder;
+  uint64_t index;          // 1 for the first window of the run
+  int64_t first_second;    // experiment second numbers
+  int64_t last_second;
+  uint64_t first_row;      // index of the first second in the folder
+  uint64_t ones;
+  double z;
+  double p;
+  double p_bonferroni;
+  double q_bh;
+};
+
+struct WidthSummary {
+  int width;
+  size_t count = 0;
+  double stouffer_z = 0;
+  double stouffer_p = 0;
+  size_t significant = 0;             // p < 0.05
+  size_t significant_bonferroni = 0;  // Bonferroni p < 0.05
+  size_t significant_bh = 0;          // q < 0.05
+};
+
+// The whole-run figures of a set of seconds (one folder, or all folders pooled).
+struct RunResult {
+  SecondTotals totals;
+  double z = 0;
+  double p = 0;
+  double chi2 = 0;
+  double chi2_p = 0;
+  GoodnessOfFit fit;
+  double lag1 = 0;
+  double stouffer_z_300 = 0;
+  double stouffer_z_900 = 0;
+  std::optional<RunsTest> runs;
+};
+
+// Several folders combined: Stouffer per wall-clock second and over the folders' Zs.
+struct CombinedResult {
+  uint64_t seconds = 0;     // wall-clock seconds in which at least one folder ran
+  double sum_z = 0;         // sum over those seconds of the per-second Stouffer Z
+  double z = 0;             // sum_z / sqrt(seconds)
+  double p = 0;
+  double chi2 = 0;          // sum of the per-second Stouffer Z squared
+  double chi2_p = 0;
+  double folders_z = 0;     // Stouffer Z of the folders' whole-run Zs
+  double folders_p = 0;
+};
+
+struct ControlsResult {
+  int count = 0;
+  uint64_t control_seed = 0;
+  std::vector<double> z;          // each control's whole-run Z
+  std::vector<double> events_z;   // each control's events' Stouffer Z (empty without events)
+  double empirical_p_z = 0;
+  double empirical_p_events = 0;
+};
+
+struct Analysis {
+  std::vector<RunResult> folders;
+  RunResult pooled;
+  std::vector<WindowResult> windows;
+  std::vector<WidthSummary> widths;
+  std::vector<EventResult> events;
+  double events_z = 0;
+  double events_p = 0;
+  std::optional<CombinedResult> combined;
+  std::optional<ControlsResult> controls;
+};
+
+// Map events onto the folders' seconds; false with a message when one is reversed,
+// overlaps another, or lies outside the data.
+bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
+                  std::vector<EventResult>& events, std::string& error);
+
+// Compute everything but the controls; bits.bin is read when a folder has one.
+bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
+                     std::vector<EventResult> events, Analysis& analysis, std::string& error);
+
+// Return the whole-run Z and (with events) the events' Stouffer Z of a set of replayed runs.
+struct ControlScores {
+  double z;
+  double events_z;
+};
+
+// Return the seeds of the controls: per control, one seed per folder, drawn reproducibly from the control seed.
+std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
+                                                 uint64_t control_seed);
+
+// Replay the controls (on every core) through the same statistics and set their empirical p.
+void run_controls(const std::vector<FolderData>& folders, int count, uint64_t control_seed, Analysis& analysis,
+                  bool show_progress);

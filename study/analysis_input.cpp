@@ -1,0 +1,133 @@
+// Analysis input: data folders through the data-folder reader, events from text.
+#include "study/analysis_input.h"
+
+#include <fstream>
+
+#include "study/data_folder.h"
+#include "study/local_time.h"
+
+namespace {
+
+// Return a text without blanks at either end.
+std::string trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  const size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+// Take the provenance fields the analysis uses.
+void take_provenance(FolderData& folder) {
+  const nlohmann::json& provenance = folder.provenance;
+  if (provenance.contains("seed") && provenance["seed"].is_number_integer())
+    folder.seed = static_cast<uint32_t>(provenance["seed"].get<int64_t>());
+  if (provenance.contains("utc_offset_minutes") && provenance["utc_offset_minutes"].is_number_integer())
+    folder.utc_offset_minutes = provenance["utc_offset_minutes"].get<int64_t>();
+}
+
+}  // namespace
+
+bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error) {
+  folder = FolderData{};
+  folder.path = path.string();
+  folder.name = path.filename().empty() ? path.parent_path().filename().string() : path.filename().string();
+  std::error_code ec;
+  if (!std::filesystem::is_directory(path, ec) || !std::filesystem::is_regular_file(path / SECONDS_FILE, ec) ||
+      !std::filesystem::is_regular_file(path / SUMS_FILE, ec)) {
+    error = folder.path + ": not a data folder (it needs " + SECONDS_FILE + ", " + PROVENANCE_FILE + " and " +
+            SUMS_FILE + ")";
+    return false;
+  }
+  std::vector<std::string> problems;
+  if (!check_checksums(path, problems)) {
+    error = folder.path + ": its checksums do not match";
+    for (const std::string& problem : problems) error += "\n  " + problem;
+    return false;
+  }
+  if (!read_provenance(path, folder.provenance, error)) {
+    error = folder.path + ": " + error;
+    return false;
+  }
+  take_provenance(folder);
+  SecondsReader reader;
+  if (!reader.open(path / SECONDS_FILE)) {
+    error = reader.error();
+    return false;
+  }
+  SecondRow row;
+  int64_t cycle = -1;
+  while (reader.next(row)) {
+    int64_t time = 0;
+    if (!parse_local_time(row.time, time)) {
+      error = (path / SECONDS_FILE).string() + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";
+      return false;
+    }
+    if (folder.ones.empty()) {
+      folder.first_second = row.second;
+    } else if (row.cycle != cycle) {
+      folder.cycle_ends.push_back(folder.ones.size() - 1);
+    }
+    cycle = row.cycle;
+    append_second_time(folder, time);
+    folder.ones.push_back(static_cast<uint8_t>(row.ones));
+  }
+  if (!reader.error().empty()) {
+    error = reader.error();
+    return false;
+  }
+  if (folder.ones.empty()) {
+    error = (path / SECONDS_FILE).string() + ": holds no second";
+    return false;
+  }
+  if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = (path / BITS_FILE).string();
+  return true;
+}
+
+bool parse_event(const std::string& text, EventSpec& event, std::string& error) {
+  const size_t first = text.find('/');
+  const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
+  if (second == std::string::npos) {
+    error = "event \"" + text + "\": expected \"YYYY-MM-DD HH:MM:SS/YYYY-MM-DD HH:MM:SS/label\"";
+    return false;
+  }
+  event.label = text.substr(second + 1);
+  if (!parse_local_time(trimmed(text.substr(0, first)), event.start) ||
+      !parse_local_time(trimmed(text.substr(first + 1, second - first - 1)), event.end)) {
+    error = "event \"" + text + "\": times must be \"YYYY-MM-DD HH:MM:SS\"";
+    return false;
+  }
+  return true;
+}
+
+bool read_events_file(const std::filesystem::path& file, std::vector<EventSpec>& events, std::string& error) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    error = file.string() + ": cannot be read";
+    return false;
+  }
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    line = trimmed(line);
+    if (line.empty() || (number == 1 && line.rfind("start", 0) == 0)) continue;
+    const size_t first = line.find(',');
+    const size_t second = first == std::string::npos ? first : line.find(',', first + 1);
+    std::string label = second == std::string::npos ? "" : trimmed(line.substr(second + 1));
+    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') label = label.substr(1, label.size() - 2);
+    EventSpec event;
+    event.label = label;
+    if (second == std::string::npos || !parse_local_time(trimmed(line.substr(0, first)), event.start) ||
+        !parse_local_time(trimmed(line.substr(first + 1, second - first - 1)), event.end)) {
+      error = file.string() + ":" + std::to_string(number) + ": expected \"start,end,label\" with times "
+              "\"YYYY-MM-DD HH:MM:SS\"";
+      return false;
+    }
+    events.push_back(event);
+  }
+  if (in.bad()) {
+    error = file.string() + ": read failed";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,123 @@
+// The analyze command: arguments, input checks, the analysis, the controls, the outputs.
+#include "study/analyze_command.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include <CLI/CLI.hpp>
+
+#include "study/analysis.h"
+#include "study/analysis_input.h"
+#include "study/commands.h"
+#include "study/report.h"
+
+namespace {
+
+constexpr int MAX_CONTROLS = 1000000;
+
+// Print a message on standard error.
+void complain(const std::string& message) { std::fprintf(stderr, "testnuv-study analyze: %s\n", message.c_str()); }
+
+// Return true when `inner` is `outer` or lies inside it.
+bool lies_within(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+  std::error_code ec;
+  const std::filesystem::path a = std::filesystem::weakly_canonical(std::filesystem::absolute(inner, ec), ec);
+  const std::filesystem::path b = std::filesystem::weakly_canonical(std::filesystem::absolute(outer, ec), ec);
+  auto it = a.begin();
+  for (const auto& part : b) {
+    if (part.empty()) continue;
+    if (it == a.end() || *it != part) return false;
+    ++it;
+  }
+  return true;
+}
+
+// Collect the events of the command line and of the events file.
+bool collect_events(const AnalyzeOptions& options, std::vector<EventSpec>& events, std::string& error) {
+  for (const std::string& text : options.events) {
+    EventSpec event;
+    if (!parse_event(text, event, error)) return false;
+    events.push_back(event);
+  }
+  if (!options.events_file.empty() && !read_events_file(options.events_file, events, error)) return false;
+  return true;
+}
+
+// Print a progress line.
+void progress(const AnalyzeOptions& options, const std::string& line) {
+  if (options.progress) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+int run_analyze(const AnalyzeOptions& options) {
+  std::string error;
+  std::vector<EventSpec> specs;
+  if (!collect_events(options, specs, error)) {
+    complain(error);
+    return EXIT_USAGE;
+  }
+  for (const std::string& folder : options.folders) {
+    if (lies_within(options.out, folder)) {
+      complain("the output folder " + options.out + " lies in the data folder " + folder +
+               "; data folders are never written to");
+      return EXIT_USAGE;
+    }
+  }
+  std::vector<FolderData> folders(options.folders.size());
+  for (size_t f = 0; f < folders.size(); ++f) {
+    progress(options, "leyendo " + options.folders[f] + " …");
+    if (!load_folder(options.folders[f], folders[f], error)) {
+      complain(error);
+      return EXIT_TROUBLE;
+    }
+  }
+  std::vector<EventResult> events;
+  if (!place_events(folders, specs, events, error)) {
+    complain(error);
+    return EXIT_TROUBLE;
+  }
+  progress(options, "calculando …");
+  Analysis analysis;
+  if (!analyze_folders(folders, options.windows, std::move(events), analysis, error)) {
+    complain(error);
+    return EXIT_TROUBLE;
+  }
+  if (options.controls > 0) {
+    progress(options, "controles: " + std::to_string(options.controls) + " …");
+    run_controls(folders, options.controls, options.control_seed, analysis, options.progress);
+  }
+  progress(options, "escribiendo " + options.out + " …");
+  if (!write_outputs(options.out, folders, analysis, options.language, error)) {
+    complain(error);
+    return EXIT_TROUBLE;
+  }
+  return EXIT_DONE;
+}
+
+void add_analyze_command(CLI::App& app, int& status) {
+  auto options = std::make_shared<AnalyzeOptions>();
+  auto language = std::make_shared<std::string>("es");
+  CLI::App* command = app.add_subcommand(
+      "analyze", "Analiza carpetas de datos: z, p, Stouffer, prueba de varianza, eventos, controles e informe HTML");
+  command->add_option("folders", options->folders, "carpetas de datos (de extract o de testnuv-sim --data)")
+      ->required()
+      ->check(CLI::ExistingPath);
+  command->add_option("--out", options->out, "carpeta de salida: summary.json, windows.csv, report.html")->required();
+  command->add_option("--window", options->windows, "otra anchura de ventana en segundos (repetible)")
+      ->check(CLI::Range(1, 100000000));
+  command->add_option("--event", options->events,
+                      "evento \"AAAA-MM-DD HH:MM:SS/AAAA-MM-DD HH:MM:SS/etiqueta\" en hora local (repetible)");
+  command->add_option("--events", options->events_file, "fichero CSV de eventos: inicio,fin,etiqueta");
+  command->add_option("--controls", options->controls, "número de controles (repeticiones con otras semillas)")
+      ->check(CLI::Range(0, MAX_CONTROLS));
+  command->add_option("--control-seed", options->control_seed, "semilla de la que se sacan las de los controles");
+  command->add_option("--lang", *language, "idioma del informe: es o en")->check(CLI::IsMember({"es", "en"}));
+  command->add_flag("--quiet{false}", options->progress, "sin líneas de progreso");
+  command->callback([options, language, &status]() {
+    options->language = *language == "en" ? Language::english : Language::spanish;
+    status = run_analyze(*options);
+  });
+}

@@ -1,0 +1,59 @@
+// Combination of stations: a merge of the folders' seconds by their UTC time.
+#include "study/combine.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace {
+
+// A walk through one folder's seconds in time order.
+struct Cursor {
+  const FolderData* folder;
+  uint64_t index = 0;    // next second
+  size_t segment = 0;    // its time segment
+  int64_t utc = 0;       // its UTC time
+};
+
+// Set a cursor's time for its current index (the index must be inside the folder).
+void settle(Cursor& cursor) {
+  const FolderData& folder = *cursor.folder;
+  while (cursor.segment + 1 < folder.times.size() && folder.times[cursor.segment + 1].first_index <= cursor.index)
+    ++cursor.segment;
+  const TimeSegment& segment = folder.times[cursor.segment];
+  cursor.utc = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index) -
+               folder.utc_offset_minutes * 60;
+}
+
+}  // namespace
+
+int64_t second_utc(const FolderData& folder, uint64_t index) {
+  return second_time(folder, index) - folder.utc_offset_minutes * 60;
+}
+
+void for_each_combined_second(const std::vector<FolderData>& folders,
+                              const std::function<void(int64_t, double, int)>& visit) {
+  std::vector<Cursor> cursors;
+  for (const FolderData& folder : folders) {
+    if (folder.ones.empty()) continue;
+    Cursor cursor{&folder};
+    settle(cursor);
+    cursors.push_back(cursor);
+  }
+  const double scale = std::sqrt(VARIANCE_ONES);
+  for (;;) {
+    int64_t now = INT64_MAX;
+    for (const Cursor& cursor : cursors)
+      if (cursor.index < cursor.folder->ones.size() && cursor.utc < now) now = cursor.utc;
+    if (now == INT64_MAX) return;
+    double sum = 0;
+    int stations = 0;
+    for (Cursor& cursor : cursors) {
+      if (cursor.index >= cursor.folder->ones.size() || cursor.utc != now) continue;
+      sum += (static_cast<int>(cursor.folder->ones[cursor.index]) - MEAN_ONES) / scale;
+      ++stations;
+      ++cursor.index;
+      if (cursor.index < cursor.folder->ones.size()) settle(cursor);
+    }
+    visit(now, sum / std::sqrt(static_cast<double>(stations)), stations);
+  }
+}

@@ -1,0 +1,554 @@
+// Report: the summary, the windows table and the page, built in memory and
+// written each through a temporary file renamed into place.
+#include "study/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+#include "study/combine.h"
+#include "study/local_time.h"
+#include "study/plot_reduce.h"
+#include "study/report_assets.h"
+#include "runtime/version.h"
+
+namespace {
+
+using nlohmann::json;
+
+// Return a run's whole-run figures as JSON (the keys the summary's top level also uses).
+json run_json(const RunResult& run) {
+  const SecondTotals& totals = run.totals;
+  json fit_bins = json::array();
+  for (const FitBin& bin : run.fit.bins)
+    fit_bins.push_back({{"first", bin.first}, {"last", bin.last}, {"observed", bin.observed}, {"expected", bin.expected}});
+  json value = {
+      {"seconds", totals.seconds},
+      {"ones", static_cast<int64_t>(totals.seconds) * MEAN_ONES + totals.deviation},
+      {"zeros", static_cast<int64_t>(totals.seconds) * MEAN_ONES - totals.deviation},
+      {"z", run.z},
+      {"p", run.p},
+      {"chi2", run.chi2},
+      {"chi2_df", totals.seconds},
+      {"chi2_p", run.chi2_p},
+      {"stouffer_z_300", run.stouffer_z_300},
+      {"stouffer_z_900", run.stouffer_z_900},
+      {"binomial_gof", {{"chi2", run.fit.chi2}, {"df", run.fit.df}, {"p", run.fit.p}, {"bins", fit_bins}}},
+      {"lag1_autocorrelation", run.lag1},
+  };
+  if (run.runs) {
+    value["runs_test"] = {{"bits", run.runs->bits}, {"ones", run.runs->ones}, {"runs", run.runs->runs},
+                          {"z", run.runs->z}, {"p", run.runs->p}};
+  } else {
+    value["runs_test"] = nullptr;
+  }
+  return value;
+}
+
+// Return milliseconds on the report's time axis: the first folder's local time.
+int64_t axis_ms(const std::vector<FolderData>& folders, int64_t utc) {
+  return (utc + folders.front().utc_offset_minutes * 60) * 1000;
+}
+
+// Walk a folder's seconds with their UTC times, without a search per second.
+template <typename Visit>
+void for_each_second(const FolderData& folder, Visit visit) {
+  const uint64_t count = folder.ones.size();
+  for (size_t s = 0; s < folder.times.size(); ++s) {
+    const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
+    int64_t utc = folder.times[s].first_time - folder.utc_offset_minutes * 60;
+    for (uint64_t i = folder.times[s].first_index; i < end; ++i, ++utc) visit(i, utc, folder.ones[i]);
+  }
+}
+
+// Return a reduced curve as JSON arrays x, y (and n when asked).
+json curve_json(std::string_view label, const std::vector<PlotPoint>& points, bool with_n) {
+  json x = json::array(), y = json::array(), n = json::array();
+  for (const PlotPoint& point : points) {
+    x.push_back(point.x);
+    y.push_back(std::round(point.y * 1000.0) / 1000.0);
+    if (with_n) n.push_back(point.n);
+  }
+  json curve = {{"label", label}, {"x", std::move(x)}, {"y", std::move(y)}};
+  if (with_n) curve["n"] = std::move(n);
+  return curve;
+}
+
+// Return a folder's label in plots: its name, numbered when several share it.
+std::string folder_label(const std::vector<FolderData>& folders, size_t f) {
+  return folders.size() == 1 ? folders[f].name : std::to_string(f + 1) + ": " + folders[f].name;
+}
+
+// Format a number for the page; NaN shows as the texts' "not available".
+std::string number_text(double value, const char* format, const ReportTexts& texts) {
+  if (std::isnan(value)) return std::string(texts.not_available);
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string fixed(double value, const ReportTexts& texts) { return number_text(value, "%.4f", texts); }
+std::string p_text(double value, const ReportTexts& texts) { return number_text(value, "%.4g", texts); }
+
+// Append one row of a two-column table.
+void add_row(std::string& html, std::string_view label, const std::string& value) {
+  html += "<tr><th>";
+  html += escape_html(label);
+  html += "</th><td class=\"num\">";
+  html += escape_html(value);
+  html += "</td></tr>\n";
+}
+
+// Append the table of a run's figures.
+void add_run_table(std::string& html, const RunResult& run, const ReportTexts& texts) {
+  const SecondTotals& totals = run.totals;
+  const auto n = static_cast<int64_t>(totals.seconds);
+  html += "<table>\n<tr><th>" + escape_html(texts.measure) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
+  add_row(html, texts.seconds, std::to_string(n));
+  add_row(html, texts.ones, std::to_string(n * MEAN_ONES + totals.deviation));
+  add_row(html, texts.zeros, std::to_string(n * MEAN_ONES - totals.deviation));
+  add_row(html, texts.run_z, fixed(run.z, texts) + "   (p = " + p_text(run.p, texts) + ")");
+  add_row(html, texts.variance_chi2,
+          fixed(run.chi2, texts) + "   (" + std::string(texts.degrees) + ": " + std::to_string(n) + ", " +
+              std::string(texts.upper_p) + " = " + p_text(run.chi2_p, texts) + ")");
+  add_row(html, texts.stouffer_300, fixed(run.stouffer_z_300, texts));
+  add_row(html, texts.stouffer_900, fixed(run.stouffer_z_900, texts));
+  add_row(html, texts.fit_chi2,
+          fixed(run.fit.chi2, texts) + "   (" + std::string(texts.degrees) + ": " +
+              number_text(run.fit.df, "%.0f", texts) + ", p = " + p_text(run.fit.p, texts) + ")");
+  add_row(html, texts.lag1, number_text(run.lag1, "%.6f", texts));
+  if (run.runs) {
+    add_row(html, texts.runs_test,
+            std::to_string(run.runs->runs) + " " + std::string(texts.runs) + ", z = " + fixed(run.runs->z, texts) +
+                ", p = " + p_text(run.runs->p, texts));
+  }
+  html += "</table>\n";
+}
+
+// Return the expected |X - 100| of a second that leans one way: E[X - 100 | X > 100].
+double expected_lean() {
+  double weight = 0, sum = 0;
+  for (int k = MEAN_ONES + 1; k <= BITS_PER_SECOND; ++k) {
+    const double p = binomial_expected(k, 1);
+    weight += p;
+    sum += p * (k - MEAN_ONES);
+  }
+  return sum / weight;
+}
+
+// Append the provenance tables, one per folder, every field escaped.
+void add_provenance(std::string& html, const std::vector<FolderData>& folders, const ReportTexts& texts) {
+  html += "<h2>" + escape_html(texts.provenance) + "</h2>\n";
+  for (size_t f = 0; f < folders.size(); ++f) {
+    html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n<table>\n";
+    html += "<tr><th>" + escape_html(texts.field) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
+    add_row(html, texts.folder, folders[f].path);
+    if (folders[f].provenance.is_object()) {
+      for (const auto& [key, value] : folders[f].provenance.items()) {
+        const std::string shown =
+            value.is_string() ? value.get<std::string>() : value.dump(-1, ' ', false, json::error_handler_t::replace);
+        add_row(html, key, shown);
+      }
+    }
+    html += "</table>\n";
+  }
+}
+
+// Append the events section.
+void add_events(std::string& html, const Analysis& analysis, const ReportTexts& texts) {
+  html += "<h2>" + escape_html(texts.events) + "</h2>\n<p class=\"note\">" + escape_html(texts.events_rule) + "</p>\n";
+  if (analysis.events.empty()) {
+    html += "<p>" + escape_html(texts.no_events) + "</p>\n";
+    return;
+  }
+  html += "<table>\n<tr><th>" + escape_html(texts.event_label) + "</th><th>" + escape_html(texts.event_start) +
+          "</th><th>" + escape_html(texts.event_end) + "</th><th>" + escape_html(texts.seconds) +
+          "</th><th>z</th><th>p</th></tr>\n";
+  for (const EventResult& event : analysis.events) {
+    html += "<tr><td>" + escape_html(event.spec.label) + "</td><td>" + format_local_time(event.spec.start) +
+            "</td><td>" + format_local_time(event.spec.end) + "</td><td class=\"num\">" +
+            std::to_string(event.seconds) + "</td><td class=\"num\">" + fixed(event.z, texts) +
+            "</td><td class=\"num\">" + p_text(event.p, texts) + "</td></tr>\n";
+  }
+  html += "</table>\n<table>\n";
+  add_row(html, texts.events_stouffer,
+          fixed(analysis.events_z, texts) + "   (p = " + p_text(analysis.events_p, texts) + ")");
+  html += "</table>\n";
+}
+
+// Append the controls section.
+void add_controls(std::string& html, const Analysis& analysis, const ReportTexts& texts) {
+  html += "<h2>" + escape_html(texts.controls) + "</h2>\n<p>" + escape_html(texts.controls_text) + "</p>\n";
+  if (!analysis.controls) {
+    html += "<p>" + escape_html(texts.no_controls) + "</p>\n";
+    return;
+  }
+  const ControlsResult& controls = *analysis.controls;
+  html += "<table>\n";
+  add_row(html, texts.control_count, std::to_string(controls.count));
+  add_row(html, texts.control_seed, std::to_string(controls.control_seed));
+  add_row(html, texts.empirical_p_z, p_text(controls.empirical_p_z, texts));
+  if (!analysis.events.empty()) add_row(html, texts.empirical_p_events, p_text(controls.empirical_p_events, texts));
+  html += "</table>\n";
+}
+
+// Append the windows table.
+void add_windows(std::string& html, const Analysis& analysis, const ReportTexts& texts) {
+  html += "<h2>" + escape_html(texts.windows) + "</h2>\n<table>\n<tr><th>" + escape_html(texts.width) + "</th><th>" +
+          escape_html(texts.window_count) + "</th><th>Stouffer Z</th><th>p</th><th>" +
+          escape_html(texts.significant) + "</th><th>" + escape_html(texts.significant_bonferroni) + "</th><th>" +
+          escape_html(texts.significant_bh) + "</th></tr>\n";
+  for (const WidthSummary& width : analysis.widths) {
+    html += "<tr><td class=\"num\">" + std::to_string(width.width) + "</td><td class=\"num\">" +
+            std::to_string(width.count) + "</td><td class=\"num\">" + fixed(width.stouffer_z, texts) +
+            "</td><td class=\"num\">" + p_text(width.stouffer_p, texts) + "</td><td class=\"num\">" +
+            std::to_string(width.significant) + "</td><td class=\"num\">" +
+            std::to_string(width.significant_bonferroni) + "</td><td class=\"num" +
+            (width.significant_bh > 0 ? " significant" : "") + "\">" + std::to_string(width.significant_bh) +
+            "</td></tr>\n";
+  }
+  html += "</table>\n<p class=\"caption\">" + escape_html(texts.windows_note) + "</p>\n";
+}
+
+// Append one plot's heading, chart box and caption.
+void add_plot(std::string& html, std::string_view id, std::string_view title, std::string_view caption) {
+  html += "<h3>" + escape_html(title) + "</h3>\n<div class=\"plot\" id=\"" + std::string(id) + "\"></div>\n";
+  html += "<p class=\"caption\">" + escape_html(caption) + "</p>\n";
+}
+
+// Append the explanation of the log's average deviation.
+void add_log_deviation(std::string& html, const ReportTexts& texts) {
+  char mean[32];
+  std::snprintf(mean, sizeof mean, "%.2f", expected_lean());
+  std::string first(texts.log_deviation_text_1);
+  const size_t gap = first.find("{mean}");
+  if (gap != std::string::npos) {
+    std::string shown = mean;
+    if (texts.html_lang == "es") std::replace(shown.begin(), shown.end(), '.', ',');
+    first.replace(gap, 6, shown);
+  }
+  html += "<h2>" + escape_html(texts.log_deviation_title) + "</h2>\n";
+  html += "<p>" + escape_html(first) + "</p>\n<p>" + escape_html(texts.log_deviation_text_2) + "</p>\n<p>" +
+          escape_html(texts.log_deviation_text_3) + "</p>\n";
+}
+
+// Write a file through a temporary beside it, renamed into place once complete.
+bool write_file(const std::filesystem::path& path, const std::string& content, std::string& error) {
+  std::filesystem::path temporary = path;
+  temporary += ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) {
+      error = temporary.string() + ": cannot be written";
+      return false;
+    }
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    out.flush();
+    if (!out) {
+      error = temporary.string() + ": write failed (disk full?)";
+      out.close();
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    error = path.string() + ": " + ec.message();
+    std::filesystem::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string escape_html(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&#39;"; break;
+      default: escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string script_safe_json(const json& value) {
+  const std::string text = value.dump(-1, ' ', true, json::error_handler_t::replace);
+  // With ensure_ascii every character beyond ASCII (U+2028 and U+2029 too) is already
+  // a \u escape; <, > and & can only occur inside strings, where \u escapes mean the same.
+  std::string safe;
+  safe.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '<': safe += "\\u003c"; break;
+      case '>': safe += "\\u003e"; break;
+      case '&': safe += "\\u0026"; break;
+      default: safe += c;
+    }
+  }
+  return safe;
+}
+
+json summary_json(const std::vector<FolderData>& folders, const Analysis& analysis) {
+  json summary = run_json(analysis.pooled);
+  json widths = json::array();
+  for (const WidthSummary& width : analysis.widths) {
+    widths.push_back({{"width", width.width}, {"count", width.count}, {"stouffer_z", width.stouffer_z},
+                      {"stouffer_p", width.stouffer_p}, {"significant", width.significant},
+                      {"significant_bonferroni", width.significant_bonferroni},
+                      {"significant_bh", width.significant_bh}});
+  }
+  summary["windows"] = widths;
+  json events = json::array();
+  for (const EventResult& event : analysis.events) {
+    events.push_back({{"label", event.spec.label}, {"start", format_local_time(event.spec.start)},
+                      {"end", format_local_time(event.spec.end)}, {"seconds", event.seconds},
+                      {"ones", static_cast<int64_t>(event.seconds) * MEAN_ONES + event.deviation},
+                      {"z", event.z}, {"p", event.p}});
+  }
+  summary["events"] = events;
+  summary["events_stouffer"] = json::object();
+  if (!analysis.events.empty())
+    summary["events_stouffer"] = {{"count", analysis.events.size()}, {"z", analysis.events_z}, {"p", analysis.events_p}};
+  summary["controls"] = json::object();
+  if (analysis.controls) {
+    const ControlsResult& controls = *analysis.controls;
+    summary["controls"] = {{"count", controls.count},
+                           {"control_seed", controls.control_seed},
+                           {"empirical_p_z", controls.empirical_p_z},
+                           {"empirical_p_events", analysis.events.empty() ? json(nullptr) : json(controls.empirical_p_events)},
+                           {"z", controls.z},
+                           {"events_z", controls.events_z}};
+  }
+  json folder_list = json::array();
+  for (size_t f = 0; f < folders.size(); ++f) {
+    json entry = run_json(analysis.folders[f]);
+    entry["name"] = folders[f].name;
+    entry["path"] = folders[f].path;
+    entry["seed"] = folders[f].seed;
+    if (!folders[f].ones.empty()) {
+      entry["first_time"] = format_local_time(second_time(folders[f], 0));
+      entry["last_time"] = format_local_time(second_time(folders[f], folders[f].ones.size() - 1));
+    }
+    folder_list.push_back(std::move(entry));
+  }
+  summary["folders"] = folder_list;
+  summary["combined"] = json::object();
+  if (analysis.combined) {
+    const CombinedResult& combined = *analysis.combined;
+    summary["combined"] = {{"seconds", combined.seconds}, {"z", combined.z},           {"p", combined.p},
+                           {"chi2", combined.chi2},       {"chi2_df", combined.seconds}, {"chi2_p", combined.chi2_p},
+                           {"folders_z", combined.folders_z}, {"folders_p", combined.folders_p}};
+  }
+  summary["program"] = {{"name", "testnuv-study analyze"}, {"version", version_text()}};
+  return summary;
+}
+
+std::string windows_csv(const std::vector<FolderData>& folders, const Analysis& analysis) {
+  std::string csv = "width,index,first_second,last_second,start_time,ones,zeros,z,p,p_bonferroni,q_bh,folder\n";
+  char line[320];
+  for (const WindowResult& window : analysis.windows) {
+    const FolderData& folder = folders[window.folder];
+    const uint64_t zeros = static_cast<uint64_t>(window.width) * BITS_PER_SECOND - window.ones;
+    std::snprintf(line, sizeof line, "%d,%llu,%lld,%lld,%s,%llu,%llu,%.17g,%.17g,%.17g,%.17g,%zu\n", window.width,
+                  static_cast<unsigned long long>(window.index), static_cast<long long>(window.first_second),
+                  static_cast<long long>(window.last_second),
+                  format_local_time(second_time(folder, window.first_row)).c_str(),
+                  static_cast<unsigned long long>(window.ones), static_cast<unsigned long long>(zeros), window.z,
+                  window.p, window.p_bonferroni, window.q_bh, window.folder + 1);
+    csv += line;
+  }
+  return csv;
+}
+
+json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis, const ReportTexts& texts) {
+  const double scale = std::sqrt(VARIANCE_ONES);
+  json deviation_curves = json::array(), variance_curves = json::array();
+  for (size_t f = 0; f < folders.size(); ++f) {
+    const FolderData& folder = folders[f];
+    MinMaxReducer deviation(folder.ones.size()), variance(folder.ones.size());
+    int64_t sum = 0;
+    double squares = 0;
+    for_each_second(folder, [&](uint64_t i, int64_t utc, uint8_t ones) {
+      const int64_t d = static_cast<int64_t>(ones) - MEAN_ONES;
+      sum += d;
+      squares += static_cast<double>(d * d) / VARIANCE_ONES - 1.0;
+      const int64_t x = axis_ms(folders, utc);
+      deviation.add(PlotPoint{x, static_cast<double>(sum), i + 1});
+      variance.add(PlotPoint{x, squares, i + 1});
+    });
+    deviation_curves.push_back(curve_json(folder_label(folders, f), deviation.finish(), true));
+    variance_curves.push_back(curve_json(folder_label(folders, f), variance.finish(), true));
+  }
+  size_t reference = 0;
+  if (analysis.combined) {
+    MinMaxReducer deviation(analysis.combined->seconds), variance(analysis.combined->seconds);
+    double sum = 0, squares = 0;
+    uint64_t n = 0;
+    for_each_combined_second(folders, [&](int64_t utc, double z, int) {
+      sum += z;
+      squares += z * z - 1.0;
+      ++n;
+      const int64_t x = axis_ms(folders, utc);
+      deviation.add(PlotPoint{x, sum * scale, n});
+      variance.add(PlotPoint{x, squares, n});
+    });
+    deviation_curves.push_back(curve_json(texts.combined_curve, deviation.finish(), true));
+    variance_curves.push_back(curve_json(texts.combined_curve, variance.finish(), true));
+    reference = folders.size();
+  }
+
+  json marks = {{"cycles", json::array()}, {"events", json::array()}};
+  for (const FolderData& folder : folders)
+    for (uint64_t end : folder.cycle_ends) marks["cycles"].push_back(axis_ms(folders, second_utc(folder, end) + 1));
+  for (const EventResult& event : analysis.events) {
+    // Event times are local; on the axis, they are placed as the first folder's local time.
+    marks["events"].push_back({event.spec.start * 1000, (event.spec.end + 1) * 1000, event.spec.label});
+  }
+
+  json window_curves = json::array();
+  json significant_x = json::array(), significant_y = json::array();
+  for (const WidthSummary& width : analysis.widths) {
+    for (size_t f = 0; f < folders.size(); ++f) {
+      size_t count = 0;
+      for (const WindowResult& window : analysis.windows) count += window.width == width.width && window.folder == f;
+      if (count == 0) continue;
+      MinMaxReducer reducer(count);
+      for (const WindowResult& window : analysis.windows) {
+        if (window.width != width.width || window.folder != f) continue;
+        const uint64_t last_row = window.first_row + static_cast<uint64_t>(window.width) - 1;
+        const int64_t x = axis_ms(folders, second_utc(folders[f], last_row));
+        reducer.add(PlotPoint{x, window.z, window.index});
+        if (window.q_bh < SIGNIFICANCE && significant_x.size() < MAX_PLOT_POINTS) {
+          significant_x.push_back(x);
+          significant_y.push_back(window.z);
+        }
+      }
+      std::string label = std::string(texts.window_curve) + " " + std::to_string(width.width) + " s";
+      if (folders.size() > 1) label += " · " + folder_label(folders, f);
+      window_curves.push_back(curve_json(label, reducer.finish(), false));
+    }
+  }
+  json significant = {{"label", texts.significant_bh_points}, {"x", significant_x}, {"y", significant_y}};
+
+  // Histogram over the counts that occur or are expected at least once.
+  const OnesHistogram& pooled = analysis.pooled.totals.histogram;
+  const uint64_t seconds = analysis.pooled.totals.seconds;
+  int low = MEAN_ONES, high = MEAN_ONES;
+  for (int k = 0; k <= BITS_PER_SECOND; ++k) {
+    if (pooled[static_cast<size_t>(k)] > 0 || binomial_expected(k, seconds) >= 1.0) {
+      low = std::min(low, k);
+      high = std::max(high, k);
+    }
+  }
+  json ks = json::array(), expected = json::array(), observed = json::array();
+  for (int k = low; k <= high; ++k) {
+    ks.push_back(k);
+    expected.push_back(std::round(binomial_expected(k, seconds) * 1000.0) / 1000.0);
+  }
+  auto counts_of = [&](const OnesHistogram& histogram) {
+    json counts = json::array();
+    for (int k = low; k <= high; ++k) counts.push_back(histogram[static_cast<size_t>(k)]);
+    return counts;
+  };
+  if (folders.size() > 1) {
+    for (size_t f = 0; f < folders.size(); ++f)
+      observed.push_back({{"label", folder_label(folders, f)}, {"counts", counts_of(analysis.folders[f].totals.histogram)}});
+  }
+  observed.push_back({{"label", std::string(texts.observed)}, {"counts", counts_of(pooled)}});
+
+  json text_block = {
+      {"time", texts.time},
+      {"envelope_196_up", texts.envelope_196_up},
+      {"envelope_196_down", texts.envelope_196_down},
+      {"envelope_309_up", texts.envelope_309_up},
+      {"envelope_309_down", texts.envelope_309_down},
+      {"cumulative_deviation_axis", texts.cumulative_deviation_axis},
+      {"cumulative_variance_axis", texts.cumulative_variance_axis},
+      {"ones_per_second", texts.ones_per_second},
+      {"expected", texts.expected},
+      {"seconds_axis", texts.seconds_axis},
+  };
+  return {
+      {"texts", text_block},
+      {"marks", marks},
+      {"cumulative_deviation", {{"curves", deviation_curves}, {"reference", reference}}},
+      {"cumulative_variance", {{"curves", variance_curves}, {"reference", reference}}},
+      {"window_z", {{"curves", window_curves}, {"significant", significant}}},
+      {"histogram", {{"k", ks}, {"expected", expected}, {"observed", observed}}},
+  };
+}
+
+std::string report_html(const std::vector<FolderData>& folders, const Analysis& analysis, Language language) {
+  const ReportTexts& texts = report_texts(language);
+  std::string html;
+  html.reserve(DYGRAPHS_SCRIPT.size() + (size_t{1} << 20));
+  html += "<!DOCTYPE html>\n<html lang=\"" + std::string(texts.html_lang) + "\">\n<head>\n<meta charset=\"utf-8\">\n";
+  html += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  html += "<title>" + escape_html(texts.title) + "</title>\n<style>\n";
+  html += DYGRAPHS_STYLE;
+  html += "\n";
+  html += REPORT_STYLE;
+  html += "</style>\n</head>\n<body>\n";
+  html += "<h1>" + escape_html(texts.title) + "</h1>\n<p class=\"sub\">" + escape_html(texts.generated_by) + " " +
+          escape_html(version_text()) + ". " + escape_html(texts.folders_label) + ": ";
+  for (size_t f = 0; f < folders.size(); ++f) html += (f ? ", " : "") + escape_html(folder_label(folders, f));
+  html += "</p>\n<h2>" + escape_html(texts.results) + "</h2>\n";
+  add_run_table(html, analysis.pooled, texts);
+  if (analysis.combined) {
+    const CombinedResult& combined = *analysis.combined;
+    html += "<h2>" + escape_html(texts.combined) + "</h2>\n<p>" + escape_html(texts.combined_text) + "</p>\n<table>\n";
+    add_row(html, texts.combined_seconds, std::to_string(combined.seconds));
+    add_row(html, texts.combined_z, fixed(combined.z, texts) + "   (p = " + p_text(combined.p, texts) + ")");
+    add_row(html, texts.combined_chi2,
+            fixed(combined.chi2, texts) + "   (" + std::string(texts.upper_p) + " = " + p_text(combined.chi2_p, texts) + ")");
+    add_row(html, texts.folders_z, fixed(combined.folders_z, texts) + "   (p = " + p_text(combined.folders_p, texts) + ")");
+    html += "</table>\n";
+    for (size_t f = 0; f < folders.size(); ++f) {
+      html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n";
+      add_run_table(html, analysis.folders[f], texts);
+    }
+  }
+  html += "<h2>" + escape_html(texts.plots) + "</h2>\n";
+  add_plot(html, "plot-cumulative-deviation", texts.plot_cumulative_deviation, texts.caption_cumulative_deviation);
+  add_plot(html, "plot-window-z", texts.plot_window_z, texts.caption_window_z);
+  add_plot(html, "plot-histogram", texts.plot_histogram, texts.caption_histogram);
+  add_plot(html, "plot-cumulative-variance", texts.plot_cumulative_variance, texts.caption_cumulative_variance);
+  add_windows(html, analysis, texts);
+  add_events(html, analysis, texts);
+  add_controls(html, analysis, texts);
+  add_log_deviation(html, texts);
+  add_provenance(html, folders, texts);
+  html += "<script type=\"application/json\" id=\"report-data\">";
+  html += script_safe_json(plot_data(folders, analysis, texts));
+  html += "</script>\n<script>\n";
+  html += DYGRAPHS_SCRIPT;
+  html += "\n</script>\n<script>\n";
+  html += REPORT_SCRIPT;
+  html += "\n</script>\n</body>\n</html>\n";
+  return html;
+}
+
+bool write_outputs(const std::filesystem::path& out, const std::vector<FolderData>& folders, const Analysis& analysis,
+                   Language language, std::string& error) {
+  std::error_code ec;
+  std::filesystem::create_directories(out, ec);
+  if (ec || !std::filesystem::is_directory(out)) {
+    error = out.string() + ": cannot be made a folder" + (ec ? " (" + ec.message() + ")" : std::string());
+    return false;
+  }
+  const std::string summary = summary_json(folders, analysis).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  return write_file(out / SUMMARY_FILE, summary, error) &&
+         write_file(out / WINDOWS_FILE, windows_csv(folders, analysis), error) &&
+         write_file(out / REPORT_FILE, report_html(folders, analysis, language), error);
+}

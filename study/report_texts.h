@@ -1,0 +1,28 @@
+// The report's texts in Spanish (as the program's screen and log) and in English.
+#pragma once
+
+#include <string_view>
+
+enum class Language { spanish, english };
+
+struct ReportTexts {
+  std::string_view html_lang, title, generated_by, folders_label;
+  std::string_view results, measure, value, seconds, ones, zeros, run_z, two_sided_p, variance_chi2, degrees,
+      upper_p, stouffer_300, stouffer_900, fit_chi2, lag1, runs_test, runs, not_available;
+  std::string_view windows, width, window_count, significant, significant_bonferroni, significant_bh, windows_note;
+  std::string_view plots, plot_cumulative_deviation, caption_cumulative_deviation, plot_window_z, caption_window_z,
+      plot_histogram, caption_histogram, plot_cumulative_variance, caption_cumulative_variance;
+  std::string_view events, events_rule, event_label, event_start, event_end, events_stouffer, no_events;
+  std::string_view controls, controls_text, control_count, control_seed, empirical_p_z, empirical_p_events,
+      no_controls;
+  std::string_view combined, combined_text, combined_seconds, combined_z, combined_chi2, folders_z;
+  std::string_view provenance, folder, field;
+  std::string_view log_deviation_title, log_deviation_text_1, log_deviation_text_2, log_deviation_text_3;
+  // Labels inside the plots.
+  std::string_view time, envelope_196_up, envelope_196_down, envelope_309_up, envelope_309_down,
+      cumulative_deviation_axis, cumulative_variance_axis, ones_per_second, expected, seconds_axis, observed,
+      significant_bh_points, combined_curve, window_curve;
+};
+
+// Return the texts of a language.
+const ReportTexts& report_texts(Language language);
