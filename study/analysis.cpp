@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "study/combine.h"
+#include "study/local_time.h"
 #include "study/replay.h"
 
 namespace {
@@ -185,8 +186,13 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
         event.seconds += last - first;
       }
     }
-    if (spec.start < data_first || spec.end > data_last || event.seconds == 0) {
-      error = "event \"" + spec.label + "\" lies outside the data";
+    if (spec.start < data_first || spec.end > data_last) {
+      error = "event \"" + spec.label + "\" lies outside the data (" + format_local_time(data_first) + " to " +
+              format_local_time(data_last) + ")";
+      return false;
+    }
+    if (event.seconds == 0) {
+      error = "event \"" + spec.label + "\" covers no second of the data (it falls in a gap)";
       return false;
     }
     events.push_back(std::move(event));

@@ -126,7 +126,7 @@
     series[plot.significant.label] = { strokeWidth: 0, drawPoints: true, pointSize: 5, color: '#d62728' };
     plot.curves.forEach(function (curve) { series[curve.label] = { strokeWidth: 1, drawPoints: true, pointSize: 1 }; });
     timeChart('plot-window-z', rows, labels, series,
-      { underlayCallback: underlay(data.marks, [1.96, -1.96]), ylabel: 'z', connectSeparatedPoints: false });
+      { underlayCallback: underlay(data.marks, [1.96, -1.96]), ylabel: 'z' });
   })();
 
   // 3. Histogram of ones per second against Binomial(200, 1/2).

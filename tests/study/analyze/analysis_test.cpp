@@ -1,0 +1,198 @@
+// The analysis over folders: windows aligned with the checkpoints, events, the
+// combination of stations and the controls.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "study/analysis.h"
+#include "study/combine.h"
+#include "study/local_time.h"
+#include "support.h"
+
+namespace {
+
+Analysis analyze(const std::vector<FolderData>& folders, std::vector<EventSpec> specs = {},
+                 std::vector<int> widths = {}) {
+  std::vector<EventResult> events;
+  std::string error;
+  EXPECT_TRUE(place_events(folders, specs, events, error)) << error;
+  Analysis analysis;
+  EXPECT_TRUE(analyze_folders(folders, widths, events, analysis, error)) << error;
+  return analysis;
+}
+
+}  // namespace
+
+TEST(Analysis, StoufferOverEqualWindowsEqualsTheWholeRunZ) {
+  for (uint32_t seed : {7u, 1234567u, 2147483000u}) {
+    const Analysis analysis = analyze({replayed_folder(seed, 2700)}, {}, {450});
+    EXPECT_NEAR(analysis.pooled.stouffer_z_300, analysis.pooled.z, 1e-12);
+    EXPECT_NEAR(analysis.pooled.stouffer_z_900, analysis.pooled.z, 1e-12);
+    ASSERT_EQ(analysis.widths.size(), 3u);
+    EXPECT_NEAR(analysis.widths[2].stouffer_z, analysis.pooled.z, 1e-12);
+  }
+}
+
+TEST(Analysis, OnlyCompleteWindowsAlignedWithTheCheckpointsCount) {
+  FolderData folder = replayed_folder(99, 1250);
+  Analysis analysis = analyze({folder});
+  ASSERT_EQ(analysis.widths[0].count, 4u);  // 1-300 ... 901-1200; 1201-1250 is incomplete
+  ASSERT_EQ(analysis.widths[1].count, 1u);
+  EXPECT_EQ(analysis.windows[3].first_second, 901);
+  EXPECT_EQ(analysis.windows[3].last_second, 1200);
+
+  // A folder that starts at second 200 has its first complete 300-s window at 301.
+  folder.first_second = 200;
+  analysis = analyze({folder});
+  ASSERT_GE(analysis.windows.size(), 1u);
+  EXPECT_EQ(analysis.windows[0].first_second, 301);
+  EXPECT_EQ(analysis.windows[0].first_row, 101u);
+
+  EXPECT_EQ(analyze({replayed_folder(5, 299)}).widths[0].count, 0u);
+}
+
+TEST(Analysis, EventsCoverTheirSecondsInclusively) {
+  const FolderData folder = replayed_folder(42, 3600, "2026-03-01 10:00:00");
+  const Analysis analysis = analyze({folder}, {event_of("2026-03-01 10:10:00", "2026-03-01 10:19:59", "meditación"),
+                                               event_of("2026-03-01 10:00:00", "2026-03-01 10:00:00", "uno")});
+  ASSERT_EQ(analysis.events.size(), 2u);
+  const EventResult& first = analysis.events[0];  // sorted by start
+  EXPECT_EQ(first.spec.label, "uno");
+  EXPECT_EQ(first.seconds, 1u);
+  EXPECT_EQ(first.deviation, folder.ones[0] - 100);
+  const EventResult& second = analysis.events[1];
+  EXPECT_EQ(second.seconds, 600u);
+  int64_t deviation = 0;
+  for (size_t i = 600; i < 1200; ++i) deviation += folder.ones[i] - 100;
+  EXPECT_EQ(second.deviation, deviation);
+  EXPECT_NEAR(analysis.events_z, (first.z + second.z) / std::sqrt(2.0), 1e-12);
+}
+
+TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
+  const std::vector<FolderData> folders{replayed_folder(42, 3600, "2026-03-01 10:00:00")};
+  struct Case {
+    std::vector<EventSpec> events;
+    const char* words;
+  };
+  const std::vector<Case> cases{
+      {{event_of("2026-03-01 10:30:00", "2026-03-01 10:20:00", "al revés")}, "al revés\": its end comes before"},
+      {{event_of("2026-03-01 10:00:00", "2026-03-01 10:20:00", "a"),
+        event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "b")},
+       "overlap"},
+      {{event_of("2026-03-01 09:00:00", "2026-03-01 09:30:00", "antes")}, "antes\" lies outside the data"},
+      {{event_of("2026-03-01 10:50:00", "2026-03-01 11:30:00", "tarde")}, "outside the data"},
+  };
+  for (const Case& c : cases) {
+    std::vector<EventResult> events;
+    std::string error;
+    EXPECT_FALSE(place_events(folders, c.events, events, error));
+    EXPECT_NE(error.find(c.words), std::string::npos) << error;
+  }
+}
+
+TEST(Analysis, ATimeGapLeavesEventsInItWithoutSeconds) {
+  FolderData folder = replayed_folder(3, 600, "2026-03-01 10:00:00");
+  folder.times.push_back(TimeSegment{300, folder.times[0].first_time + 3600});  // an hour missing after 300 s
+  EXPECT_EQ(format_local_time(second_time(folder, 300)), "2026-03-01 11:00:00");
+  EXPECT_EQ(index_at_or_after(folder, folder.times[0].first_time + 1000), 300u);
+  std::vector<EventResult> events;
+  std::string error;
+  EXPECT_FALSE(place_events({folder}, {event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "hueco")}, events,
+                            error));
+  EXPECT_TRUE(place_events({folder}, {event_of("2026-03-01 10:04:00", "2026-03-01 11:00:59", "a caballo")}, events,
+                           error));
+  EXPECT_EQ(events[0].seconds, 60u + 60u);
+}
+
+TEST(Analysis, AClockSetBackKeepsTimesIncreasing) {
+  FolderData folder;
+  int64_t t = 0;
+  parse_local_time("2026-10-25 02:59:58", t);
+  for (int64_t time : {t, t + 1, t - 3600 + 2, t - 3600 + 3}) {
+    append_second_time(folder, time);
+    folder.ones.push_back(100);
+  }
+  for (uint64_t i = 1; i < 4; ++i) EXPECT_EQ(second_time(folder, i), second_time(folder, i - 1) + 1);
+}
+
+TEST(Analysis, StationsCombineByUtcSecond) {
+  // Two stations an hour apart in local time but running in the same UTC seconds,
+  // and a third that starts later.
+  const FolderData madrid = replayed_folder(11, 600, "2026-03-01 10:00:00", 60);
+  const FolderData london = replayed_folder(22, 600, "2026-03-01 09:00:00", 0);
+  const FolderData later = replayed_folder(33, 600, "2026-03-01 10:05:00", 60);
+  std::vector<double> combined;
+  std::vector<int> stations;
+  for_each_combined_second({madrid, london, later}, [&](int64_t, double z, int m) {
+    combined.push_back(z);
+    stations.push_back(m);
+  });
+  ASSERT_EQ(combined.size(), 900u);
+  EXPECT_EQ(stations[0], 2);
+  EXPECT_EQ(stations[300], 3);
+  EXPECT_EQ(stations[899], 1);
+  const double s = std::sqrt(50.0);
+  EXPECT_NEAR(combined[0], ((madrid.ones[0] - 100) / s + (london.ones[0] - 100) / s) / std::sqrt(2.0), 1e-12);
+  EXPECT_NEAR(combined[899], (later.ones[599] - 100) / s, 1e-12);
+
+  const Analysis analysis = analyze({madrid, london, later});
+  ASSERT_TRUE(analysis.combined.has_value());
+  EXPECT_EQ(analysis.combined->seconds, 900u);
+  EXPECT_NEAR(analysis.combined->folders_z,
+              (analysis.folders[0].z + analysis.folders[1].z + analysis.folders[2].z) / std::sqrt(3.0), 1e-12);
+  EXPECT_EQ(analysis.pooled.totals.seconds, 1800u);
+  EXPECT_FALSE(analyze({madrid}).combined.has_value());
+}
+
+TEST(Controls, SeedsAreReproducibleAndNeverTheRunsOwn) {
+  const std::vector<FolderData> folders{replayed_folder(5, 10), replayed_folder(6, 10)};
+  const auto a = control_seeds(folders, 50, 77);
+  const auto b = control_seeds(folders, 50, 77);
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, control_seeds(folders, 50, 78));
+  for (const auto& control : a) {
+    ASSERT_EQ(control.size(), 2u);
+    for (uint32_t seed : control) {
+      EXPECT_LT(seed, 1u << 31);
+      EXPECT_NE(seed, 5u);
+      EXPECT_NE(seed, 6u);
+    }
+  }
+}
+
+TEST(Controls, ReplayOtherSeedsThroughTheSameStatistics) {
+  const std::vector<FolderData> folders{replayed_folder(1000, 1800, "2026-03-01 10:00:00")};
+  std::vector<EventResult> events;
+  std::string error;
+  ASSERT_TRUE(place_events(folders, {event_of("2026-03-01 10:05:00", "2026-03-01 10:09:59", "e")}, events, error));
+  Analysis analysis;
+  ASSERT_TRUE(analyze_folders(folders, {}, events, analysis, error));
+  run_controls(folders, 40, 9, analysis, false);
+  ASSERT_TRUE(analysis.controls.has_value());
+  const ControlsResult& controls = *analysis.controls;
+  ASSERT_EQ(controls.z.size(), 40u);
+  ASSERT_EQ(controls.events_z.size(), 40u);
+
+  // Each control equals the analysis of a folder replayed from its seed.
+  const auto seeds = control_seeds(folders, 40, 9);
+  for (size_t k : {0u, 17u, 39u}) {
+    const FolderData control = replayed_folder(seeds[k][0], 1800, "2026-03-01 10:00:00");
+    std::vector<EventResult> control_events;
+    ASSERT_TRUE(place_events({control}, {event_of("2026-03-01 10:05:00", "2026-03-01 10:09:59", "e")},
+                             control_events, error));
+    Analysis expected;
+    ASSERT_TRUE(analyze_folders({control}, {}, control_events, expected, error));
+    EXPECT_DOUBLE_EQ(controls.z[k], expected.pooled.z);
+    EXPECT_DOUBLE_EQ(controls.events_z[k], expected.events_z);
+  }
+  size_t extreme = 0;
+  for (double z : controls.z) extreme += std::fabs(z) >= std::fabs(analysis.pooled.z);
+  EXPECT_DOUBLE_EQ(controls.empirical_p_z, (1.0 + static_cast<double>(extreme)) / 41.0);
+
+  Analysis again;
+  ASSERT_TRUE(analyze_folders(folders, {}, events, again, error));
+  run_controls(folders, 40, 9, again, false);
+  EXPECT_EQ(again.controls->z, controls.z);  // the same whatever thread ran which control
+}
