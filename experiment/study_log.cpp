@@ -1,23 +1,60 @@
 // The study log: naming, creating, and the checkpoint and cycle records.
 #include "experiment/study_log.h"
 
+#include <charconv>
+#include <cinttypes>
 #include <cstdio>
 #include <string>
 #include <system_error>
 
 #include "experiment/state.h"
 #include "runtime/clock.h"
+#include "runtime/durable.h"
 #include "runtime/files.h"
 #include "runtime/print.h"
+#include "runtime/program.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// What became of this run's records on their way to the log.
+struct LogDelivery {
+  Text name;                    // the log's file name
+  bool open = false;            // the log was created
+  bool failing = false;         // a failure was reported and writing has not succeeded since
+  int64_t without_log = 0;      // records written while there was no log
+};
+
+LogDelivery delivery;
+
 // Say on standard error that the log could not be created, and why.
 void report_no_log(const Text& name, const Text& why) {
   std::fprintf(stderr, "testnuv: no se pudo crear el registro de estudio \"%s\": %s\n",
                name.c_str(), why.c_str());
+}
+
+// Say once that records cannot be written and are kept in memory.
+void report_failure(const FileBacklog& backlog) {
+  std::fprintf(stderr,
+               "testnuv: no se puede escribir el registro de estudio \"%s\": %s; los registros "
+               "se guardan en memoria y se escriben en cuanto se pueda\n",
+               delivery.name.c_str(), backlog.error.c_str());
+}
+
+// Say that writing succeeds again, and how many records were dropped meanwhile.
+void report_recovery(const FileBacklog& backlog) {
+  if (backlog.dropped_units == 0) {
+    std::fprintf(stderr,
+                 "testnuv: el registro de estudio \"%s\" se escribe de nuevo, sin que falte "
+                 "ningun registro\n",
+                 delivery.name.c_str());
+  } else {
+    std::fprintf(stderr,
+                 "testnuv: el registro de estudio \"%s\" se escribe de nuevo; registros que no "
+                 "cabian en memoria y faltan: %" PRId64 "\n",
+                 delivery.name.c_str(), backlog.dropped_units);
+  }
 }
 
 // True when a directory entry of that name exists (a dangling link counts).
@@ -61,16 +98,83 @@ void put_global_lines(bool final_blank) {
   put_formatted("     Desvio medio global hacia el CERO en %: ##.##" + tail, global_average_zero(state));
 }
 
-// Pass the finished record on to the disk.
-void flush_record() { flush_channel(experiment_state().log_number); }
+// Pass the finished record on to the disk; say when that starts failing and when it works again.
+void flush_record() {
+  const ResultCode result = flush_channel(experiment_state().log_number);
+  if (result == RESULT_INVALID) {
+    ++delivery.without_log;
+    return;
+  }
+  const FileBacklog backlog = file_backlog(experiment_state().log_number);
+  if (result != RESULT_OK && !delivery.failing) report_failure(backlog);
+  if (result == RESULT_OK && delivery.failing) report_recovery(backlog);
+  delivery.failing = result != RESULT_OK;
+}
+
+// At the program's end: write what is held, and say how many records the log lacks (status 1).
+void finish_study_log() {
+  if (!delivery.open) {
+    if (delivery.without_log == 0) return;
+    std::fprintf(stderr,
+                 "testnuv: el registro de estudio \"%s\" no se pudo crear; registros perdidos: "
+                 "%" PRId64 "\n",
+                 delivery.name.c_str(), delivery.without_log);
+    raise_exit_status(1);
+    return;
+  }
+  flush_record();
+  const FileBacklog backlog = file_backlog(experiment_state().log_number);
+  const int64_t missing = backlog.held_units + backlog.dropped_units;
+  if (missing == 0) return;
+  std::fprintf(stderr,
+               "testnuv: registros que faltan en el registro de estudio \"%s\": %" PRId64
+               " (%" PRId64 " sin escribir al terminar, %" PRId64
+               " descartados por falta de memoria)\n",
+               delivery.name.c_str(), missing, backlog.held_units, backlog.dropped_units);
+  raise_exit_status(1);
+}
+
+// Return the number after ".": N of a name "base.N", or 0 when the name has no such form.
+int64_t aside_number(const Text& entry, const Text& base) {
+  if (entry.size() <= base.size() + 1 || entry.compare(0, base.size(), base) != 0 ||
+      entry[base.size()] != '.') {
+    return 0;
+  }
+  const char* first = entry.data() + base.size() + 1;
+  const char* last = entry.data() + entry.size();
+  int64_t n = 0;
+  const auto [end, error] = std::from_chars(first, last, n);
+  if (error != std::errc() || end != last || *first == '-' || *first == '+') return 0;
+  return n;
+}
+
+// Return the name.N that follows the highest one in the name's folder (probe from 1 if unreadable).
+fs::path next_aside_in_folder(const fs::path& name, bool& listed) {
+  const fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
+  const Text base = name.filename().string();
+  int64_t highest = 0;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const int64_t n = aside_number(it->path().filename().string(), base);
+    if (n > highest) highest = n;
+  }
+  listed = !error;
+  fs::path aside = name;
+  aside += '.';
+  aside += std::to_string(highest < INT64_MAX ? highest + 1 : highest);
+  return aside;
+}
 
 }  // namespace
 
 Text study_log_name(const Text& date) { return "estudio_" + date; }
 
-fs::path free_aside_name(const fs::path& name) {
+fs::path next_aside_name(const fs::path& name) {
+  bool listed = false;
+  fs::path aside = next_aside_in_folder(name, listed);
+  if (listed) return aside;
   for (int32_t n = 1;; ++n) {
-    fs::path aside = name;
+    aside = name;
     aside += '.';
     aside += std::to_string(n);
     if (!entry_exists(aside)) return aside;
@@ -79,18 +183,28 @@ fs::path free_aside_name(const fs::path& name) {
 
 void open_study_log() {
   const Text name = study_log_name(date_text());
+  delivery = LogDelivery();
+  delivery.name = name;
   if (entry_exists(name)) {
     std::error_code error;
-    fs::rename(name, free_aside_name(name), error);
+    const fs::path aside = next_aside_name(name);
+    if (entry_exists(aside)) error = std::make_error_code(std::errc::file_exists);
+    if (!error) fs::rename(name, aside, error);
+    if (!error) sync_parent_directory(name);
     if (error) {
       // Emptying the old log would destroy a finished study: run without a log instead.
       report_no_log(name, "no se pudo apartar el registro anterior: " + error.message());
+      at_program_end(finish_study_log);
       return;
     }
   }
-  if (open_file(name, FILE_MODE_OUTPUT, 0, 0, experiment_state().log_number, 0) != RESULT_OK) {
+  if (open_file(name, FILE_MODE_OUTPUT, 0, 0, experiment_state().log_number, 0) == RESULT_OK) {
+    delivery.open = true;
+  } else {
     report_no_log(name, open_file_error());
   }
+  // Registered after open_file's close_all_files, so it runs first: the log is still open.
+  at_program_end(finish_study_log);
 }
 
 void write_15min_record() {

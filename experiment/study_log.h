@@ -1,8 +1,12 @@
 // The study log: the file "estudio_" + start date and every record written to it.
 //
 // Records go through the print operations of runtime/print.h to the channel
-// log_number of the experiment record; each record is flushed to the disk as
-// soon as it is complete, so a killed run loses nothing already recorded.
+// log_number of the experiment record; each record is passed to the disk as a
+// whole as soon as it is complete, so a killed run loses nothing already
+// recorded and the file always ends with a whole record. Records that the disk
+// refuses are kept in memory and written, in order, as soon as it takes them
+// again; standard error hears of the first failure and of the recovery, and a
+// run that ends with records missing ends with exit status 1.
 // Lines end in CR LF; "ú" is the single Latin-1 byte 0xFA.
 #pragma once
 
@@ -13,11 +17,12 @@
 // Return the log's file name for a date text: "estudio_" + date.
 Text study_log_name(const Text& date);
 
-// Return the first name of the form name.1, name.2, ... that no file has.
-std::filesystem::path free_aside_name(const std::filesystem::path& name);
+// Return name.N with N one past the highest number that a name.N in its folder has (name.1 when none).
+std::filesystem::path next_aside_name(const std::filesystem::path& name);
 
 // Create the study log for today under log_number, moving an older file of that name aside.
 // When it cannot be created, say why on standard error; the run goes on without a log.
+// At the program's end, say on standard error how many records the log lacks (exit status 1).
 void open_study_log();
 
 // Write the record of the 15-minute checkpoint that the current window calls for.

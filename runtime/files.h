@@ -1,12 +1,34 @@
-// Files: file numbers, opening in Output mode, buffered raw writes, closing at program end.
+// Files: file numbers, opening in Output mode, buffered raw writes in whole
+// units, closing at program end.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "runtime/print.h"
 
 constexpr int32_t FILE_MODE_OUTPUT = 3;
 constexpr int32_t FILE_BUFFER_SIZE = 8192;
+// Bytes of units that the disk refused, kept in memory per file to be written later.
+constexpr int64_t FILE_HOLD_LIMIT = int64_t{1} << 20;
+
+// What a file channel has not been able to pass on to its file.
+struct FileBacklog {
+  int64_t held_units = 0;     // units kept in memory, in order, waiting for the disk
+  int64_t dropped_units = 0;  // units given up because the memory bound was reached
+  Text error;                 // why the last write failed; "" once writing succeeds again
+};
+
+// The file layer's calls to the system; a test may replace them to make writes fail.
+struct FileSystemCalls {
+  // Write bytes at the stream's position; return how many were written (errno set when fewer).
+  size_t (*write)(std::FILE* stream, const char* bytes, size_t count);
+  // Pass the stream's written bytes on to the disk; false (errno set) on failure.
+  bool (*sync)(std::FILE* stream);
+  // Cut the file to `size` bytes and go on writing there; false (errno set) on failure.
+  bool (*cut)(std::FILE* stream, int64_t size);
+};
 
 // Return the lowest file number 1 to 254 that is not open; 0 when all are.
 int32_t free_file_number();
@@ -18,8 +40,19 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
 // Return why the last open_file failed, as the system says it ("" after a success).
 Text open_file_error();
 
-// Pass a file channel's buffered bytes to the system and on to the disk. Returns a ResultCode.
+// End a unit: pass every byte printed since the last unit end on to the disk, whole or not at all.
+// A refused unit stays in memory (the file cut back to its last whole unit) and is written first
+// at the next flush. Returns RESULT_OK when nothing is held any more, else RESULT_SHORT_WRITE.
 ResultCode flush_channel(PrintChannel number);
+
+// Return what a file channel still holds or has dropped, and why its last write failed.
+FileBacklog file_backlog(PrintChannel number);
+
+// Replace the system calls of the file layer (nullptr: the system's own).
+void use_file_system_calls(const FileSystemCalls* calls);
+
+// Return the system's own file calls.
+const FileSystemCalls& system_file_calls();
 
 // Close every open file, writing out its buffer, and clear the file records.
 void close_all_files();

@@ -1,5 +1,5 @@
 // The runtime's only contact with the operating system: the process's start,
-// time, sleep and file sync.
+// time, sleep and files.
 // One implementation per platform (platform_posix.cpp, platform_windows.cpp).
 #pragma once
 
@@ -25,3 +25,9 @@ bool platform_sync_file(std::FILE* stream);
 
 // Pass a directory's entries (new names, renames) on to the disk. Returns false on failure.
 bool platform_sync_directory(const char* path);
+
+// Cut a stream's file to `size` bytes and go on writing there. Returns false (errno set) on failure.
+bool platform_cut_file(std::FILE* stream, int64_t size);
+
+// Make a file-size limit an ordinary write failure instead of the end of the process.
+void platform_prepare_writes();

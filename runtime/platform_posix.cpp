@@ -1,5 +1,5 @@
 // Platform (POSIX): the process's start, the monotonic clock, local time,
-// sleeping and file sync.
+// sleeping and files.
 #include "runtime/platform.h"
 
 #include <cerrno>
@@ -54,17 +54,29 @@ void platform_sleep_ms(int32_t ms) {
   }
 }
 
-// Pass a stream's written bytes on to the disk. Returns false on failure.
+namespace {
+
+// True when a failed fsync only says that the thing cannot be synced: pipes, terminals, some file systems.
+bool cannot_be_synced(int error) { return error == EINVAL || error == EROFS || error == ENOTSUP; }
+
+}  // namespace
+
 bool platform_sync_file(std::FILE* stream) {
   if (fsync(fileno(stream)) == 0) return true;
-  // Pipes, terminals and some file systems cannot be synced; their bytes are already passed on.
-  return errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+  return cannot_be_synced(errno);
 }
 
 bool platform_sync_directory(const char* path) {
   const int descriptor = open(path, O_RDONLY | O_DIRECTORY);
   if (descriptor < 0) return false;
-  const bool synced = fsync(descriptor) == 0 || errno == EINVAL || errno == EROFS;
+  const bool synced = fsync(descriptor) == 0 || cannot_be_synced(errno);
   close(descriptor);
   return synced;
 }
+
+bool platform_cut_file(std::FILE* stream, int64_t size) {
+  if (ftruncate(fileno(stream), static_cast<off_t>(size)) != 0) return false;
+  return fseeko(stream, static_cast<off_t>(size), SEEK_SET) == 0;
+}
+
+void platform_prepare_writes() { signal(SIGXFSZ, SIG_IGN); }

@@ -1,5 +1,5 @@
 // Platform (Windows): the process's start, the performance counter, local
-// time, sleeping and file sync.
+// time, sleeping and files.
 //
 // The timer uses QueryPerformanceCounter and falls back to GetTickCount when
 // the machine has no performance counter.
@@ -9,6 +9,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <cerrno>
 
 #include "runtime/platform.h"
 
@@ -74,12 +76,31 @@ void platform_sleep_ms(int32_t ms) {
 // Pass a stream's written bytes on to the disk. Returns false on failure.
 bool platform_sync_file(std::FILE* stream) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  if (handle == INVALID_HANDLE_VALUE) return false;
   // Consoles and pipes cannot be flushed to a disk; their bytes are already passed on.
-  return FlushFileBuffers(handle) != 0 || GetFileType(handle) != FILE_TYPE_DISK;
+  if (handle != INVALID_HANDLE_VALUE &&
+      (FlushFileBuffers(handle) != 0 || GetFileType(handle) != FILE_TYPE_DISK)) {
+    return true;
+  }
+  errno = EIO;
+  return false;
 }
 
 bool platform_sync_directory(const char* /*path*/) {
   // NTFS journals renames itself; a directory cannot be flushed like a file.
   return true;
 }
+
+bool platform_cut_file(std::FILE* stream, int64_t size) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  LARGE_INTEGER position;
+  position.QuadPart = size;
+  if (handle == INVALID_HANDLE_VALUE || !SetFilePointerEx(handle, position, nullptr, FILE_BEGIN) ||
+      !SetEndOfFile(handle) || _fseeki64(stream, size, SEEK_SET) != 0) {
+    errno = EIO;
+    return false;
+  }
+  return true;
+}
+
+// NOTE: Windows has no signal for a file-size limit; a refused write is already a failure.
+void platform_prepare_writes() {}

@@ -33,6 +33,7 @@ constexpr int32_t CHANNEL_COUNT = 255;  // channels 0 to 254
 constexpr int32_t PRINT_ZONE_WIDTH = 14;
 
 struct ChannelRecord;
+struct FileState;
 
 // Where a channel's bytes go; returns a ResultCode.
 using ChannelSink = ResultCode (*)(ChannelRecord& record, const char* bytes, int32_t count);
@@ -45,8 +46,8 @@ struct ChannelRecord {
   int32_t mode = 0;            // FileMode passed to open_file
   int32_t access = 0;          // access passed to open_file (no effect in Output mode)
   int32_t lock = 0;            // lock passed to open_file (no effect in Output mode)
-  std::FILE* stream = nullptr; // the open file, buffered by 8192 bytes
-  char* buffer = nullptr;      // the stream's buffer, owned by the record
+  std::FILE* stream = nullptr; // the open file, written unbuffered by the file layer
+  FileState* file = nullptr;   // the file layer's buffer and held units, owned by the record
 };
 
 // The text layer that channel 0 prints through while a screen is open.

@@ -19,6 +19,7 @@ void (*exit_actions[MAX_EXIT_ACTIONS])();  // registered actions, oldest first
 int exit_action_count = 0;                 // how many are registered and not yet run
 bool atexit_arranged = false;              // std::atexit(run_program_end_actions) done
 void (*exit_hook)(int32_t) = nullptr;      // replaces std::exit when set
+int32_t least_exit_status = 0;             // the lowest status the program may end with
 int32_t last_error = 0;                    // the runtime's last-error value
 
 // NOTE: set from signal handlers and other threads; a lock-free atomic is async-signal-safe.
@@ -31,15 +32,22 @@ static_assert(std::atomic<int32_t>::is_always_lock_free, "stop requests need a l
 // Prepare the runtime: clear the channel table and set the floating-point environment.
 void runtime_start() {
   reset_channel_table();
+  least_exit_status = 0;
   // NOTE: x86-64 arithmetic is SSE double throughout; exceptions stay masked as at process start.
   std::fesetround(FE_TONEAREST);
 }
 
-// Run the exit actions and end the process with `code`.
+// Run the exit actions and end the process with `code`, or with the higher status an action asked for.
 void end_program(int32_t code) {
   run_program_end_actions();
+  if (least_exit_status > code) code = least_exit_status;
   if (exit_hook != nullptr) exit_hook(code);
   std::exit(code);
+}
+
+// Ask that the program end with at least exit status `code`.
+void raise_exit_status(int32_t code) {
+  if (code > least_exit_status) least_exit_status = code;
 }
 
 // Register an action to run once when the program ends (last registered runs first).

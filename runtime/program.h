@@ -16,8 +16,11 @@ enum class EndReason : int32_t {
 // Prepare the runtime: clear the channel table and set the floating-point environment.
 void runtime_start();
 
-// Run the exit actions and end the process with `code`.
+// Run the exit actions and end the process with `code`, or with the higher status an action asked for.
 [[noreturn]] void end_program(int32_t code);
+
+// Ask that the program end with at least exit status `code` (an end action that found lost data: 1).
+void raise_exit_status(int32_t code);
 
 // Register an action to run once when the program ends (last registered runs first).
 // Registering the same action twice has no effect.

@@ -1,11 +1,19 @@
 // Files: numbers, opening and truncation, buffered raw bytes, flushing and closing.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "runtime/files.h"
 #include "tests/runtime/capture.h"
+#include "tests/runtime/fake_disk.h"
 
 namespace {
 
@@ -110,14 +118,18 @@ TEST_F(FilesTest, BytesStayBufferedUntilFullFlushedOrClosed) {
 }
 
 #ifdef __linux__
-TEST_F(FilesTest, ShortWritesAreReportedAndLeaveTheColumn) {
+TEST_F(FilesTest, ADeviceThatIsAlwaysFullHoldsEveryUnit) {
   ASSERT_EQ(open_file("/dev/full", FILE_MODE_OUTPUT, 0, 0, 1, 0), RESULT_OK);
   print_text(1, "abc", SEP_NONE);
   EXPECT_EQ(last_result(), RESULT_OK);  // still in the buffer
   EXPECT_EQ(flush_channel(1), RESULT_SHORT_WRITE);
   print_text(1, std::string(3 * FILE_BUFFER_SIZE, 'x'), SEP_NONE);
-  EXPECT_EQ(last_result(), RESULT_SHORT_WRITE);
-  EXPECT_EQ(channel_record(1).column, 3);
+  EXPECT_EQ(last_result(), RESULT_OK);  // kept in memory, not lost
+  EXPECT_EQ(channel_record(1).column, 3 + 3 * FILE_BUFFER_SIZE);
+  const FileBacklog backlog = file_backlog(1);
+  EXPECT_EQ(backlog.held_units, 2);
+  EXPECT_EQ(backlog.dropped_units, 0);
+  EXPECT_EQ(backlog.error, std::strerror(ENOSPC));
 }
 #endif
 
@@ -133,6 +145,175 @@ TEST_F(FilesTest, RestartingTheRuntimeClosesFilesWithTheirBytes) {
   reset_runtime();
   EXPECT_EQ(channel_record(3).sink, nullptr);
   EXPECT_EQ(read_file(dir.file("log")), "kept\r\n");
+}
+
+class FullDiskTest : public FilesTest {
+ protected:
+  void SetUp() override {
+    FilesTest::SetUp();
+    FakeDisk::install();
+    ASSERT_EQ(open("log", 1), RESULT_OK);
+  }
+  void TearDown() override {
+    FakeDisk::capacity = INT64_MAX;
+    FilesTest::TearDown();
+    FakeDisk::remove();
+  }
+  // Print a line and end the unit.
+  ResultCode unit(const std::string& text) {
+    print_text(1, text, SEP_NEWLINE);
+    return flush_channel(1);
+  }
+  std::string file() { return read_file(dir.file("log")); }
+};
+
+TEST_F(FullDiskTest, RefusedUnitsWaitInMemoryAndReachTheFileInOrderOnceThereIsRoom) {
+  ASSERT_EQ(unit("uno"), RESULT_OK);
+  FakeDisk::capacity = 10;  // "dos-dos\r\n" gets 5 of its 9 bytes, then the disk is full
+  EXPECT_EQ(unit("dos-dos"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file(), "uno\r\n");  // the torn part is cut away
+  EXPECT_EQ(file_backlog(1).held_units, 1);
+  EXPECT_EQ(file_backlog(1).error, std::strerror(ENOSPC));
+  EXPECT_EQ(unit("tres"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file(), "uno\r\n");
+  EXPECT_EQ(file_backlog(1).held_units, 2);
+  EXPECT_EQ(channel_record(1).column, 0);
+  FakeDisk::capacity = 14;  // room for "dos-dos" alone
+  EXPECT_EQ(unit("cuatro"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file(), "uno\r\ndos-dos\r\n");
+  EXPECT_EQ(file_backlog(1).held_units, 2);
+  FakeDisk::capacity = INT64_MAX;
+  EXPECT_EQ(unit("cinco"), RESULT_OK);
+  EXPECT_EQ(file(), "uno\r\ndos-dos\r\ntres\r\ncuatro\r\ncinco\r\n");
+  const FileBacklog backlog = file_backlog(1);
+  EXPECT_EQ(backlog.held_units, 0);
+  EXPECT_EQ(backlog.dropped_units, 0);
+  EXPECT_EQ(backlog.error, "");
+}
+
+TEST_F(FullDiskTest, AFailedSyncCutsTheUnitBackAndHoldsIt) {
+  ASSERT_EQ(unit("uno"), RESULT_OK);
+  FakeDisk::sync_fails = true;
+  EXPECT_EQ(unit("dos"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file(), "uno\r\n");
+  EXPECT_EQ(file_backlog(1).error, std::strerror(EIO));
+  FakeDisk::sync_fails = false;
+  EXPECT_EQ(flush_channel(1), RESULT_OK);  // nothing new: only the held unit
+  EXPECT_EQ(file(), "uno\r\ndos\r\n");
+}
+
+TEST_F(FullDiskTest, ACutThatFailsIsTriedAgainBeforeAnythingElseIsWritten) {
+  FakeDisk::capacity = 2;
+  FakeDisk::cut_fails = true;
+  EXPECT_EQ(unit("uno"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file(), "un");  // torn, and the cut failed
+  FakeDisk::capacity = INT64_MAX;
+  const int64_t writes = FakeDisk::writes;
+  EXPECT_EQ(unit("dos"), RESULT_SHORT_WRITE);
+  EXPECT_EQ(FakeDisk::writes, writes);  // nothing written behind a torn unit
+  FakeDisk::cut_fails = false;
+  EXPECT_EQ(unit("tres"), RESULT_OK);
+  EXPECT_EQ(file(), "uno\r\ndos\r\ntres\r\n");
+}
+
+TEST_F(FullDiskTest, HeldBytesAreBoundedAndUnitsPastTheBoundAreCounted) {
+  FakeDisk::capacity = 0;
+  const std::string block(1000, 'r');
+  const int64_t fitting = FILE_HOLD_LIMIT / 1002;
+  for (int64_t i = 0; i < fitting + 7; ++i) unit(block);
+  FileBacklog backlog = file_backlog(1);
+  EXPECT_EQ(backlog.held_units, fitting);
+  EXPECT_EQ(backlog.dropped_units, 7);
+  FakeDisk::capacity = INT64_MAX;
+  EXPECT_EQ(unit("fin"), RESULT_OK);
+  EXPECT_EQ(std::filesystem::file_size(dir.file("log")), static_cast<uintmax_t>(fitting * 1002 + 5));
+  backlog = file_backlog(1);
+  EXPECT_EQ(backlog.held_units, 0);
+  EXPECT_EQ(backlog.dropped_units, 7);  // the count stays for the end of the program
+}
+
+TEST_F(FullDiskTest, FullBuffersAreHeldAndClosingWritesThemOnceThereIsRoom) {
+  FakeDisk::capacity = 0;
+  print_text(1, std::string(3 * FILE_BUFFER_SIZE + 5, 'b'), SEP_NONE);
+  EXPECT_EQ(last_result(), RESULT_OK);
+  EXPECT_EQ(file_backlog(1).held_units, 1);
+  FakeDisk::capacity = INT64_MAX;
+  close_all_files();
+  EXPECT_EQ(file(), std::string(3 * FILE_BUFFER_SIZE + 5, 'b'));
+}
+
+// Under a file-size limit of 100 bytes, write 150 and end the process: 0 when the unit was held.
+[[noreturn]] void write_past_a_size_limit(const std::string& name) {
+  rlimit limit{100, 100};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  open_file(name, FILE_MODE_OUTPUT, 0, 0, 1, 0);
+  print_text(1, std::string(150, 'x'), SEP_NONE);
+  const bool held = flush_channel(1) == RESULT_SHORT_WRITE &&
+                    file_backlog(1).error == std::strerror(EFBIG) &&
+                    std::filesystem::file_size(name) == 0;
+  std::_Exit(held ? 0 : 1);
+}
+
+TEST_F(FilesTest, AFileSizeLimitIsAWriteFailureNotTheEndOfTheProcess) {
+  EXPECT_EXIT(write_past_a_size_limit(dir.file("limited")), ::testing::ExitedWithCode(0), "");
+}
+
+// A real file system of 16 KiB, mounted for the test (needs root; skipped elsewhere).
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::filesystem::path& at) : path_(at) {
+    std::filesystem::create_directories(at);
+    mounted_ = geteuid() == 0 && mount("tnvfull", at.c_str(), "tmpfs", 0, "size=16k") == 0;
+  }
+  ~SmallFileSystem() {
+    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  // Fill every free byte with a file named `name`.
+  void fill(const std::string& name) {
+    std::FILE* filler = std::fopen((path_ / name).c_str(), "wb");
+    const std::string chunk(512, 'f');
+    while (std::fwrite(chunk.data(), 1, chunk.size(), filler) == chunk.size()) {
+    }
+    std::fclose(filler);
+    // Smaller leftovers, byte by byte in blocks of one.
+    filler = std::fopen((path_ / name).c_str(), "ab");
+    std::setvbuf(filler, nullptr, _IONBF, 0);
+    while (std::fputc('f', filler) != EOF) {
+    }
+    std::fclose(filler);
+  }
+
+ private:
+  std::filesystem::path path_;
+  bool mounted_ = false;
+};
+
+TEST_F(FilesTest, OnARealFullFileSystemUnitsWaitAndArriveWholeOnceSpaceIsBack) {
+  SmallFileSystem disk(dir.path / "small");
+  if (!disk.mounted()) GTEST_SKIP() << "no se puede montar un tmpfs aqui (hace falta root)";
+  const std::string name = (dir.path / "small" / "log").string();
+  ASSERT_EQ(open_file(name, FILE_MODE_OUTPUT, 0, 0, 1, 0), RESULT_OK);
+  std::string expected;
+  auto unit = [&](int i) {
+    // Most of a 4 KiB page, so that the second unit needs a page the disk has not got.
+    const std::string line = "registro " + std::to_string(i) + " " + std::string(3000, 'a' + i % 26);
+    expected += line + "\r\n";
+    print_text(1, line, SEP_NEWLINE);
+    return flush_channel(1);
+  };
+  ASSERT_EQ(unit(0), RESULT_OK);
+  const std::string first = expected;
+  disk.fill("relleno");
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(unit(i), RESULT_SHORT_WRITE) << i;
+  EXPECT_TRUE(read_file(name) == first);
+  EXPECT_EQ(file_backlog(1).held_units, 3);
+  EXPECT_EQ(file_backlog(1).error, std::strerror(ENOSPC));
+  std::filesystem::remove(dir.path / "small" / "relleno");
+  EXPECT_EQ(unit(4), RESULT_OK);  // five units of 3013 bytes fill most of the 16 KiB
+  EXPECT_TRUE(read_file(name) == expected);
+  close_all_files();
+  EXPECT_TRUE(read_file(name) == expected);
 }
 
 }  // namespace
