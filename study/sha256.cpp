@@ -6,6 +6,16 @@
 
 #include "study/sha256.h"
 
+std::string hex_digits(const unsigned char* bytes, size_t count) {
+  static const char HEX[] = "0123456789abcdef";
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    text += HEX[bytes[i] >> 4];
+    text += HEX[bytes[i] & 15];
+  }
+  return text;
+}
+
 std::string sha256_of(const std::string& bytes) {
   Sha256 digest;
   digest.update(bytes.data(), bytes.size());

@@ -1,6 +1,7 @@
 // SHA-256 of byte streams, for the checksums of data folders and logs.
 //
-// One implementation per platform library: sha256_openssl.cpp (libcrypto).
+// One implementation per platform library: sha256_openssl.cpp (libcrypto),
+// sha256_windows.cpp (Windows CNG).
 // The state is opaque, so no library header leaks beyond that file.
 #pragma once
 
@@ -26,6 +27,9 @@ class Sha256 {
   struct State;
   std::unique_ptr<State> state_;
 };
+
+// Return bytes as lower-case hex digits, two a byte.
+std::string hex_digits(const unsigned char* bytes, size_t count);
 
 // Return the SHA-256 of a text as 64 hex digits.
 std::string sha256_of(const std::string& bytes);

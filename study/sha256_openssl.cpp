@@ -33,11 +33,5 @@ std::string Sha256::finish() {
   EVP_MD_CTX_free(state_->context);
   state_->context = nullptr;
   if (!done) return "";
-  static const char HEX[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned int i = 0; i < length; ++i) {
-    text += HEX[digest[i] >> 4];
-    text += HEX[digest[i] & 15];
-  }
-  return text;
+  return hex_digits(digest, length);
 }

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The Windows zip: build it from the cross build, unpack it, and run what it
-# holds under Wine (console programs, so no display is needed): testnuv.exe
-# answers --version, and testnuv-sim.exe writes, byte for byte, the study log
+# holds under Wine (console programs, so no display is needed): the programs
+# answer --version, and testnuv-sim.exe writes, byte for byte, the study log
 # that the Linux simulator writes for the same seed and start.
 #
 # Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM
@@ -31,7 +31,7 @@ zip_file=$work/zip/testnuv-$version-windows-x86_64.zip
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip_file") || fail "cannot unpack $zip_file"
 dir=$work/unpacked/testnuv-$version-windows-x86_64
-for f in testnuv.exe testnuv-sim.exe README.md LICENSE.txt; do
+for f in testnuv.exe testnuv-sim.exe testnuv-study.exe README.md LICENSE.txt; do
   [ -f "$dir/$f" ] || fail "$f is not in the zip"
 done
 echo "PASS: $(basename "$zip_file") holds $(cd "$dir" && ls | tr '\n' ' ')"
@@ -43,9 +43,11 @@ timeout 300 wine wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
 # Run a program of the zip in its folder; Windows line ends are taken off its output.
 run_exe() { (cd "$dir" && timeout 300 wine "$@" 2>"$work/wine.err" | tr -d '\r'); }
 
-out=$(run_exe ./testnuv.exe --version) || fail "testnuv.exe --version: $(cat "$work/wine.err")"
-[[ "$out" =~ ^testnuv\ ${version//./\\.}\ \( ]] || fail "testnuv.exe --version printed '$out'"
-echo "PASS: $out"
+for program in testnuv testnuv-study; do
+  out=$(run_exe "./$program.exe" --version) || fail "$program.exe --version: $(cat "$work/wine.err")"
+  [[ "$out" =~ ^$program\ ${version//./\\.}\ \( ]] || fail "$program.exe --version printed '$out'"
+  echo "PASS: $out"
+done
 
 args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")
 mkdir "$dir/run" "$work/linux"
