@@ -77,7 +77,7 @@ int run_analyze(const AnalyzeOptions& options) {
   std::vector<EventResult> events;
   if (!place_events(folders, specs, events, error)) {
     complain(error);
-    return EXIT_TROUBLE;
+    return EXIT_USAGE;
   }
   progress(options, "calculando …");
   Analysis analysis;

@@ -215,6 +215,7 @@ void add_windows(std::string& html, const Analysis& analysis, const ReportTexts&
 // Append one plot's heading, chart box and caption.
 void add_plot(std::string& html, std::string_view id, std::string_view title, std::string_view caption) {
   html += "<h3>" + escape_html(title) + "</h3>\n<div class=\"plot\" id=\"" + std::string(id) + "\"></div>\n";
+  html += "<div class=\"legend\" id=\"" + std::string(id) + "-legend\"></div>\n";
   html += "<p class=\"caption\">" + escape_html(caption) + "</p>\n";
 }
 
@@ -505,6 +506,11 @@ std::string report_html(const std::vector<FolderData>& folders, const Analysis& 
   for (size_t f = 0; f < folders.size(); ++f) html += (f ? ", " : "") + escape_html(folder_label(folders, f));
   html += "</p>\n<h2>" + escape_html(texts.results) + "</h2>\n";
   add_run_table(html, analysis.pooled, texts);
+  html += "<h2>" + escape_html(texts.plots) + "</h2>\n";
+  add_plot(html, "plot-cumulative-deviation", texts.plot_cumulative_deviation, texts.caption_cumulative_deviation);
+  add_plot(html, "plot-window-z", texts.plot_window_z, texts.caption_window_z);
+  add_plot(html, "plot-histogram", texts.plot_histogram, texts.caption_histogram);
+  add_plot(html, "plot-cumulative-variance", texts.plot_cumulative_variance, texts.caption_cumulative_variance);
   if (analysis.combined) {
     const CombinedResult& combined = *analysis.combined;
     html += "<h2>" + escape_html(texts.combined) + "</h2>\n<p>" + escape_html(texts.combined_text) + "</p>\n<table>\n";
@@ -519,11 +525,6 @@ std::string report_html(const std::vector<FolderData>& folders, const Analysis& 
       add_run_table(html, analysis.folders[f], texts);
     }
   }
-  html += "<h2>" + escape_html(texts.plots) + "</h2>\n";
-  add_plot(html, "plot-cumulative-deviation", texts.plot_cumulative_deviation, texts.caption_cumulative_deviation);
-  add_plot(html, "plot-window-z", texts.plot_window_z, texts.caption_window_z);
-  add_plot(html, "plot-histogram", texts.plot_histogram, texts.caption_histogram);
-  add_plot(html, "plot-cumulative-variance", texts.plot_cumulative_variance, texts.caption_cumulative_variance);
   add_windows(html, analysis, texts);
   add_events(html, analysis, texts);
   add_controls(html, analysis, texts);

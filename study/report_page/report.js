@@ -87,6 +87,7 @@
       labelsUTC: true,
       connectSeparatedPoints: true,
       legend: 'always',
+      labelsDiv: document.getElementById(id + '-legend'),
       labelsSeparateLines: false,
       series: series,
       drawCallback: markDrawn,
@@ -139,7 +140,7 @@
     var series = {};
     series[texts.expected] = { strokeWidth: 2, color: '#222222', strokePattern: [6, 3] };
     new Dygraph(document.getElementById('plot-histogram'), rows, {
-      labels: labels, legend: 'always', stepPlot: true, fillGraph: false, series: series,
+      labels: labels, legend: 'always', labelsDiv: document.getElementById('plot-histogram-legend'), stepPlot: true, fillGraph: false, series: series,
       xlabel: texts.ones_per_second, ylabel: texts.seconds_axis, drawCallback: markDrawn
     });
   })();
