@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/terminal.h"
 #include "runtime/version.h"
 #include "study/analyze_command.h"
 #include "study/commands.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("testnuv-study ") + version_text());
   app.require_subcommand(1);
   int exit_status = EXIT_DONE;
+  set_study_progress(stderr_is_terminal());
   add_study_commands(app, exit_status);
   add_analyze_command(app, exit_status);
   try {

@@ -25,7 +25,7 @@ void msvc_srand(uint32_t seed) { state = seed; }
 
 // Return the generator's next raw value, 0 to 32767 (rand).
 int32_t msvc_rand() {
-  state = state * 214013u + 2531011u;
+  state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
   return static_cast<int32_t>((state >> 16) & 0x7FFF);
 }
 

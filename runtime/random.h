@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// The generator's step: state <- state * multiplier + increment (mod 2^32).
+constexpr uint32_t GENERATOR_MULTIPLIER = 214013u;
+constexpr uint32_t GENERATOR_INCREMENT = 2531011u;
+
 // Restart the generator from a seed (-1.0: the timer), truncated toward zero; one value is thrown away.
 void seed_random(double seed);
 

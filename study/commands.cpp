@@ -1,4 +1,437 @@
 // The subcommands seed, extract and verify.
+//
+// seed finds the seed whose replay gives every record of a log (from the
+// run's provenance record when there is one, else by a search over every
+// seed); extract checks every record and only then writes the data folder;
+// verify checks a log, or a data folder with its checksums and its log.
 #include "study/commands.h"
 
-void add_study_commands(CLI::App& /*app*/, int& /*exit_status*/) {}
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "runtime/version.h"
+#include "study/data_folder.h"
+#include "study/log_check.h"
+#include "study/log_model.h"
+#include "study/replay.h"
+#include "study/seed_search.h"
+#include "study/study_log_records.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t MAX_LISTED = 100;  // candidates listed (and checked record by record)
+constexpr char DATA_FORMAT[] = "testnuv-data/1";
+
+bool progress_shown = false;
+
+// A log with the run's provenance record beside it, if it has one.
+struct LoadedLog {
+  StudyLogText text;
+  nlohmann::json run;    // the record estudio_….json (an empty object when there is none)
+  bool has_run = false;
+};
+
+// The seed behind a log and how it was found.
+struct FoundSeed {
+  int status = EXIT_NO_SEED;  // EXIT_DONE when `seed` is the one
+  uint32_t seed = 0;
+  std::string how;            // "provenance", "search" or "option"
+  int64_t records = 0;        // records checked
+};
+
+// Print the line of a log that disagrees with the replay.
+void report_disagreement(const LoadedLog& log, const LogCheckResult& result) {
+  std::fprintf(stderr,
+               "testnuv-study: %s, linea %" PRId64 ": el registro no coincide con la repeticion\n"
+               "  el registro dice:    \"%s\"\n"
+               "  la repeticion da:    \"%s\"\n",
+               log.text.file.string().c_str(), result.line, result.found.c_str(),
+               result.expected.c_str());
+}
+
+// Return the path of a log's provenance record: the log's name with ".json" added.
+fs::path run_record_name(const fs::path& log) {
+  fs::path name = log;
+  name += ".json";
+  return name;
+}
+
+// Read a log and its provenance record; print what is worth knowing. False when unreadable.
+bool load_log(const fs::path& file, LoadedLog& log) {
+  std::string error;
+  if (!read_study_log(file, log.text, error)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+    return false;
+  }
+  if (log.text.torn) {
+    std::fprintf(stderr,
+                 "testnuv-study: %s: el ultimo registro esta cortado (linea %" PRId64
+                 "; la ejecucion se interrumpio); se lee hasta el ultimo registro entero\n",
+                 file.string().c_str(), log.text.torn_line);
+  }
+  std::error_code code;
+  const fs::path record = run_record_name(file);
+  if (fs::exists(record, code)) {
+    log.has_run = read_provenance(record, log.run, error);
+    if (!log.has_run) std::fprintf(stderr, "testnuv-study: %s (se ignora)\n", error.c_str());
+  }
+  return true;
+}
+
+// Return an integer field of a JSON object, or `fallback`.
+int64_t json_integer(const nlohmann::json& object, const char* key, int64_t fallback) {
+  const auto field = object.find(key);
+  if (field == object.end() || !field->is_number_integer()) return fallback;
+  return field->get<int64_t>();
+}
+
+// Return a text field of a JSON object, or "".
+std::string json_text(const nlohmann::json& object, const char* key) {
+  const auto field = object.find(key);
+  return field != object.end() && field->is_string() ? field->get<std::string>() : "";
+}
+
+// Check a seed against every record of the log.
+LogCheckResult check_seed(const LoadedLog& log, uint32_t seed) {
+  return check_log(log.text, seed, last_record_second(log.text), false, -1, {});
+}
+
+// Show a search's progress on standard error when a person is watching.
+void show_progress(double done) {
+  if (!progress_shown) return;
+  std::fprintf(stderr, "\rbuscando la semilla: %3.0f %%", done * 100.0);
+  if (done >= 1.0) std::fprintf(stderr, "\r%40s\r", "");
+  std::fflush(stderr);
+}
+
+// Find the seed of a log: its provenance record, else a search of [from, to].
+// A seed that gives the first windows but not a later record makes `disagreement_is_final`
+// callers (extract, verify) end with EXIT_DISAGREES rather than EXIT_NO_SEED.
+FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
+                    bool disagreement_is_final) {
+  FoundSeed found;
+  const int64_t recorded = log.has_run ? json_integer(log.run, "seed", -1) : -1;
+  if (recorded >= 0 && recorded <= UINT32_MAX) {
+    const LogCheckResult check = check_seed(log, static_cast<uint32_t>(recorded));
+    if (check.agrees) {
+      found.status = EXIT_DONE;
+      found.seed = static_cast<uint32_t>(recorded) & LAST_SEED;
+      found.how = "provenance";
+      found.records = check.records_checked;
+      return found;
+    }
+    report_disagreement(log, check);
+    if (disagreement_is_final) {
+      found.status = EXIT_DISAGREES;
+      return found;
+    }
+    std::fprintf(stderr, "testnuv-study: la semilla %" PRId64 " del registro de procedencia no "
+                 "da este registro de estudio; se busca entre todas\n", recorded);
+  }
+  const std::vector<int32_t> ones = window_ones(log.text);
+  if (ones.empty()) {
+    std::fprintf(stderr, "testnuv-study: %s no tiene ningun registro de 5 minutos: sin registros "
+                 "no se puede hallar la semilla (la ejecucion duro menos de 300 segundos o el "
+                 "fichero no es un registro de estudio)\n", log.text.file.string().c_str());
+    return found;
+  }
+  const SeedCandidates candidates = search_seeds(ones, from, to, MAX_LISTED, show_progress);
+  std::vector<uint32_t> agreeing;
+  LogCheckResult first_failure;
+  for (uint32_t seed : candidates.seeds) {
+    const LogCheckResult check = check_seed(log, seed);
+    if (check.agrees) {
+      agreeing.push_back(seed);
+      found.records = check.records_checked;
+    } else if (first_failure.agrees) {
+      first_failure = check;
+    }
+  }
+  const uint64_t unchecked = candidates.count - candidates.seeds.size();
+  found.how = "search";
+  if (agreeing.size() == 1 && unchecked == 0) {
+    found.status = EXIT_DONE;
+    found.seed = agreeing.front();
+    return found;
+  }
+  if (agreeing.empty() && unchecked == 0) {
+    std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
+                 " da todos los registros de %s\n", from, to, log.text.file.string().c_str());
+    if (!first_failure.agrees) {
+      std::fprintf(stderr, "  (%zu semillas dan las primeras cuentas de 5 minutos, pero no todos "
+                   "los registros)\n", candidates.seeds.size());
+      report_disagreement(log, first_failure);
+      // One seed gives the first windows: the log is that run's, and this record disagrees.
+      if (candidates.count == 1 && disagreement_is_final) found.status = EXIT_DISAGREES;
+    }
+    return found;
+  }
+  found.status = EXIT_SEVERAL;
+  if (list) {
+    std::printf("%" PRIu64 " semillas posibles (el registro tiene %zu registros de 5 minutos; "
+                "cinco bastan para fijar una):\n", agreeing.size() + unchecked, ones.size());
+    for (uint32_t seed : agreeing) std::printf("%" PRIu32 "\n", seed);
+    if (unchecked > 0) std::printf("... y %" PRIu64 " mas\n", unchecked);
+  } else {
+    std::fprintf(stderr, "testnuv-study: varias semillas dan este registro; indique una con --seed "
+                 "(testnuv-study seed las lista)\n");
+  }
+  return found;
+}
+
+// Describe the generator for a data folder's provenance.
+nlohmann::json generator_json() {
+  return {{"name", "MSVCRT rand"},
+          {"multiplier", GENERATOR_MULTIPLIER},
+          {"increment", GENERATOR_INCREMENT},
+          {"thrown_away_after_seeding", DRAWS_THROWN_AWAY},
+          {"bit", "floor(rand / 32768 * 2)"}};
+}
+
+// The seconds a log's data covers: the run's own count when it ended in order, else up to
+// the last record. `start` gets the start time of the record (-1: none).
+int64_t seconds_of_run(const LoadedLog& log, int64_t& start) {
+  const int64_t last = last_record_second(log.text);
+  start = -1;
+  if (!log.has_run) return last;
+  parse_wall_time(json_text(log.run, "start_local"), start);
+  const int64_t run = json_integer(log.run, "seconds_run", -1);
+  const bool ended = !json_text(log.run, "end_reason").empty();
+  if (ended && run >= last && run < next_record_second(last) && !log.text.torn) return run;
+  if (ended) {
+    std::fprintf(stderr, "testnuv-study: el registro de procedencia dice %" PRId64 " segundos, "
+                 "que no casa con los registros; se toma hasta el ultimo registro\n", run);
+  }
+  return last;
+}
+
+// Write a data folder from a log whose records all agree; returns the exit status.
+int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path& out, bool bits,
+                   bool force) {
+  int64_t start = -1;
+  const int64_t seconds = seconds_of_run(log, start);
+  if (seconds == 0) {
+    std::fprintf(stderr, "testnuv-study: no hay ningun segundo que extraer\n");
+    return EXIT_NO_SEED;
+  }
+  // Check first, writing nothing, so that a disagreeing log leaves no folder behind.
+  const LogCheckResult check = check_log(log.text, found.seed, seconds, false, start, {});
+  if (!check.agrees) {
+    report_disagreement(log, check);
+    return EXIT_DISAGREES;
+  }
+  DataFolderWriter writer;
+  std::string error;
+  if (!writer.begin(out, bits, force, error)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+    return EXIT_TROUBLE;
+  }
+  const LogCheckResult written = check_log(
+      log.text, found.seed, seconds, bits, start,
+      [&writer](const SecondRow& row, const uint8_t* row_bits) { return writer.add_second(row, row_bits); });
+  if (written.stopped || !written.agrees) {
+    std::fprintf(stderr, "testnuv-study: %s\n", writer.error().c_str());
+    return EXIT_TROUBLE;
+  }
+  nlohmann::json provenance = {
+      {"format", DATA_FORMAT},
+      {"written_by", std::string("testnuv-study ") + version_text()},
+      {"source", "extract"},
+      {"seed", found.seed},
+      {"seed_found_by", found.how},
+      {"generator", generator_json()},
+      {"seconds", seconds},
+      {"records_checked", written.records_checked},
+      {"bits", bits},
+      {"log_file", log.text.file.filename().string()},
+      {"log_path", fs::absolute(log.text.file).string()},
+      {"log_bytes", log.text.bytes},
+      {"log_sha256", log.text.sha256},
+      {"log_torn", log.text.torn}};
+  if (log.has_run) provenance["run"] = log.run;
+  if (!writer.finish(provenance, error)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+    return EXIT_TROUBLE;
+  }
+  std::printf("%s: %" PRId64 " segundos, %" PRId64 " registros comprobados, semilla %" PRIu32 "\n",
+              out.string().c_str(), seconds, written.records_checked, found.seed);
+  return EXIT_DONE;
+}
+
+// The seed given on the command line, or the one the log and its record give.
+FoundSeed seed_for(const LoadedLog& log, int64_t given) {
+  if (given < 0) return find_seed(log, 0, LAST_SEED, false, true);
+  FoundSeed found;
+  found.status = EXIT_DONE;
+  found.seed = static_cast<uint32_t>(given);
+  found.how = "option";
+  return found;
+}
+
+// Verify a data folder: checksums, rows against the replay, and its log.
+int verify_folder(const fs::path& folder) {
+  std::vector<std::string> problems;
+  const bool sums = check_checksums(folder, problems);
+  for (const std::string& problem : problems) std::fprintf(stderr, "testnuv-study: %s\n", problem.c_str());
+  nlohmann::json provenance;
+  std::string error;
+  if (!read_provenance(folder, provenance, error)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+    return EXIT_TROUBLE;
+  }
+  const int64_t seed = json_integer(provenance, "seed", -1);
+  if (seed < 0 || seed > UINT32_MAX) {
+    std::fprintf(stderr, "testnuv-study: %s no dice la semilla\n", PROVENANCE_FILE);
+    return EXIT_TROUBLE;
+  }
+  SecondsReader reader;
+  if (!reader.open(folder / SECONDS_FILE)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
+    return EXIT_TROUBLE;
+  }
+  std::FILE* bits_file = std::fopen((folder / BITS_FILE).string().c_str(), "rb");
+  Replay replay(static_cast<uint32_t>(seed));
+  SecondRow row;
+  int64_t rows = 0;
+  int status = sums ? EXIT_DONE : EXIT_DISAGREES;
+  while (status == EXIT_DONE && reader.next(row)) {
+    ++rows;
+    uint8_t expected[SECOND_BYTES], stored[SECOND_BYTES];
+    const int32_t ones = replay.next_second(expected);
+    const bool bits_differ = bits_file != nullptr &&
+                             (std::fread(stored, 1, SECOND_BYTES, bits_file) != SECOND_BYTES ||
+                              std::memcmp(stored, expected, SECOND_BYTES) != 0);
+    if (row.ones != ones || bits_differ) {
+      std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 " no coincide con la repeticion "
+                   "(ones %" PRId32 ", la repeticion da %" PRId32 "%s)\n", row.second, row.ones,
+                   ones, bits_differ ? "; bits.bin difiere" : "");
+      status = EXIT_DISAGREES;
+    }
+  }
+  if (bits_file != nullptr) std::fclose(bits_file);
+  if (!reader.error().empty()) {
+    std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
+    status = EXIT_DISAGREES;
+  }
+  if (status == EXIT_DONE && rows != json_integer(provenance, "seconds", rows)) {
+    std::fprintf(stderr, "testnuv-study: %s tiene %" PRId64 " filas y la procedencia dice %" PRId64
+                 "\n", SECONDS_FILE, rows, json_integer(provenance, "seconds", rows));
+    status = EXIT_DISAGREES;
+  }
+  const std::string log_path = json_text(provenance, "log_path");
+  if (status == EXIT_DONE && !log_path.empty()) {
+    LoadedLog log;
+    if (!load_log(log_path, log)) {
+      std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta no se puede leer; "
+                   "se han comprobado solo los datos\n");
+    } else {
+      if (log.text.sha256 != json_text(provenance, "log_sha256")) {
+        std::fprintf(stderr, "testnuv-study: %s ha cambiado desde la extraccion (SHA-256 distinto)\n",
+                     log_path.c_str());
+      }
+      const LogCheckResult check = check_seed(log, static_cast<uint32_t>(seed));
+      if (!check.agrees) {
+        report_disagreement(log, check);
+        status = EXIT_DISAGREES;
+      }
+    }
+  }
+  if (status == EXIT_DONE) {
+    std::printf("%s: correcto (%" PRId64 " segundos, semilla %" PRId64 ")\n",
+                folder.string().c_str(), rows, seed);
+  }
+  return status;
+}
+
+// Verify a log: find or take its seed and check every record.
+int verify_log(const fs::path& file) {
+  LoadedLog log;
+  if (!load_log(file, log)) return EXIT_TROUBLE;
+  const FoundSeed found = seed_for(log, -1);
+  if (found.status != EXIT_DONE) return found.status;
+  const LogCheckResult check = check_seed(log, found.seed);
+  if (!check.agrees) {
+    report_disagreement(log, check);
+    return EXIT_DISAGREES;
+  }
+  std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", file.string().c_str(),
+              check.records_checked, found.seed);
+  return EXIT_DONE;
+}
+
+// Say which seeds of the range S + 2^31 stands for.
+void print_seed(const FoundSeed& found) {
+  std::printf("%" PRIu32 "\n", found.seed);
+  const char* how = found.how == "provenance" ? "tomada del registro de procedencia"
+                                              : "hallada por busqueda";
+  std::fprintf(stderr, "semilla %" PRIu32 " (%s y comprobada con %" PRId64 " registros); la "
+               "semilla %" PRIu64 " da los mismos bits\n", found.seed, how, found.records,
+               found.seed + SEED_PERIOD);
+}
+
+}  // namespace
+
+void set_study_progress(bool shown) { progress_shown = shown; }
+
+void add_study_commands(CLI::App& app, int& exit_status) {
+  // seed
+  auto* seed = app.add_subcommand("seed", "Halla la semilla cuya repeticion da cada registro del registro de estudio");
+  static std::string seed_log;
+  static int64_t from = 0, to = LAST_SEED;
+  seed->add_option("LOG", seed_log, "registro de estudio (estudio_mm-dd-aaaa)")->required()->check(CLI::ExistingFile);
+  seed->add_option("--from", from, "primera semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
+  seed->add_option("--to", to, "ultima semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
+  seed->callback([&exit_status] {
+    LoadedLog log;
+    if (!load_log(seed_log, log)) {
+      exit_status = EXIT_TROUBLE;
+      return;
+    }
+    if (from > to) {
+      std::fprintf(stderr, "testnuv-study: --from es mayor que --to\n");
+      exit_status = EXIT_USAGE;
+      return;
+    }
+    const FoundSeed found =
+        find_seed(log, static_cast<uint32_t>(from), static_cast<uint32_t>(to), true, false);
+    if (found.status == EXIT_DONE) print_seed(found);
+    exit_status = found.status;
+  });
+
+  // extract
+  auto* extract = app.add_subcommand("extract", "Comprueba cada registro y escribe la carpeta de datos por segundo");
+  static std::string extract_log, out;
+  static int64_t given_seed = -1;
+  static bool bits = false, force = false;
+  extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(CLI::ExistingFile);
+  extract->add_option("--seed", given_seed, "semilla (si no, la del registro de procedencia o la busqueda)")
+      ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
+  extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
+  extract->add_flag("--bits", bits, "escribe tambien bits.bin (25 bytes por segundo)");
+  extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
+  extract->callback([&exit_status] {
+    LoadedLog log;
+    if (!load_log(extract_log, log)) {
+      exit_status = EXIT_TROUBLE;
+      return;
+    }
+    const FoundSeed found = seed_for(log, given_seed);
+    exit_status = found.status == EXIT_DONE ? extract_folder(log, found, out, bits, force) : found.status;
+  });
+
+  // verify
+  auto* verify = app.add_subcommand("verify", "Comprueba un registro de estudio, o una carpeta de datos y su registro");
+  static std::string target;
+  verify->add_option("LOG_O_CARPETA", target, "registro de estudio o carpeta de datos")->required()->check(CLI::ExistingPath);
+  verify->callback([&exit_status] {
+    std::error_code code;
+    exit_status = fs::is_directory(target, code) ? verify_folder(target) : verify_log(target);
+  });
+}

@@ -14,5 +14,8 @@ constexpr int EXIT_SEVERAL = 3;       // several seeds give the log
 constexpr int EXIT_NO_SEED = 4;       // no seed gives the log
 constexpr int EXIT_DISAGREES = 5;     // a record of the log disagrees with the replay
 
+// Show progress lines of long searches on standard error (when a person watches it).
+void set_study_progress(bool shown);
+
 // Register `seed`, `extract` and `verify`.
 void add_study_commands(CLI::App& app, int& exit_status);

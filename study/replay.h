@@ -9,9 +9,8 @@
 
 #include <cstdint>
 
-// The generator's constants: state <- state * multiplier + increment (mod 2^32).
-constexpr uint32_t GENERATOR_MULTIPLIER = 214013u;
-constexpr uint32_t GENERATOR_INCREMENT = 2531011u;
+#include "runtime/random.h"
+
 // The bit of a draw is this bit of the state after the step (the top bit of rand's 15).
 constexpr int32_t GENERATOR_BIT = 30;
 // Values drawn and thrown away right after seeding.

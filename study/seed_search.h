@@ -1,0 +1,44 @@
+// The search for the seeds whose replay gives a log's 5-minute counts.
+//
+// Every seed is a position on the generator's one orbit of 2^31 states (the
+// bit read depends on the low 31 bits only), and a window's count of ones is
+// a sliding sum along that orbit. One walk over the orbit therefore gives the
+// counts of every seed at once; a candidate is kept while each of its
+// windows, further along the same walk, has the log's count.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Draws in one 5-minute window: 300 seconds of 200 bits.
+constexpr int64_t WINDOW_DRAWS = 300 * 200;
+// Windows used by the search at most: five leave one seed in practice, and a changed
+// record further on is then named by the record-by-record check instead of hiding the seed.
+constexpr size_t SEARCH_WINDOWS = 5;
+// Highest seed reported: seeds S and S + 2^31 give the same bits.
+constexpr uint32_t LAST_SEED = 0x7FFFFFFFu;
+
+// Seeds found by a search.
+struct SeedCandidates {
+  std::vector<uint32_t> seeds;  // found, in increasing order, at most the number asked for
+  uint64_t count = 0;           // found in all
+};
+
+// Reports how much of a search is done, 0 to 1.
+using SearchProgress = std::function<void(double done)>;
+
+// Find the seeds from `from` to `to` (at most LAST_SEED) whose first windows have these ones;
+// walks the orbit for large ranges and replays seed by seed for small ones.
+SeedCandidates search_seeds(const std::vector<int32_t>& window_ones, uint32_t from, uint32_t to,
+                            size_t max_listed, const SearchProgress& progress);
+
+// Walk `count` positions of the orbit from the state `origin`, keeping the seeds within
+// [from, to] whose first windows have these ones.
+SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t origin,
+                            uint64_t count, uint32_t from, uint32_t to, size_t max_listed,
+                            const SearchProgress& progress);
+
+// Replay each seed from `from` to `to` and keep those whose first windows have these ones.
+SeedCandidates search_seed_by_seed(const std::vector<int32_t>& window_ones, uint32_t from,
+                                   uint32_t to, size_t max_listed);

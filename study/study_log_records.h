@@ -1,0 +1,58 @@
+// The records of a study log, read back: their kind, lines, stamps and counts.
+//
+// A log is a run of records, each one to four CR LF lines: 15-minute records
+// (4 lines, the title marked ">>>>>"), 5-minute records (2 lines) and cycle
+// records (1 line). Reading keeps every line as written, so that a check can
+// compare records byte for byte; a record cut short at the end of the file
+// (a killed run) is left out and reported, as are NUL bytes a power cut left.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The kinds of record, in the order a second writes them.
+enum class RecordKind { window_15min, window_5min, cycle };
+
+// Return the number of lines a record of that kind has.
+int32_t record_line_count(RecordKind kind);
+
+// One record of a log, as written.
+struct LogRecord {
+  RecordKind kind = RecordKind::window_5min;
+  int64_t line = 0;                // line number of its first line, from 1
+  std::vector<std::string> lines;  // its lines without CR LF
+  std::string date;                // "mm-dd-yyyy" of its stamp
+  std::string time;                // "hh:mm:ss" of its stamp ("" for a cycle record)
+  int32_t zeros = -1;              // the window's zeros and ones, from the title (-1: unreadable)
+  int32_t ones = -1;
+};
+
+// A study log, read back.
+struct StudyLogText {
+  std::filesystem::path file;
+  std::vector<LogRecord> records;  // the whole records, in order
+  uint64_t bytes = 0;              // size of the file
+  std::string sha256;              // of the whole file
+  bool torn = false;               // the file ends inside a record
+  int64_t torn_line = 0;           // the first line of that record
+  int64_t bad_line = 0;            // first line that is no record's (0: none)
+  std::string bad_text;            // that line
+};
+
+// Read a study log; false with `error` set when it cannot be read.
+bool read_study_log(const std::filesystem::path& file, StudyLogText& log, std::string& error);
+
+// Return the ones of every 5-minute record of the log, in order (stopping at an unreadable one).
+std::vector<int32_t> window_ones(const StudyLogText& log);
+
+// Return the stamp of a record as seconds since 1970-01-01 00:00:00 of local wall time;
+// false when the record has no readable date and time.
+bool record_stamp(const LogRecord& record, int64_t& seconds);
+
+// Return local wall seconds since 1970 as "YYYY-MM-DD HH:MM:SS".
+std::string wall_time_text(int64_t seconds);
+
+// Read "YYYY-MM-DD HH:MM:SS" into local wall seconds since 1970; false when malformed.
+bool parse_wall_time(const std::string& text, int64_t& seconds);

@@ -1,0 +1,120 @@
+// testnuv-study on logs written by testnuv-sim: seeds found, records checked,
+// data folders written only from logs that agree.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "study/data_folder.h"
+#include "tests/study/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char START[] = "2026-05-01 10:00:00";
+const char LOG_NAME[] = "estudio_05-01-2026";
+
+class StudyCliTest : public StudyTest {
+ protected:
+  // Run a program with arguments, its output kept in `output`; return its exit status.
+  int run(const std::string& program, const std::string& arguments) {
+    const std::string command = "cd \"" + directory.string() + "\" && \"" + program + "\" " +
+                                arguments + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    output = read_file(directory / "out.txt") + read_file(directory / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Simulate a run of `seconds` from `seed` into the scratch folder; return its log's path.
+  fs::path simulate(uint32_t seed, int64_t seconds, const std::string& more = "") {
+    EXPECT_EQ(run(TESTNUV_SIM, "--seed " + std::to_string(static_cast<int32_t>(seed)) +
+                                   " --start \"" + START + "\" --seconds " +
+                                   std::to_string(seconds) + " " + more),
+              0)
+        << output;
+    return directory / LOG_NAME;
+  }
+  int study(const std::string& arguments) { return run(TESTNUV_STUDY, arguments); }
+  std::string output;
+};
+
+TEST_F(StudyCliTest, SeedFindsRandomSeedsAndSaysWhichTwinItReports) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 3; ++trial) {
+    const uint32_t seed = static_cast<uint32_t>(random()) & 0x7FFFFFFFu;
+    simulate(seed, 1500);
+    const uint32_t from = seed > 2000 ? seed - 2000 : 0;
+    ASSERT_EQ(study(std::string("seed ") + LOG_NAME + " --from " + std::to_string(from) +
+                    " --to " + std::to_string(from + 4000)),
+              0)
+        << output;
+    EXPECT_EQ(output.substr(0, output.find('\n')), std::to_string(seed));
+    EXPECT_NE(output.find(std::to_string(seed + 2147483648u)), std::string::npos);
+    fs::remove_all(directory / LOG_NAME);
+  }
+  // A seed outside the range: none; one record only: several, listed.
+  simulate(1000, 600);
+  EXPECT_EQ(study(std::string("seed ") + LOG_NAME + " --from 2000 --to 3000"), 4) << output;
+  EXPECT_NE(output.find("ninguna semilla"), std::string::npos);
+  fs::remove_all(directory / LOG_NAME);
+  simulate(1000, 300);
+  EXPECT_EQ(study(std::string("seed ") + LOG_NAME + " --from 0 --to 60000"), 3) << output;
+  EXPECT_NE(output.find("\n1000\n"), std::string::npos) << output;
+}
+
+TEST_F(StudyCliTest, ALogWithoutRecordsHasNoSeed) {
+  simulate(77, 299);
+  EXPECT_EQ(study(std::string("seed ") + LOG_NAME), 4);
+  EXPECT_NE(output.find("no tiene ningun registro de 5 minutos"), std::string::npos) << output;
+  EXPECT_EQ(study("seed no-such-log"), 2);
+  EXPECT_EQ(study("frobnicate"), 2);
+  EXPECT_EQ(study("--version"), 0);
+  EXPECT_EQ(output.rfind("testnuv-study ", 0), 0u);
+}
+
+TEST_F(StudyCliTest, AChangedDigitIsNamedWithBothValuesAndNothingIsWritten) {
+  const fs::path log = simulate(4242, 1801);
+  std::string bytes = read_file(log);
+  // Line 8: the fourth 5-minute record's average line; change its last digit before ".00".
+  size_t at = 0;
+  for (int line = 1; line < 8; ++line) at = bytes.find('\n', at) + 1;
+  const size_t point = bytes.find(".00", at);
+  bytes[point - 1] = bytes[point - 1] == '9' ? '1' : static_cast<char>(bytes[point - 1] + 1);
+  write_file(log, bytes);
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 4242 --out datos"), 5) << output;
+  EXPECT_NE(output.find("linea 8"), std::string::npos) << output;
+  EXPECT_NE(output.find("el registro dice"), std::string::npos);
+  EXPECT_FALSE(fs::exists(directory / "datos"));
+  EXPECT_EQ(study(std::string("verify ") + LOG_NAME), 5) << output;
+  EXPECT_NE(output.find("linea 8"), std::string::npos) << output;
+  EXPECT_EQ(read_file(log), bytes);  // the log itself is never touched
+}
+
+TEST_F(StudyCliTest, ATornLastRecordIsReadUpToTheLastWholeOne) {
+  const fs::path log = simulate(31337, 1800);
+  const std::string bytes = read_file(log);
+  write_file(log, bytes.substr(0, bytes.size() - 30));
+  ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 31337 --out datos"), 0) << output;
+  EXPECT_NE(output.find("cortado"), std::string::npos);
+  SecondsReader reader;
+  ASSERT_TRUE(reader.open(directory / "datos" / SECONDS_FILE));
+  SecondRow row;
+  int64_t rows = 0;
+  while (reader.next(row)) ++rows;
+  EXPECT_EQ(rows, 1800);  // the second of the last whole record
+  EXPECT_EQ(study("verify datos"), 0) << output;
+  // An existing folder is refused; --force replaces it.
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 31337 --out datos"), 1);
+  EXPECT_NE(output.find("--force"), std::string::npos);
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 31337 --out datos --force --bits"), 0)
+      << output;
+  // A changed data file fails its checksum.
+  write_file(directory / "datos" / BITS_FILE, "x");
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("bits.bin"), std::string::npos);
+}
+
+}  // namespace
