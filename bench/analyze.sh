@@ -21,6 +21,7 @@ start = time.monotonic()
 subprocess.run([study, 'analyze', '--quiet', tmp + '/data', '--out', tmp + '/out',
                 '--event', '2026-01-01 12:00:00/2026-01-01 13:00:00/evento'], check=True)
 wall = time.monotonic() - start
-peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
-print(f'analyze {span}: {seconds} s of data, wall time {wall:.2f} s, peak memory {peak:.0f} MB')
+usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(f'analyze {span}: {seconds} s of data, wall time {wall:.2f} s (CPU {usage.ru_utime + usage.ru_stime:.2f} s), '
+      f'peak memory {usage.ru_maxrss / 1024:.0f} MB')
 PY

@@ -16,6 +16,8 @@
 namespace {
 
 constexpr int MAX_CONTROLS = 1000000;
+constexpr int MIN_WINDOW = 60;          // shorter windows would hold a year's windows in millions
+constexpr int MAX_WINDOW = 31622400;    // a leap year
 
 // Print a message on standard error.
 void complain(const std::string& message) { std::fprintf(stderr, "testnuv-study analyze: %s\n", message.c_str()); }
@@ -66,6 +68,14 @@ int run_analyze(const AnalyzeOptions& options) {
       return EXIT_USAGE;
     }
   }
+  for (size_t f = 0; f < options.folders.size(); ++f) {
+    for (size_t g = 0; g < f; ++g) {
+      if (lies_within(options.folders[f], options.folders[g]) && lies_within(options.folders[g], options.folders[f])) {
+        complain("the data folder " + options.folders[f] + " is given twice; its seconds would count twice");
+        return EXIT_USAGE;
+      }
+    }
+  }
   std::vector<FolderData> folders(options.folders.size());
   for (size_t f = 0; f < folders.size(); ++f) {
     progress(options, "leyendo " + options.folders[f] + " …");
@@ -107,7 +117,7 @@ void add_analyze_command(CLI::App& app, int& status) {
       ->check(CLI::ExistingPath);
   command->add_option("--out", options->out, "carpeta de salida: summary.json, windows.csv, report.html")->required();
   command->add_option("--window", options->windows, "otra anchura de ventana en segundos (repetible)")
-      ->check(CLI::Range(1, 100000000));
+      ->check(CLI::Range(MIN_WINDOW, MAX_WINDOW));
   command->add_option("--event", options->events,
                       "evento \"AAAA-MM-DD HH:MM:SS/AAAA-MM-DD HH:MM:SS/etiqueta\" en hora local (repetible)");
   command->add_option("--events", options->events_file, "fichero CSV de eventos: inicio,fin,etiqueta");

@@ -258,6 +258,8 @@ def run_bad_input():
                                 '--event', '2026-03-01 10:05:00/2026-03-01 10:15:00/y'], 'overlap'),
         ('bad event text', [good, '--out', out, '--event', '10:00/11:00/x'], 'YYYY-MM-DD'),
         ('unwritable out', [good, '--out', os.path.join(a_file, 'out')], 'cannot be made a folder'),
+        ('the same folder twice', [good, good + '/', '--out', out], 'given twice'),
+        ('a one-second window', [good, '--out', out, '--window', '1'], '--window'),
         ('out inside the data', [good, '--out', os.path.join(good, 'informe')], 'never written to'),
     ]
     for name, arguments, words in cases:
