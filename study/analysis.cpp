@@ -221,8 +221,6 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
   for (int width : widths) analysis.widths.push_back(adjust_width(analysis.windows, width));
 
   RunResult& pooled = analysis.pooled;
-  RunsCounter no_bits;
-  std::optional<RunsTest> pooled_runs;
   for (size_t f = 0; f < folders.size(); ++f) {
     RunResult& run = analysis.folders[f];
     finish_run(run);
@@ -282,6 +280,12 @@ std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& 
 }
 
 namespace {
+
+// One control's scores: its whole-run Z and (with events) its events' Stouffer Z.
+struct ControlScores {
+  double z;
+  double events_z;
+};
 
 // Replay one control (one seed per folder) and return its scores.
 ControlScores score_control(const std::vector<FolderData>& folders, const std::vector<uint32_t>& seeds,

@@ -151,12 +151,6 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
 bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
                      std::vector<EventResult> events, Analysis& analysis, std::string& error);
 
-// Return the whole-run Z and (with events) the events' Stouffer Z of a set of replayed runs.
-struct ControlScores {
-  double z;
-  double events_z;
-};
-
 // Return the seeds of the controls: per control, one seed per folder, drawn reproducibly from the control seed.
 std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
                                                  uint64_t control_seed);

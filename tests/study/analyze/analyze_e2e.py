@@ -1,6 +1,6 @@
 """End-to-end tests of `testnuv-study analyze`.
 
-Usage: analyze_e2e.py CASE TESTNUV_STUDY MAKE_DATA_FOLDER WORKDIR
+Usage: analyze_e2e.py CASE TESTNUV_STUDY MAKE_DATA_FOLDER WORKDIR TESTNUV_SIM
   scipy      every statistic against values computed here with SciPy and NumPy, to 1e-9
   bad_input  clear message, non-zero status, input folders untouched
   report     report.html in headless Chromium: every plot drawn, no console message
@@ -21,7 +21,7 @@ import tempfile
 import numpy as np
 from scipy import stats
 
-CASE, STUDY, MAKE_FOLDER, WORK = sys.argv[1:5]
+CASE, STUDY, MAKE_FOLDER, WORK, SIM = sys.argv[1:6]
 TOLERANCE = 1e-9
 HOSTILE = '</script><img src=x onerror=alert(1)>'
 
@@ -37,6 +37,21 @@ def make_folder(name, seed, seconds, start, offset=60, host='estacion', bits=Fal
     if bits:
         command.append('--bits')
     subprocess.run(command, check=True)
+    return path
+
+
+def sim_folder(name, seed, seconds, start, bits=False):
+    """Run the simulator, then extract its study log into a data folder (whole records only)."""
+    run = os.path.join(WORK, name + '-run')
+    os.makedirs(run)
+    subprocess.run([SIM, '--seconds', str(seconds), '--seed', str(seed), '--start', start, '--dir', run],
+                   check=True, capture_output=True)
+    log = [f for f in os.listdir(run) if re.fullmatch(r'estudio_\d\d-\d\d-\d{4}', f)][0]
+    path = os.path.join(WORK, name)
+    command = [STUDY, 'extract', os.path.join(run, log), '--seed', str(seed), '--out', path]
+    if bits:
+        command.append('--bits')
+    subprocess.run(command, check=True, capture_output=True)
     return path
 
 
@@ -145,10 +160,12 @@ def check_windows(folders_ones, rows, widths):
 
 
 def run_scipy():
-    cases = [(1, 901, '2026-01-01 00:00:00', False), (2147480000, 3617, '2026-06-30 23:30:00', True),
-             (424242, 43206, '2026-03-01 10:00:00', False), (7, 86402, '2026-12-31 12:00:00', False)]
-    for seed, seconds, start, bits in cases:
-        folder = make_folder(f'data-{seed}', seed, seconds, start, bits=bits)
+    # Simulator runs extracted from their logs, and replays of lengths a log cannot give.
+    cases = [(sim_folder, 2147480000, 3617, '2026-06-30 23:30:00', True),
+             (sim_folder, 424242, 43206, '2026-03-01 10:00:00', False),
+             (make_folder, 1, 901, '2026-01-01 00:00:00', False), (make_folder, 7, 86402, '2026-12-31 12:00:00', True)]
+    for maker, seed, seconds, start, bits in cases:
+        folder = maker(f'data-{seed}', seed, seconds, start, bits=bits)
         ones, times = read_ones(folder)
         first, last = times[10], times[min(len(times) - 1, 700)]
         out = os.path.join(WORK, f'out-{seed}')
