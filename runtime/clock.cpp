@@ -87,13 +87,11 @@ Text three_fields(const char* format, int a, int b, int c) {
 
 }  // namespace
 
-// Return the number of raises so far.
 uint64_t WakeSignal::generation() {
   std::lock_guard<std::mutex> lock(mutex_);
   return generation_;
 }
 
-// Count one more raise and wake every waiter.
 void WakeSignal::raise() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -102,7 +100,6 @@ void WakeSignal::raise() {
   changed_.notify_all();
 }
 
-// Block until the generation differs from `seen` or `seconds` of real time pass.
 bool WakeSignal::wait_for(uint64_t seen, double seconds) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!(seconds > 0.0)) return generation_ != seen;
@@ -111,7 +108,6 @@ bool WakeSignal::wait_for(uint64_t seen, double seconds) {
   return changed_.wait_for(lock, span, [&] { return generation_ != seen; });
 }
 
-// Start the timer at `timer_start` and the wall clock at `wall_start` (local time).
 VirtualClock::VirtualClock(double timer_start, const std::tm& wall_start)
     : start_(timer_start), now_(timer_start), wall_start_(wall_start) {
   // Normalise out-of-range fields (a 13th month, a 61st second) by plain arithmetic.
@@ -125,10 +121,8 @@ VirtualClock::VirtualClock(double timer_start, const std::tm& wall_start)
   wall_start_seconds_ = seconds - wall_start_days_ * SECONDS_PER_DAY;
 }
 
-// Return the virtual timer.
 double VirtualClock::timer() { return now_; }
 
-// Return the wall clock: the start plus the whole seconds the timer has moved.
 std::tm VirtualClock::local_time() {
   double moved = std::floor(now_ - start_);
   int64_t seconds = wall_start_days_ * SECONDS_PER_DAY + wall_start_seconds_ + static_cast<int64_t>(moved);
@@ -137,25 +131,20 @@ std::tm VirtualClock::local_time() {
   return out;
 }
 
-// Move the clock forward by `ms` milliseconds at once.
 void VirtualClock::sleep(int32_t ms) { advance(ms > 0 ? ms / 1000.0 : 0.0); }
 
-// Jump to the deadline unless the signal has already moved past `seen`.
 void VirtualClock::wait_until(double deadline, WakeSignal& signal, uint64_t seen) {
   if (signal.generation() != seen || !(deadline > now_)) return;
   advance(deadline - now_);
 }
 
-// Move the timer forward by `seconds` (the wall clock follows, second for second).
 void VirtualClock::advance(double seconds) {
   if (seconds > 0.0) now_ += seconds;
   if (hook_) hook_(now_);
 }
 
-// Call `hook` with the new timer value every time the clock moves.
 void VirtualClock::on_advance(std::function<void(double now)> hook) { hook_ = std::move(hook); }
 
-// Return a local calendar time from its fields (month 1 to 12); daylight saving unknown.
 std::tm civil_time(int year, int month, int day, int hour, int minute, int second) {
   std::tm out{};
   out.tm_year = year - 1900;
@@ -168,34 +157,27 @@ std::tm civil_time(int year, int month, int day, int hour, int minute, int secon
   return out;
 }
 
-// Return the number of days of a month (1 to 12) of a year (proleptic Gregorian).
 int days_in_month(int year, int month) {
   const int next_year = month == 12 ? year + 1 : year;
   return static_cast<int>(days_from_civil(next_year, month % 12 + 1, 1) - days_from_civil(year, month, 1));
 }
 
-// Make `clock` the program's clock (nullptr: the system clock). The caller keeps ownership.
 void use_clock(ClockSource* clock) { current_clock = clock != nullptr ? clock : &system_clock; }
 
-// Return the program's clock.
 ClockSource& active_clock() { return *current_clock; }
 
-// Return seconds since the timer's fixed origin.
 double timer_seconds() { return current_clock->timer(); }
 
-// Return the local date as "mm-dd-yyyy".
 Text date_text() {
   std::tm now = current_clock->local_time();
   return three_fields("%02d-%02d-%04d", now.tm_mon + 1, now.tm_mday, now.tm_year + 1900);
 }
 
-// Return the local time as "hh:mm:ss".
 Text time_text() {
   std::tm now = current_clock->local_time();
   return three_fields("%02d:%02d:%02d", now.tm_hour, now.tm_min, now.tm_sec);
 }
 
-// Sleep `ms` milliseconds (through the graphics form while a screen is open).
 void sleep_ms(int32_t ms) {
   if (sleep_form != nullptr) {
     sleep_form(ms);
@@ -204,5 +186,4 @@ void sleep_ms(int32_t ms) {
   }
 }
 
-// Replace the form of sleep_ms (the graphics screen installs its own; nullptr: plain sleep).
 void set_sleep_form(void (*form)(int32_t ms)) { sleep_form = form; }

@@ -52,9 +52,13 @@ class VirtualClock : public ClockSource {
   // Start the timer at `timer_start` and the wall clock at `wall_start` (local time).
   VirtualClock(double timer_start, const std::tm& wall_start);
 
+  // Return the virtual timer.
   double timer() override;
+  // Return the wall clock: the start plus the whole seconds the timer has moved.
   std::tm local_time() override;
+  // Move the clock forward by `ms` milliseconds at once.
   void sleep(int32_t ms) override;
+  // Jump to the deadline unless the signal has already moved past `seen`.
   void wait_until(double deadline, WakeSignal& signal, uint64_t seen) override;
 
   // Move the timer forward by `seconds` (the wall clock follows, second for second).

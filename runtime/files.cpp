@@ -10,7 +10,8 @@
 // the unit is held in memory, in order, to be written before anything else at
 // the next pass. At most FILE_HOLD_LIMIT bytes are held; units past that are
 // dropped and counted. Only Output mode is supported. Files close at program
-// end (close_all_files is registered on the first open_file).
+// end and when the channel table is cleared: open_file registers
+// close_all_files with both.
 #include "runtime/files.h"
 
 #include <cerrno>
@@ -198,6 +199,7 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   (void)record_length;
   // Registering again is harmless, and re-arms the action after an earlier end ran it.
   at_program_end(close_all_files);
+  at_channel_table_reset(close_all_files);
   platform_prepare_writes();
   if (!is_file_number(number)) return refuse_open(RESULT_INVALID, EINVAL);
   ChannelRecord& record = channel_record(number);

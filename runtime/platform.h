@@ -1,11 +1,13 @@
 // The runtime's only contact with the operating system: the process's start,
-// time, sleep and files.
+// time, sleep, files and the program's own file name.
 // One implementation per platform (platform_posix.cpp, platform_windows.cpp).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+
+#include "runtime/text.h"
 
 // Make the process safe to run before anything opens a file or a display: reopen any of the
 // standard descriptors 0, 1 and 2 that is closed on the null device, ignore SIGPIPE.
@@ -31,3 +33,6 @@ bool platform_cut_file(std::FILE* stream, int64_t size);
 
 // Make a file-size limit an ordinary write failure instead of the end of the process.
 void platform_prepare_writes();
+
+// Return the running executable's file name without its folder ("" when unknown).
+Text platform_program_file_name();

@@ -1,8 +1,10 @@
 // Platform (POSIX): the process's start, the monotonic clock, local time,
-// sleeping and files.
+// sleeping, files and the executable's name (from /proc, so Linux).
 #include "runtime/platform.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
@@ -24,21 +26,18 @@ void reopen_if_closed(int fd) {
 
 }  // namespace
 
-// Reopen closed standard descriptors on /dev/null and ignore SIGPIPE.
 void platform_start_process() {
   for (int fd = 0; fd < STANDARD_DESCRIPTORS; ++fd) reopen_if_closed(fd);
   // A message to a closed pipe is simply lost; the write reports the failure.
   signal(SIGPIPE, SIG_IGN);
 }
 
-// Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// The local calendar date and time now.
 std::tm platform_local_time() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -46,7 +45,6 @@ std::tm platform_local_time() {
   return local;
 }
 
-// Pause the calling thread for `ms` milliseconds.
 void platform_sleep_ms(int32_t ms) {
   if (ms <= 0) return;
   timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
@@ -80,3 +78,9 @@ bool platform_cut_file(std::FILE* stream, int64_t size) {
 }
 
 void platform_prepare_writes() { signal(SIGXFSZ, SIG_IGN); }
+
+Text platform_program_file_name() {
+  std::error_code error;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? Text() : exe.filename().string();
+}

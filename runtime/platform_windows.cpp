@@ -1,5 +1,5 @@
 // Platform (Windows): the process's start, the performance counter, local
-// time, sleeping and files.
+// time, sleeping, files and the executable's name.
 //
 // The timer uses QueryPerformanceCounter and falls back to GetTickCount when
 // the machine has no performance counter.
@@ -9,6 +9,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+
+#include <string>
 
 #include <cerrno>
 
@@ -20,6 +22,7 @@ enum class TimerMode { NotProbed, TickCount, PerformanceCounter };
 
 TimerMode timer_mode = TimerMode::NotProbed;  // chosen at the first call
 double counter_factor = 0.0;                  // 1 / counter frequency
+constexpr DWORD MAX_MODULE_PATH = 65536;      // longest executable path asked for
 
 // Choose the performance counter when the machine has one, else the tick count.
 void probe_timer() {
@@ -46,12 +49,10 @@ void reopen_if_closed(int fd) {
 
 }  // namespace
 
-// Reopen standard descriptors without a handle on NUL; Windows has no SIGPIPE.
 void platform_start_process() {
   for (int fd = 0; fd < STANDARD_DESCRIPTORS; ++fd) reopen_if_closed(fd);
 }
 
-// Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds() {
   if (timer_mode == TimerMode::NotProbed) probe_timer();
   if (timer_mode == TimerMode::TickCount) return static_cast<double>(GetTickCount()) * 0.001;
@@ -60,7 +61,6 @@ double platform_timer_seconds() {
   return static_cast<double>(counter.QuadPart) * counter_factor;
 }
 
-// The local calendar date and time now.
 std::tm platform_local_time() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -68,12 +68,10 @@ std::tm platform_local_time() {
   return local;
 }
 
-// Pause the calling thread for `ms` milliseconds.
 void platform_sleep_ms(int32_t ms) {
   if (ms > 0) Sleep(static_cast<DWORD>(ms));
 }
 
-// Pass a stream's written bytes on to the disk. Returns false on failure.
 bool platform_sync_file(std::FILE* stream) {
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   // Consoles and pipes cannot be flushed to a disk; their bytes are already passed on.
@@ -102,5 +100,19 @@ bool platform_cut_file(std::FILE* stream, int64_t size) {
   return true;
 }
 
-// NOTE: Windows has no signal for a file-size limit; a refused write is already a failure.
 void platform_prepare_writes() {}
+
+Text platform_program_file_name() {
+  // Paths can exceed MAX_PATH; a name that filled the room was cut short, so ask again with more.
+  for (DWORD room = MAX_PATH; room <= MAX_MODULE_PATH; room *= 2) {
+    std::string path(room, '\0');
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), room);
+    if (length == 0) return Text();
+    if (length < room) {
+      path.resize(length);
+      size_t folder = path.find_last_of("\\/");
+      return folder == std::string::npos ? path : path.substr(folder + 1);
+    }
+  }
+  return Text();
+}

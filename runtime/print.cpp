@@ -1,16 +1,16 @@
 // Print: the channel table, items and separators, print zones and format masks.
 //
-// Depends on files.cpp (file records are closed when the table is cleared)
-// and on the screen's text layer through a ScreenPort. Channel 0 writes to
-// standard output while no port is plugged in. No heap allocation on the path
-// of print_integer and print_text; format masks allocate their rendered field.
+// Depends on runtime/text only: the file layer and the screen's text layer plug
+// into it (a channel's sink, at_channel_table_reset, a ScreenPort). Channel 0
+// writes to standard output while no port is plugged in. No heap allocation on
+// the path of print_integer and print_text; format masks allocate their
+// rendered field.
 #include "runtime/print.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
-#include "runtime/files.h"
 
 namespace {
 
@@ -26,6 +26,7 @@ struct UsingFormat {
 ChannelRecord channel_table[CHANNEL_COUNT];  // channels 0 (screen) to 254 (files)
 ChannelRecord no_channel;                    // handed out for numbers outside the table
 const ScreenPort* screen_port = nullptr;     // the screen's text layer, or none
+void (*table_reset_action)() = nullptr;      // run first by reset_channel_table
 bool screen_channel_set_up = false;          // channel 0 got its sink since the last port change
 ResultCode last_code = RESULT_OK;            // result of the last write or open
 UsingFormat using_format;
@@ -58,7 +59,7 @@ void set_up_screen_channel() {
 }
 
 // Return the record of an open channel, setting up the screen on first use; nullptr if none.
-ChannelRecord* open_record(PrintChannel channel) {
+ChannelRecord* find_open_channel(PrintChannel channel) {
   if (channel < 0 || channel >= CHANNEL_COUNT) return nullptr;
   if (channel == 0 && !screen_channel_set_up) set_up_screen_channel();
   ChannelRecord& record = channel_table[channel];
@@ -258,19 +259,16 @@ Text non_finite_text(double value) {
 
 }  // namespace
 
-// Plug the screen's text layer into channel 0 (nullptr: standard output).
 void set_screen_port(const ScreenPort* port) {
   screen_port = port;
   screen_channel_set_up = false;
 }
 
-// Set the screen channel's column (used by locate and open_screen).
 void set_screen_column(int32_t column) {
   if (!screen_channel_set_up) set_up_screen_channel();
   channel_table[0].column = column;
 }
 
-// Return the record of a channel, 0 to 254 (a blank scratch record for any other number).
 ChannelRecord& channel_record(PrintChannel channel) {
   if (channel < 0 || channel >= CHANNEL_COUNT) {
     no_channel = ChannelRecord();
@@ -279,23 +277,21 @@ ChannelRecord& channel_record(PrintChannel channel) {
   return channel_table[channel];
 }
 
-// Clear every record of the channel table, closing any file still open.
 void reset_channel_table() {
-  close_all_files();
+  if (table_reset_action != nullptr) table_reset_action();
   for (ChannelRecord& record : channel_table) record = ChannelRecord();
   screen_channel_set_up = false;
   using_format = UsingFormat();
 }
 
-// Return the result code of the last write or open.
+void at_channel_table_reset(void (*action)()) { table_reset_action = action; }
+
 ResultCode last_result() { return last_code; }
 
-// Record the result code of a write or open.
 void set_last_result(ResultCode code) { last_code = code; }
 
-// Hand bytes to a channel's sink in one call and keep its column.
 ResultCode write_channel(PrintChannel channel, const char* bytes, int32_t count) {
-  ChannelRecord* record = open_record(channel);
+  ChannelRecord* record = find_open_channel(channel);
   if (record == nullptr || count < 0) {
     last_code = RESULT_INVALID;
     return last_code;
@@ -305,13 +301,11 @@ ResultCode write_channel(PrintChannel channel, const char* bytes, int32_t count)
   return last_code;
 }
 
-// Write CR LF to a channel.
 void end_line(PrintChannel channel) { write_channel(channel, "\r\n", 2); }
 
-// Pad a channel to its next print zone, or end the line where the zone does not fit.
 void advance_zone(PrintChannel channel) {
   static const char spaces[] = "              ";
-  ChannelRecord* record = open_record(channel);
+  ChannelRecord* record = find_open_channel(channel);
   if (record == nullptr) {
     last_code = RESULT_INVALID;
     return;
@@ -327,7 +321,6 @@ void advance_zone(PrintChannel channel) {
   }
 }
 
-// Write the bytes of a text, then what the separator asks for.
 void print_text(PrintChannel channel, const Text& text, PrintSeparator separator) {
   if (!text.empty()) write_channel(channel, text.data(), static_cast<int32_t>(text.size()));
   if ((separator & (SEP_NEWLINE | SEP_NEWLINE_ALT)) != 0) {
@@ -337,7 +330,6 @@ void print_text(PrintChannel channel, const Text& text, PrintSeparator separator
   }
 }
 
-// Write a value as "% d" renders it, then what the separator asks for.
 void print_integer(PrintChannel channel, int32_t value, PrintSeparator separator) {
   char buffer[16];
   int32_t length = format_integer(value, buffer);
@@ -349,13 +341,11 @@ void print_integer(PrintChannel channel, int32_t value, PrintSeparator separator
   if ((separator & SEP_ZONE) != 0) advance_zone(channel);
 }
 
-// Make a copy of `format` the current format mask.
 void using_begin(const Text& format) {
   using_format.text = format;
   using_format.position = 0;
 }
 
-// Write the literal text at the format's position, in runs of at most 2048 bytes, up to the next field.
 void emit_literal_run(PrintChannel channel) {
   char run[LITERAL_RUN_LIMIT];
   size_t& p = using_format.position;
@@ -374,7 +364,6 @@ void emit_literal_run(PrintChannel channel) {
   }
 }
 
-// Write the format's literal text, the value through its numeric field, and the literal after it.
 void using_number(PrintChannel channel, double value, PrintSeparator separator) {
   rewind_used_up_format();
   emit_literal_run(channel);
@@ -385,7 +374,6 @@ void using_number(PrintChannel channel, double value, PrintSeparator separator) 
   finish_statement(channel, separator);
 }
 
-// Write the format's literal text, the text if a text field stands there, and the literal after it.
 void using_text(PrintChannel channel, const Text& text, PrintSeparator separator) {
   rewind_used_up_format();
   emit_literal_run(channel);
@@ -394,7 +382,6 @@ void using_text(PrintChannel channel, const Text& text, PrintSeparator separator
   finish_statement(channel, separator);
 }
 
-// Render a value through a numeric field.
 Text render_number_field(double value, const NumberField& field) {
   const int32_t digits = field.integer_digits;
   const int32_t decimals = field.decimal_digits;
@@ -432,8 +419,6 @@ Text render_number_field(double value, const NumberField& field) {
   return text;
 }
 
-// Convert a value to fixed-point text with `decimals` decimals, rounded as "%.*f" rounds,
-// then drop trailing zeros and a point left at the end ("inf", "-inf", "nan" when not finite).
 Text fixed_text(double value, int32_t decimals) {
   if (!std::isfinite(value)) return non_finite_text(value);
   if (decimals < 0) decimals = 6;

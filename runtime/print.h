@@ -2,7 +2,9 @@
 //
 // Every byte the program shows or writes passes through here. Channel 0 is the
 // screen, whose sink is plugged in by the text layer of the graphics screen
-// (standard output until then); channels 1 to 254 are files (runtime/files.h).
+// (standard output until then); channels 1 to 254 are files (runtime/files.h),
+// which plug in their own sink and register their own closing: this module
+// knows nothing of files.
 // Single-threaded: the channel table and the format mask belong to the
 // program's thread.
 #pragma once
@@ -67,8 +69,12 @@ void set_screen_column(int32_t column);
 // Return the record of a channel, 0 to 254 (for the file layer and tests; a blank scratch record otherwise).
 ChannelRecord& channel_record(PrintChannel channel);
 
-// Clear every record of the channel table and the format mask, closing any file still open.
+// Clear every record of the channel table and the format mask, first running the action
+// registered by at_channel_table_reset (the file layer closes its files there).
 void reset_channel_table();
+
+// Register what reset_channel_table runs before it clears the records (one action; nullptr: none).
+void at_channel_table_reset(void (*action)());
 
 // Return the result code of the last write or open.
 ResultCode last_result();

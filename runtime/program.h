@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "runtime/text.h"
+
 // Why the program ended, or `running` while it has not.
 enum class EndReason : int32_t {
   running = 0,       // not ended (yet)
@@ -33,8 +35,12 @@ void run_program_end_actions();
 // The hook must not return; if it does, the process exits.
 void set_exit_hook(void (*hook)(int32_t code));
 
-// The runtime's last-error value (1 for a refused call).
+constexpr int32_t ERROR_REFUSED = 1;  // the last-error value of a refused call
+
+// Return the runtime's last-error value (ERROR_REFUSED for a refused call).
 int32_t error_code();
+
+// Set the runtime's last-error value.
 void set_error_code(int32_t code);
 
 // Ask the program to end at its next key check; async-signal-safe, the first request is kept.
@@ -54,3 +60,6 @@ EndReason end_reason();
 
 // Forget any end request and end reason (a new program in the same process, as in tests).
 void reset_end_state();
+
+// Return the executable's file name without its folder and last extension ("testnuv" when unknown).
+Text program_name();

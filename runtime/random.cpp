@@ -20,23 +20,19 @@ int32_t seed_to_int(double seed) {
 
 }  // namespace
 
-// Restart the raw generator with a 32-bit seed (srand).
 void msvc_srand(uint32_t seed) { state = seed; }
 
-// Return the generator's next raw value, 0 to 32767 (rand).
 int32_t msvc_rand() {
   state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
   return static_cast<int32_t>((state >> 16) & 0x7FFF);
 }
 
-// Restart the generator from a seed (-1.0: the timer), truncated toward zero; one value is thrown away.
 void seed_random(double seed) {
   if (seed == -1.0) seed = timer_seconds();
   msvc_srand(static_cast<uint32_t>(seed_to_int(seed)));
   msvc_rand();
 }
 
-// Return the next value as r / 32768 in [0, 1); n = 0 repeats the last value.
 double random_unit(int32_t n) {
   if (n == 0) return last_value;
   last_value = msvc_rand() * (1.0 / 32768.0);

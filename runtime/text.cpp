@@ -71,7 +71,6 @@ double parse_decimal(const Text& text, size_t pos) {
 
 }  // namespace
 
-// Write a value, taken as unsigned 32 bits, in upper-case hexadecimal without leading zeros.
 Text hex_text(int32_t value) {
   static const char digits[] = "0123456789ABCDEF";
   uint32_t v = static_cast<uint32_t>(value);
@@ -84,7 +83,6 @@ Text hex_text(int32_t value) {
   return Text(buffer + 8 - n, static_cast<size_t>(n));
 }
 
-// Read a number: "&h", "&o", "&b" prefixed digits, or a decimal text as atof reads it.
 double parse_number(const Text& text) {
   size_t pos = 0;
   while (pos < text.size() && text[pos] == ' ') ++pos;
@@ -96,13 +94,11 @@ double parse_number(const Text& text) {
   return parse_decimal(text, pos);
 }
 
-// Return `count` copies of the first byte of `text` (empty when count <= 0 or text is empty).
 Text repeat_text(int32_t count, const Text& text) {
   if (count <= 0 || text.empty()) return Text();
   return Text(static_cast<size_t>(count), text[0]);
 }
 
-// Compare two texts bytewise as unsigned values: -1, 0 or 1.
 int32_t compare_text(const Text& a, const Text& b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
