@@ -3,7 +3,9 @@
 // The back-end's presentation thread adds codes with the screen lock held;
 // the program's thread reads them under the same lock. A wake signal lets
 // the program sleep until the next key instead of polling, on the system
-// clock and on the virtual clock of tests alike.
+// clock and on the virtual clock of tests alike. The queue registers itself
+// with the screen: it is emptied when a screen opens, and sleep_ms takes the
+// graphics form (screen_sleep_ms) while a screen is open.
 #include "gfx/keys.h"
 
 #include "gfx/screen.h"
@@ -36,6 +38,18 @@ bool take_key_pressed() {
   unlock_screen();
   return pressed;
 }
+
+// Empty the queue for a new screen and make sleep_ms stop early at a key.
+void screen_opened(GraphicsScreen&, int32_t) {
+  set_sleep_form(screen_sleep_ms);
+  clear_keys();
+}
+
+// Give sleep_ms back its plain form.
+void screen_closed() { set_sleep_form(nullptr); }
+
+const ScreenLayer key_layer = {screen_opened, screen_closed};
+[[maybe_unused]] const bool key_layer_registered = add_screen_layer(&key_layer);
 
 }  // namespace
 

@@ -1,21 +1,18 @@
 // The graphics screen: mode table, the screen record and its buffers, the
 // lock protocol, dirty-row marks, the window title and the choice of back-end.
 //
-// Depends on the runtime for the screen channel, the sleep form, the error
-// code and the exit actions. Only page 0 is ever drawn on or shown.
+// Depends on the runtime for the screen channel, the error code, the exit
+// actions and the program's name, and on the back-end table. The layers that
+// live on the screen (the text layer, the key queue) register themselves and
+// are told when screens open and close. Only page 0 is ever drawn on or shown.
 #include "gfx/screen.h"
 
 #include <atomic>
 #include <cstring>
-#include <filesystem>
 #include <new>
-#include <system_error>
 
 #include "gfx/driver.h"
 #include "gfx/font.h"
-#include "gfx/keys.h"
-#include "gfx/text.h"
-#include "runtime/clock.h"
 #include "runtime/print.h"
 #include "runtime/program.h"
 
@@ -47,21 +44,14 @@ const ScreenMode screen_modes[SCREEN_MODE_COUNT] = {
 
 namespace {
 
-std::atomic<GraphicsScreen*> open_record{nullptr};  // the open screen, owned here; read by back-end threads
-char title_buffer[128] = {};                    // the window caption, at most 127 bytes
-bool title_set = false;                         // set_window_title was called
-std::atomic<void (*)()> bell_sound{nullptr};    // installed by a back-end
-const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
+constexpr size_t TITLE_LIMIT = 127;  // bytes of the window caption kept
 
-// Return the executable's file name without its path and its last extension.
-std::string program_name() {
-  std::error_code error;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || exe.filename().empty()) return "testnuv";
-  std::string name = exe.filename().string();
-  size_t dot = name.rfind('.');
-  return dot == std::string::npos ? name : name.substr(0, dot);
-}
+std::atomic<GraphicsScreen*> screen_record{nullptr};  // the open screen, owned here; read by back-end threads
+char title_buffer[TITLE_LIMIT + 1] = {};              // the window caption
+bool title_set = false;                               // set_window_title was called
+std::atomic<void (*)()> bell_sound{nullptr};          // installed by a back-end
+const ScreenLayer* layers[SCREEN_LAYER_LIMIT] = {};   // registered layers, in order of registration
+int32_t layer_count = 0;
 
 // Return bits per pixel for a requested depth in a mode.
 int32_t choose_depth(int32_t mode, int32_t depth, int32_t flags) {
@@ -123,8 +113,13 @@ GraphicsScreen* create_screen(int32_t mode, int32_t depth, int32_t pages, int32_
   screen->page_count = pages;
   set_pixel_format(*screen, choose_depth(mode, depth, flags));
   screen->viewport = Viewport{0, 0, m.width, m.height, true};
+  screen->foreground = screen->colour_mask;
+  screen->background = 0;
   screen->font = font_8x16;
   screen->font_height = m.font_height;
+  screen->text_columns = m.text_columns;
+  screen->text_rows = m.text_rows;
+  screen->text_window = TextWindow{0, m.text_rows - 1};
   if (!allocate_buffers(*screen)) {
     delete screen;
     return nullptr;
@@ -158,56 +153,62 @@ const ScreenDriver* choose_driver(GraphicsScreen& screen, int32_t refresh_rate, 
 
 // End the back-end of the open screen and free every buffer.
 void close_open_screen() {
-  GraphicsScreen* screen = open_record.load();
+  GraphicsScreen* screen = screen_record.load();
   if (screen == nullptr) return;
   if (screen->driver != nullptr && screen->driver->exit != nullptr) screen->driver->exit();
-  open_record.store(nullptr);
+  screen_record.store(nullptr);
   delete screen;
 }
 
-// Route the text operations to the console (screen false) or to the picture.
-void route_text(bool screen) {
-  set_screen_port(screen ? &text_port : nullptr);
-  set_sleep_form(screen ? screen_sleep_ms : nullptr);
+// Tell every layer that a new screen stands and its back-end is about to start.
+void tell_layers_opened(GraphicsScreen& screen, int32_t flags) {
+  for (int32_t i = 0; i < layer_count; ++i) {
+    if (layers[i]->opened != nullptr) layers[i]->opened(screen, flags);
+  }
 }
 
-// Finish a new screen: colours, text grid and the exit action.
-void finish_screen(GraphicsScreen& screen) {
-  const ScreenMode& m = screen_modes[screen.mode];
-  screen.foreground = screen.colour_mask;
-  screen.background = 0;
-  screen.text_columns = m.text_columns;
-  screen.text_rows = m.text_rows;
-  at_program_end(release_screen);
+// Tell every layer that no screen is open any more.
+void tell_layers_closed() {
+  for (int32_t i = 0; i < layer_count; ++i) {
+    if (layers[i]->closed != nullptr) layers[i]->closed();
+  }
 }
 
 // Build a screen for a graphics mode; false (nothing left open) when it cannot be had.
 bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
-  route_text(true);
   GraphicsScreen* screen = create_screen(mode, depth, pages, flags);
   if (screen == nullptr) {
-    route_text(false);
+    tell_layers_closed();
     return false;
   }
   if (!title_set) set_window_title(program_name());
   // The presentation thread may look at the record while init runs.
-  open_record.store(screen);
-  clear_keys();
+  screen_record.store(screen);
+  tell_layers_opened(*screen, flags);
   const ScreenDriver* driver = choose_driver(*screen, refresh_rate, flags);
   if (driver == nullptr) {
-    open_record.store(nullptr);
+    screen_record.store(nullptr);
     delete screen;
-    route_text(false);
+    tell_layers_closed();
     return false;
   }
   screen->driver = driver;
-  finish_screen(*screen);
+  at_program_end(release_screen);
   return true;
 }
 
 }  // namespace
 
-GraphicsScreen* current_screen() { return open_record.load(std::memory_order_acquire); }
+GraphicsScreen* current_screen() { return screen_record.load(std::memory_order_acquire); }
+
+bool add_screen_layer(const ScreenLayer* layer) {
+  for (int32_t i = 0; i < layer_count; ++i) {
+    if (layers[i] == layer) return true;
+  }
+  if (layer == nullptr || layer_count == SCREEN_LAYER_LIMIT) return false;
+  layers[layer_count++] = layer;
+  return true;
+}
 
 ScreenPixel rgb_to_screen(RgbColour colour) {
   uint32_t red = (colour >> 16) & 0xFF;
@@ -217,7 +218,7 @@ ScreenPixel rgb_to_screen(RgbColour colour) {
 }
 
 void set_window_title(const Text& title) {
-  size_t length = title.size() < 127 ? title.size() : 127;
+  size_t length = title.size() < TITLE_LIMIT ? title.size() : TITLE_LIMIT;
   std::memcpy(title_buffer, title.data(), length);
   title_buffer[length] = '\0';
   title_set = true;
@@ -231,19 +232,18 @@ const char* window_title() { return title_buffer; }
 
 void open_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
   if (static_cast<uint32_t>(mode) >= SCREEN_MODE_COUNT || screen_modes[mode].width == -1) {
-    set_error_code(1);
+    set_error_code(ERROR_REFUSED);
     return;
   }
   if (pages < 1) pages = 1;
   close_open_screen();
   bool ok = true;
   if (mode == 0) {
-    route_text(false);
+    tell_layers_closed();
   } else if (!start_screen(mode, depth, pages, flags, refresh_rate)) {
-    set_error_code(1);
+    set_error_code(ERROR_REFUSED);
     ok = false;
   }
-  if (flags != SCREEN_CLOSE_KEEP_WINDOW) set_text_window(0, 0);
   if (ok) set_screen_column(0);
 }
 

@@ -36,6 +36,12 @@ struct ScreenMode {
 constexpr int32_t SCREEN_MODE_COUNT = 22;
 extern const ScreenMode screen_modes[SCREEN_MODE_COUNT];
 
+// The band of text rows that screen output wraps and scrolls in, counted from 0.
+struct TextWindow {
+  int32_t top = 0;
+  int32_t bottom = 36;
+};
+
 // The graphics clipping rectangle and coordinate origin.
 struct Viewport {
   int32_t x = 0;
@@ -64,6 +70,7 @@ struct GraphicsScreen {
   Viewport viewport;                                // drawing clip and origin
   float last_x = 0.0f;                              // last point drawn
   float last_y = 0.0f;
+  // The text layer's state (gfx/text.h): colours, cursor, grid and window.
   uint32_t foreground = 0;                          // text colours, as screen pixels
   uint32_t background = 0;
   int32_t cursor_column = 0;                        // text cursor, from 0
@@ -72,15 +79,32 @@ struct GraphicsScreen {
   int32_t font_height = 16;                         // pixel rows of a text cell
   int32_t text_columns = 0;
   int32_t text_rows = 0;
+  TextWindow text_window;                           // where output wraps and scrolls
+  bool pending_scroll = false;                      // the text window owes a scroll
   int32_t refresh_rate = 0;
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held
   bool auto_locked = false;                         // ...by the operation now running
-  bool pending_scroll = false;                      // the text window owes a scroll
 };
+
+// A layer that lives on the open screen (the text layer, the key queue) and follows
+// the screen as it opens and closes. Each layer registers itself (add_screen_layer),
+// so that the screen core depends on none of them. Both calls run on the program's thread.
+struct ScreenLayer {
+  // A new screen record stands and its back-end is about to start; `flags` are open_screen's.
+  void (*opened)(GraphicsScreen& screen, int32_t flags);
+  // No screen is open any more: it was closed, or a new one could not be had.
+  void (*closed)();
+};
+
+constexpr int32_t SCREEN_LAYER_LIMIT = 4;
 
 // Return the open screen, or nullptr when none is open.
 GraphicsScreen* current_screen();
+
+// Register a layer to be told when screens open and close; false when the table is full.
+// Registering the same layer again has no effect.
+bool add_screen_layer(const ScreenLayer* layer);
 
 // Convert an RgbColour to a 5-6-5 screen pixel by keeping the top 5, 6 and 5 bits.
 ScreenPixel rgb_to_screen(RgbColour colour);

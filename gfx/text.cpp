@@ -5,13 +5,16 @@
 // the background colour) straight into the rows, ignoring the viewport.
 // Scrolling rotates row pointers; no pixel is copied. A row filled to its
 // last cell in the window's bottom row leaves the scroll pending until the
-// next print, which a locate cancels.
+// next print, which a locate cancels. The text state (colours, cursor, window,
+// pending scroll) lives in the screen record; the layer registers itself with
+// the screen, which then routes the screen channel here while a screen is open.
 #include "gfx/text.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
+#include "gfx/driver.h"
 #include "gfx/pixels.h"
 #include "runtime/print.h"
 #include "runtime/program.h"
@@ -21,9 +24,8 @@ namespace {
 constexpr int32_t RUN_LIMIT = 256;     // printable bytes drawn at once
 constexpr int32_t TAB_WIDTH = 8;
 constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
-
-int32_t window_top = 0;      // text window, rows from 0
-int32_t window_bottom = 36;
+constexpr int32_t CONSOLE_COLUMNS = 80;   // the text grid while no screen is open
+constexpr int32_t CONSOLE_ROWS = 25;
 
 // The working state of one print.
 struct Layout {
@@ -257,7 +259,8 @@ void take_pending_scroll(Layout& l) {
 bool move_cursor(int32_t row, int32_t column) {
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return true;
-  bool row_refused = row != 0 && (row < window_top + 1 || row > window_bottom + 1);
+  const TextWindow& window = screen->text_window;
+  bool row_refused = row != 0 && (row < window.top + 1 || row > window.bottom + 1);
   bool column_refused = column != 0 && (column < 1 || column > screen->text_columns);
   if (row_refused || column_refused) return false;
   screen->pending_scroll = false;
@@ -269,13 +272,27 @@ bool move_cursor(int32_t row, int32_t column) {
 
 // Start the layout of a print, keeping window and cursor inside the grid.
 Layout start_layout(GraphicsScreen& screen) {
-  int32_t bottom = std::min(window_bottom, screen.text_rows - 1);
-  int32_t top = std::min(window_top, bottom);
+  int32_t bottom = std::min(screen.text_window.bottom, screen.text_rows - 1);
+  int32_t top = std::min(screen.text_window.top, bottom);
   int32_t right = screen.text_columns - 1;
   int32_t cx = std::clamp(screen.cursor_column, 0, right);
   int32_t cy = std::clamp(screen.cursor_row, 0, bottom);
   return Layout{screen, 0, right, top, bottom, cx, cy, screen.height, -1};
 }
+
+const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
+
+// Route the screen channel here and give a new screen the whole grid as its window.
+void screen_opened(GraphicsScreen&, int32_t flags) {
+  set_screen_port(&text_port);
+  if (flags != SCREEN_CLOSE_KEEP_WINDOW) set_text_window(0, 0);
+}
+
+// Give the screen channel back to the console.
+void screen_closed() { set_screen_port(nullptr); }
+
+const ScreenLayer text_layer = {screen_opened, screen_closed};
+[[maybe_unused]] const bool text_layer_registered = add_screen_layer(&text_layer);
 
 }  // namespace
 
@@ -290,19 +307,19 @@ uint32_t set_colour(int32_t foreground, int32_t background) {
 
 void locate(int32_t row, int32_t column, int32_t cursor) {
   (void)cursor;  // no visible cursor in graphics mode
-  if (!move_cursor(row, column)) set_error_code(1);
+  if (!move_cursor(row, column)) set_error_code(ERROR_REFUSED);
 }
 
 uint32_t set_text_window(int32_t top, int32_t bottom) {
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return 0;
   int32_t rows = screen->text_rows;
-  int32_t new_top = top >= 1 ? top : top == 0 ? 1 : window_top + 1;
-  int32_t new_bottom = bottom >= 1 ? bottom : bottom == 0 ? rows : window_bottom + 1;
+  TextWindow& window = screen->text_window;
+  int32_t new_top = top >= 1 ? top : top == 0 ? 1 : window.top + 1;
+  int32_t new_bottom = bottom >= 1 ? bottom : bottom == 0 ? rows : window.bottom + 1;
   if (new_top > new_bottom || new_top <= 0 || new_bottom <= 0 || new_top > rows || new_bottom > rows) return 0;
   if (top >= 0 || bottom >= 0) {
-    window_top = new_top - 1;
-    window_bottom = new_bottom - 1;
+    window = TextWindow{new_top - 1, new_bottom - 1};
     if (!move_cursor(new_top, 1)) locate(0, 0, -1);
   }
   return static_cast<uint32_t>(new_top) | (static_cast<uint32_t>(new_bottom) << 16);
@@ -325,8 +342,8 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
 
 void text_size(int32_t* columns, int32_t* rows) {
   GraphicsScreen* screen = current_screen();
-  *columns = screen != nullptr ? screen->text_columns : 80;
-  *rows = screen != nullptr ? screen->text_rows : 25;
+  *columns = screen != nullptr ? screen->text_columns : CONSOLE_COLUMNS;
+  *rows = screen != nullptr ? screen->text_rows : CONSOLE_ROWS;
 }
 
 void text_cursor(int32_t* column, int32_t* row) {
@@ -336,6 +353,7 @@ void text_cursor(int32_t* column, int32_t* row) {
 }
 
 void text_window(int32_t* top, int32_t* bottom) {
-  *top = window_top + 1;
-  *bottom = window_bottom + 1;
+  GraphicsScreen* screen = current_screen();
+  *top = screen != nullptr ? screen->text_window.top + 1 : 1;
+  *bottom = screen != nullptr ? screen->text_window.bottom + 1 : CONSOLE_ROWS;
 }

@@ -22,5 +22,5 @@ void text_size(int32_t* columns, int32_t* rows);
 // Return the text cursor, counted from 1.
 void text_cursor(int32_t* column, int32_t* row);
 
-// Return the text window rows, counted from 1.
+// Return the text window rows, counted from 1 (the whole console, 1 to 25, while no screen is open).
 void text_window(int32_t* top, int32_t* bottom);

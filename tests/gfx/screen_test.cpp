@@ -67,6 +67,17 @@ const ScreenDriver opengl = {"OpenGL", opengl_init, opengl_exit, fake_lock, fake
                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 const ScreenDriver* const fake_table[] = {&directx, &gdi, &opengl, nullptr};
 
+// What a layer registered by the tests was told, and what the back-ends had seen by then.
+std::vector<std::string> layer_events;
+
+void layer_opened(GraphicsScreen& screen, int32_t flags) {
+  layer_events.push_back("opened " + std::to_string(screen.mode) + " " + std::to_string(flags) + " after " +
+                         std::to_string(fake.attempts.size()) + " attempts");
+}
+void layer_closed() { layer_events.push_back("closed"); }
+
+const ScreenLayer test_layer = {layer_opened, layer_closed};
+
 class FakeBackEnds : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -228,6 +239,42 @@ TEST_F(FakeBackEnds, TheSecondPassOpensAWindow) {
   EXPECT_EQ(screen_ready(), 0);
   ASSERT_EQ(fake.exits.size(), 1u);
   EXPECT_EQ(fake.exits[0], "GDI");
+}
+
+TEST_F(FakeBackEnds, LayersAreToldBeforeTheBackEndStartsAndWhenNoScreenIsLeft) {
+  ASSERT_TRUE(add_screen_layer(&test_layer));
+  ASSERT_TRUE(add_screen_layer(&test_layer));  // once only
+  layer_events.clear();
+  open_screen(19, 16, 1, SCREEN_FULLSCREEN, 0);  // every back-end refuses
+  fake.accept_window = true;
+  open_screen(19, 16, 1, SCREEN_FULLSCREEN, 0);  // the second pass opens a window
+  release_screen();
+  open_screen(0, 0, 0, 0, 0);  // closing with nothing open still tells
+  const std::vector<std::string> expected = {"opened 19 1 after 0 attempts", "closed",
+                                             "opened 19 1 after 12 attempts", "closed", "closed"};
+  EXPECT_EQ(layer_events, expected);
+  // The table holds a few layers; one too many is refused.
+  static const ScreenLayer extra[SCREEN_LAYER_LIMIT] = {};
+  int32_t accepted = 0;
+  for (const ScreenLayer& layer : extra) accepted += add_screen_layer(&layer) ? 1 : 0;
+  EXPECT_LT(accepted, SCREEN_LAYER_LIMIT);
+  EXPECT_FALSE(add_screen_layer(nullptr));
+}
+
+TEST_F(HeadlessScreen, ANewScreenBringsItsOwnTextWindowCursorAndEmptyKeyQueue) {
+  ASSERT_NE(set_text_window(17, 33), 0u);
+  locate(20, 5, -1);
+  add_key('a');
+  open_screen(19, 16, 1, SCREEN_NO_WINDOW, 0);
+  int32_t top, bottom, column, row;
+  text_window(&top, &bottom);
+  text_cursor(&column, &row);
+  EXPECT_EQ(std::make_pair(top, bottom), std::make_pair(1, 37));
+  EXPECT_EQ(std::make_pair(column, row), std::make_pair(1, 1));
+  EXPECT_EQ(read_key(), "");
+  release_screen();
+  text_window(&top, &bottom);  // no screen: the whole console
+  EXPECT_EQ(std::make_pair(top, bottom), std::make_pair(1, 25));
 }
 
 TEST_F(FakeBackEnds, OpenGLFlagRaisesTheDepth) {

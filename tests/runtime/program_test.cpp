@@ -88,6 +88,10 @@ TEST_F(ProgramTest, StartSetsRoundToNearest) {
   EXPECT_EQ(std::fegetround(), FE_TONEAREST);
 }
 
+TEST(ProgramName, IsTheExecutablesFileNameWithoutFolderOrExtension) {
+  EXPECT_EQ(program_name(), "runtime_tests");
+}
+
 TEST(ProgramDeathTest, EndProgramLeavesWithTheCodeAndRunsTheActions) {
   TempDir dir;
   const std::string name = dir.file("log");
