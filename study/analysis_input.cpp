@@ -1,12 +1,17 @@
 // Analysis input: data folders through the data-folder reader, events from text.
 #include "study/analysis_input.h"
 
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 
 #include "study/data_folder.h"
 #include "study/local_time.h"
 
 namespace {
+
+constexpr uint64_t PROGRESS_ROWS = 1 << 18;  // rows between looks at the clock
+constexpr auto PROGRESS_PERIOD = std::chrono::seconds(1);
 
 // Return a text without blanks at either end.
 std::string trimmed(const std::string& text) {
@@ -27,7 +32,7 @@ void take_provenance(FolderData& folder) {
 
 }  // namespace
 
-bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error) {
+bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error, bool show_progress) {
   folder = FolderData{};
   folder.path = path.string();
   folder.name = path.filename().empty() ? path.parent_path().filename().string() : path.filename().string();
@@ -38,6 +43,7 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
             SUMS_FILE + ")";
     return false;
   }
+  if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", folder.path.c_str());
   std::vector<std::string> problems;
   if (!check_checksums(path, problems)) {
     error = folder.path + ": its checksums do not match";
@@ -56,7 +62,13 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
   }
   SecondRow row;
   int64_t cycle = -1;
+  auto last_report = std::chrono::steady_clock::now();
   while (reader.next(row)) {
+    if (show_progress && folder.ones.size() % PROGRESS_ROWS == 0 &&
+        std::chrono::steady_clock::now() - last_report >= PROGRESS_PERIOD) {
+      std::fprintf(stderr, "leyendo %s: %zu segundos\n", folder.path.c_str(), folder.ones.size());
+      last_report = std::chrono::steady_clock::now();
+    }
     int64_t time = 0;
     if (!parse_local_time(row.time, time)) {
       error = (path / SECONDS_FILE).string() + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";

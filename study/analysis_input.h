@@ -8,9 +8,9 @@
 
 #include "study/analysis.h"
 
-// Check a data folder's checksums and read it; false with a message when it is not a
-// whole, intact data folder. Nothing in the folder is changed.
-bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error);
+// Check a data folder's checksums and read it (progress lines on standard error when asked);
+// false with a message when it is not a whole, intact data folder. Nothing in it is changed.
+bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error, bool show_progress);
 
 // Parse "YYYY-MM-DD HH:MM:SS/YYYY-MM-DD HH:MM:SS/label"; false with a message.
 bool parse_event(const std::string& text, EventSpec& event, std::string& error);

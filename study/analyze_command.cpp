@@ -11,6 +11,7 @@
 #include "study/analysis.h"
 #include "study/analysis_input.h"
 #include "study/commands.h"
+#include "study/data_folder.h"
 #include "study/report.h"
 
 namespace {
@@ -68,6 +69,12 @@ int run_analyze(const AnalyzeOptions& options) {
       return EXIT_USAGE;
     }
   }
+  std::error_code ec;
+  if (std::filesystem::exists(std::filesystem::path(options.out) / SECONDS_FILE, ec) ||
+      std::filesystem::exists(std::filesystem::path(options.out) / SUMS_FILE, ec)) {
+    complain("the output folder " + options.out + " is a data folder; data folders are never written to");
+    return EXIT_USAGE;
+  }
   for (size_t f = 0; f < options.folders.size(); ++f) {
     for (size_t g = 0; g < f; ++g) {
       if (lies_within(options.folders[f], options.folders[g]) && lies_within(options.folders[g], options.folders[f])) {
@@ -79,7 +86,7 @@ int run_analyze(const AnalyzeOptions& options) {
   std::vector<FolderData> folders(options.folders.size());
   for (size_t f = 0; f < folders.size(); ++f) {
     progress(options, "leyendo " + options.folders[f] + " …");
-    if (!load_folder(options.folders[f], folders[f], error)) {
+    if (!load_folder(options.folders[f], folders[f], error, options.progress)) {
       complain(error);
       return EXIT_TROUBLE;
     }

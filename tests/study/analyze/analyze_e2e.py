@@ -275,6 +275,7 @@ def run_bad_input():
                                 '--event', '2026-03-01 10:05:00/2026-03-01 10:15:00/y'], 'overlap'),
         ('bad event text', [good, '--out', out, '--event', '10:00/11:00/x'], 'YYYY-MM-DD'),
         ('unwritable out', [good, '--out', os.path.join(a_file, 'out')], 'cannot be made a folder'),
+        ('out is another data folder', [good, '--out', broken], 'never written to'),
         ('the same folder twice', [good, good + '/', '--out', out], 'given twice'),
         ('a one-second window', [good, '--out', out, '--window', '1'], '--window'),
         ('out inside the data', [good, '--out', os.path.join(good, 'informe')], 'never written to'),
