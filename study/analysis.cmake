@@ -19,7 +19,7 @@ add_library(tnv_analysis STATIC
   statistics.cpp
   local_time.cpp
   plot_reduce.cpp
-  combine.cpp
+  folder_seconds.cpp
   analysis.cpp
   analysis_input.cpp
   analyze_command.cpp

@@ -13,7 +13,6 @@
 #include <set>
 #include <thread>
 
-#include "study/combine.h"
 #include "study/local_time.h"
 #include "study/replay.h"
 
@@ -123,34 +122,6 @@ double windows_stouffer(const std::vector<WindowResult>& windows, int width, siz
 }
 
 }  // namespace
-
-int64_t second_time(const FolderData& folder, uint64_t index) {
-  auto after = std::upper_bound(folder.times.begin(), folder.times.end(), index,
-                                [](uint64_t i, const TimeSegment& segment) { return i < segment.first_index; });
-  const TimeSegment& segment = *(after - 1);
-  return segment.first_time + static_cast<int64_t>(index - segment.first_index);
-}
-
-uint64_t index_at_or_after(const FolderData& folder, int64_t time) {
-  const uint64_t count = folder.ones.size();
-  for (size_t s = 0; s < folder.times.size(); ++s) {
-    const TimeSegment& segment = folder.times[s];
-    const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
-    const int64_t last_time = segment.first_time + static_cast<int64_t>(end - segment.first_index) - 1;
-    if (time <= segment.first_time) return segment.first_index;
-    if (time <= last_time) return segment.first_index + static_cast<uint64_t>(time - segment.first_time);
-  }
-  return count;
-}
-
-void append_second_time(FolderData& folder, int64_t time) {
-  const uint64_t index = folder.ones.size();
-  if (!folder.times.empty()) {
-    const int64_t previous = second_time(folder, index - 1);
-    if (time <= previous + 1) return;  // continues the segment (a clock set back runs on)
-  }
-  folder.times.push_back(TimeSegment{index, time});
-}
 
 bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
                   std::vector<EventResult>& events, std::string& error) {

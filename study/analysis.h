@@ -13,40 +13,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "study/folder_seconds.h"
 #include "study/statistics.h"
 
 constexpr int SHORT_WINDOW = 300;   // the log's 5-minute checkpoint
 constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
 constexpr double SIGNIFICANCE = 0.05;
-
-// A stretch of seconds whose local times follow one another without a gap.
-struct TimeSegment {
-  uint64_t first_index;  // index of its first second in the folder
-  int64_t first_time;    // local calendar seconds of that second
-};
-
-// One data folder as the analysis needs it: every second's count of ones and its time.
-struct FolderData {
-  std::string path;                  // as given on the command line
-  std::string name;                  // the folder's own name
-  nlohmann::json provenance;         // the folder's provenance record
-  int64_t first_second = 1;          // experiment second number of the first row
-  std::vector<uint8_t> ones;         // ones in each second, in order
-  std::vector<TimeSegment> times;    // local times, strictly increasing
-  std::vector<uint64_t> cycle_ends;  // indices of the last second of each completed cycle
-  int64_t utc_offset_minutes = 0;    // the station's offset from UTC at its start
-  uint32_t seed = 0;                 // the generator's seed
-  std::string bits_path;             // bits.bin when the folder has one, else empty
-};
-
-// Return the local calendar time of a folder's second.
-int64_t second_time(const FolderData& folder, uint64_t index);
-
-// Return the index of the first second at or after a local time (the count of seconds when none).
-uint64_t index_at_or_after(const FolderData& folder, int64_t time);
-
-// Append a time for the next second, kept strictly increasing (a clock set back runs on by one second).
-void append_second_time(FolderData& folder, int64_t time);
 
 // A pre-registered event: an inclusive span of local time with its label.
 struct EventSpec {

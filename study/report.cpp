@@ -8,7 +8,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "study/combine.h"
+#include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "study/plot_reduce.h"
 #include "study/report_assets.h"

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "study/analysis.h"
-#include "study/combine.h"
+#include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "support.h"
 
