@@ -61,15 +61,15 @@ bool checkpoint_due(int32_t seconds_counter, int32_t period) {
 int32_t window_average(int32_t sum, int32_t count) {
   // A window in which no second leaned this way has nothing to average: 0, never 0 / 0.
   if (count == 0) return 0;
-  return round_even(static_cast<double>(sum) / static_cast<double>(count));
+  return round_to_int32(static_cast<double>(sum) / static_cast<double>(count));
 }
 
 int32_t dot_row(int32_t zeros, int32_t ones, double expected) {
   switch (judge(zeros, ones)) {
     case Lean::zero:
-      return round_even(CENTRE_ROW + (zeros - ones) * 100 / expected);
+      return round_to_int32(CENTRE_ROW + (zeros - ones) * 100 / expected);
     case Lean::one:
-      return round_even(CENTRE_ROW - (ones - zeros) * 100 / expected);
+      return round_to_int32(CENTRE_ROW - (ones - zeros) * 100 / expected);
     case Lean::balanced:
       break;
   }

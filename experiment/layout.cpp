@@ -162,7 +162,7 @@ void draw_graph_dot(int32_t x, int32_t y, int32_t radius, RgbColour colour) {
 }
 
 int32_t green_level_colour(int32_t level) {
-  return round_even(parse_number("&h00" + hex_text(level) + "00"));
+  return round_to_int32(parse_number("&h00" + hex_text(level) + "00"));
 }
 
 void draw_background() {

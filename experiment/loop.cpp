@@ -60,7 +60,7 @@ void end_on_space() {
 
 // Draw, count and show one bit; pause after every 50th.
 void draw_bit(ExperimentState& s) {
-  s.bit = static_cast<int32_t>(std::floor(random_unit(1) * 2.0));
+  s.bit = round_to_int32(std::floor(random_unit(1) * 2.0));
   if (s.bit == 0) {
     ++s.zeros_second;
     ++s.zeros_5min;
@@ -164,7 +164,7 @@ void experiment_start(int32_t screen_flags) {
 
 void run_second() {
   ExperimentState& s = experiment_state();
-  s.second_start = round_even(timer_seconds());
+  s.second_start = round_to_int32(timer_seconds());
   for (s.bit_index = 1; s.bit_index <= BITS_PER_SECOND; ++s.bit_index) {
     end_on_space();
     draw_bit(s);

@@ -4,7 +4,6 @@
 // read by the layout and the study log. One instance for the whole process.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
 #include "runtime/text.h"
@@ -57,9 +56,6 @@ inline Lean judge(int32_t zeros, int32_t ones) {
   if (ones > zeros) return Lean::one;
   return Lean::balanced;
 }
-
-// Round to the nearest integer, halves to the even neighbour.
-inline int32_t round_even(double value) { return static_cast<int32_t>(std::nearbyint(value)); }
 
 // Return the global average toward one: global_dev_one / checkpoints_one.
 double global_average_one(const ExperimentState& state);

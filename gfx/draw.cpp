@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "gfx/pixels.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -33,9 +34,8 @@ struct ClipBox {
 
 // Truncate toward zero, keeping the value within +-COORD_LIMIT (NaN goes to the lower limit).
 int32_t truncate(double value) {
-  if (!(value >= -COORD_LIMIT)) return static_cast<int32_t>(-COORD_LIMIT);
-  if (value > COORD_LIMIT) return static_cast<int32_t>(COORD_LIMIT);
-  return static_cast<int32_t>(value);
+  if (!(value >= -COORD_LIMIT)) return round_to_int32(-COORD_LIMIT);
+  return round_to_int32(std::trunc(std::min(value, COORD_LIMIT)));
 }
 
 // Round a coordinate with halves away from zero.
@@ -241,7 +241,7 @@ std::pair<int32_t, int32_t> walk_ellipse(const GraphicsScreen& screen, DevicePoi
   int64_t a2 = static_cast<int64_t>(rx * rx), b2 = static_cast<int64_t>(ry * ry);
   int64_t err = static_cast<int64_t>(static_cast<double>(b2) * rx);
   int64_t d = 2 * err, t = 0;
-  int32_t n = static_cast<int32_t>(rx), down = c.y, up = c.y;
+  int32_t n = round_to_int32(std::trunc(rx)), down = c.y, up = c.y;
   while (n > 0) {
     bool step_x = true;
     if (err > 0) {

@@ -197,7 +197,7 @@ void finish_statement(PrintChannel channel, PrintSeparator separator) {
 // Return the decimal exponent of a value, or INT32_MIN for zero, negative and non-finite values.
 int32_t decimal_exponent(double x) {
   if (!(x > 0.0) || !std::isfinite(x)) return INT32_MIN;
-  return static_cast<int32_t>(std::floor(std::log10(x)));
+  return round_to_int32(std::floor(std::log10(x)));
 }
 
 // Bring a value whose decimal exponent is wider than `digits` into the field; return the scale.

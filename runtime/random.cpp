@@ -5,18 +5,15 @@
 // bits on every platform. Unseeded, it behaves as if seeded with 1.
 #include "runtime/random.h"
 
+#include <cmath>
+
 #include "runtime/clock.h"
+#include "runtime/text.h"
 
 namespace {
 
 uint32_t state = 1;        // the generator's 32-bit state
 double last_value = 0.0;   // the last value random_unit returned
-
-// Convert a seed to 32 bits by truncation toward zero; out of range (or NaN) gives INT32_MIN.
-int32_t seed_to_int(double seed) {
-  if (!(seed > -2147483649.0 && seed < 2147483648.0)) return INT32_MIN;
-  return static_cast<int32_t>(seed);
-}
 
 }  // namespace
 
@@ -29,7 +26,7 @@ int32_t msvc_rand() {
 
 void seed_random(double seed) {
   if (seed == -1.0) seed = timer_seconds();
-  msvc_srand(static_cast<uint32_t>(seed_to_int(seed)));
+  msvc_srand(static_cast<uint32_t>(round_to_int32(std::trunc(seed))));
   msvc_rand();
 }
 

@@ -1,10 +1,12 @@
-// Text: hexadecimal texts, number parsing, repeated bytes and byte-wise comparison.
+// Text: hexadecimal texts, number parsing, repeated bytes, byte-wise comparison
+// and the conversion of floating values to 32-bit integers.
 //
 // Depends only on the standard library. Texts are raw bytes: nothing here
 // looks at a locale or treats bytes above 0x7F specially.
 #include "runtime/text.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -108,4 +110,10 @@ int32_t compare_text(const Text& a, const Text& b) {
   }
   if (a.size() == b.size()) return 0;
   return a.size() > b.size() ? 1 : -1;
+}
+
+int32_t round_to_int32(double value) {
+  const double rounded = std::nearbyint(value);  // the environment rounds to nearest, halves to even
+  if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) return INT32_MIN;
+  return static_cast<int32_t>(rounded);
 }

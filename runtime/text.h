@@ -21,3 +21,7 @@ Text repeat_text(int32_t count, const Text& text);
 
 // Compare two texts bytewise as unsigned values: -1, 0 or 1.
 int32_t compare_text(const Text& a, const Text& b);
+
+// Convert a floating value to 32 bits, rounded to nearest with halves to even (truncate or floor it
+// first where that rounding is wanted); NaN and values out of range give -2147483648.
+int32_t round_to_int32(double value);

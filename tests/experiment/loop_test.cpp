@@ -363,6 +363,16 @@ TEST_F(LoopTest, RunEndedBeforeSecond300LeavesAnEmptyLog) {
   EXPECT_EQ(std::filesystem::file_size(directory / "estudio_01-01-2026"), 0u);
 }
 
+TEST_F(LoopTest, ATimerPastTheIntegerRangeGivesTheMostNegativeSecondStart) {
+  start(2147483640.0);
+  const ExperimentState& s = experiment_state();
+  EXPECT_TRUE(run_seconds(5));
+  EXPECT_EQ(s.second_start, 2147483644);
+  EXPECT_TRUE(run_seconds(10));  // the timer is now past 2147483647.5
+  EXPECT_EQ(s.second_start, INT32_MIN);
+  EXPECT_EQ(s.seconds_counter, 16);
+}
+
 TEST_F(LoopTest, WithoutAScreenTheProgramSaysSoAndEndsWithZero) {
   const ScreenDriver* const none[] = {nullptr};
   set_screen_drivers(none);

@@ -72,4 +72,26 @@ TEST(TextTest, CompareBytesAsUnsigned) {
   EXPECT_EQ(compare_text(std::string("a\0b", 3), std::string("a\0c", 3)), -1);
 }
 
+TEST(TextTest, FloatingValuesBecome32BitsByOneRule) {
+  EXPECT_EQ(round_to_int32(2.5), 2);  // halves to the even neighbour
+  EXPECT_EQ(round_to_int32(3.5), 4);
+  EXPECT_EQ(round_to_int32(-2.5), -2);
+  EXPECT_EQ(round_to_int32(-0.4), 0);
+  EXPECT_EQ(round_to_int32(2147483647.0), INT32_MAX);
+  EXPECT_EQ(round_to_int32(2147483647.4), INT32_MAX);
+  EXPECT_EQ(round_to_int32(-2147483648.0), INT32_MIN);
+  EXPECT_EQ(round_to_int32(-2147483648.5), INT32_MIN);  // rounds to the even -2147483648
+  // Out of range, infinite or not a number: the most negative integer.
+  EXPECT_EQ(round_to_int32(2147483647.5), INT32_MIN);
+  EXPECT_EQ(round_to_int32(2147483648.0), INT32_MIN);
+  EXPECT_EQ(round_to_int32(-2147483649.0), INT32_MIN);
+  EXPECT_EQ(round_to_int32(1e300), INT32_MIN);
+  EXPECT_EQ(round_to_int32(HUGE_VAL), INT32_MIN);
+  EXPECT_EQ(round_to_int32(-HUGE_VAL), INT32_MIN);
+  EXPECT_EQ(round_to_int32(std::nan("")), INT32_MIN);
+  // Truncation and floor are the same rule applied after std::trunc and std::floor.
+  EXPECT_EQ(round_to_int32(std::trunc(-12.9)), -12);
+  EXPECT_EQ(round_to_int32(std::floor(-12.1)), -13);
+}
+
 }  // namespace
