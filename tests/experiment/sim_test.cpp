@@ -1,12 +1,19 @@
-// The simulator program: its arguments, its end and what it leaves behind.
+// The simulator program: its arguments, its end (by its seconds, by a stop
+// signal, or killed), what it leaves behind, and a full disk under it.
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/experiment/support.h"
+#include "tests/runtime/small_file_system.h"
 
 namespace fs = std::filesystem;
 
@@ -24,15 +31,65 @@ using SimTest = ExperimentTest;
 
 TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
   const fs::path out = directory / "out.txt";
-  for (const std::string bad : {"--frobnicate", "--seconds -1", "--seconds 12x", "--seconds",
-                          "--start \"2026-13-01 00:00:00\"", "--start \"2026-02-30 00:00:00\"",
-                          "--start 2026-01-01", "--start \"2026-01-01 24:00:00\"",
-                          "--seed abc", "--dir /nonexistent/dir"}) {
-    EXPECT_EQ(run_sim(bad, out), 2) << bad;
-    EXPECT_NE(read_file(out).find("testnuv-sim: "), std::string::npos) << bad;
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"--frobnicate", "opcion desconocida \"--frobnicate\""},
+      {"extra", "argumento inesperado \"extra\""},
+      {"--seconds -1", "--seconds: valor no valido \"-1\""},
+      {"--seconds 12x", "--seconds: valor no valido \"12x\""},
+      {"--seconds \" 5\"", "--seconds: valor no valido \" 5\""},
+      {"--seconds \"5 \"", "--seconds: valor no valido \"5 \""},
+      {"--seconds +5", "--seconds: valor no valido \"+5\""},
+      {"--seconds", "--seconds: falta el valor"},
+      {"--seconds=", "--seconds: falta el valor"},
+      {"--png --dir /tmp", "--png: falta el valor"},  // a value never starts with "--"
+      {"--dir \"\"", "--dir: falta el valor"},
+      {"--seconds 5 --seconds 6", "--seconds: se ha dado mas de una vez"},
+      {"--seed 1 --seed=1", "--seed: se ha dado mas de una vez"},
+      {"--seed abc", "--seed: valor no valido"},
+      {"--seed 2147483648", "--seed: valor no valido"},
+      {"--start \"2026-13-01 00:00:00\"", "--start: fecha no valida"},
+      {"--start \"2026-02-30 00:00:00\"", "--start: fecha no valida"},
+      {"--start 2026-01-01", "--start: fecha no valida"},
+      {"--start \"2026-01-01 24:00:00\"", "--start: fecha no valida"},
+      {"--start \"2026-03-01  8:00:00\"", "--start: fecha no valida"},
+      {"--start \"2026-03-01 08:-0:00\"", "--start: fecha no valida"},
+      {"--start \"+026-03-01 08:00:00\"", "--start: fecha no valida"},
+      {"--start \"2026-03-01 08:00:00 \"", "--start: fecha no valida"},
+      {"--seed 2147480000 --seconds 7200", "el temporizador pasaria de 2147483647"},
+      {"--seed 2147483647 --seconds 1", "el temporizador pasaria de 2147483647"},
+      {"--start \"9999-12-31 23:00:00\" --seconds 3601", "pasaria del 9999-12-31 23:59:59"},
+      {"--dir /nonexistent/dir", "--dir: no se puede usar"},
+  };
+  for (const auto& [arguments, why] : refused) {
+    EXPECT_EQ(run_sim(arguments, out), 2) << arguments;
+    const std::string said = read_file(out);
+    EXPECT_EQ(said.rfind("testnuv-sim: ", 0), 0u) << arguments << "\n" << said;
+    EXPECT_NE(said.find(why), std::string::npos) << arguments << "\n" << said;
+    EXPECT_NE(said.find("uso: testnuv-sim"), std::string::npos) << arguments;
   }
   EXPECT_EQ(run_sim("--help", out), 0);
   EXPECT_NE(read_file(out).find("--seconds N"), std::string::npos);
+  EXPECT_EQ(run_sim("--version", out), 0);
+  const std::string version = read_file(out);
+  EXPECT_EQ(version.rfind("testnuv-sim 0.", 0), 0u) << version;
+  EXPECT_EQ(std::count(version.begin(), version.end(), '\n'), 1);
+  // The last seconds that fit are taken.
+  EXPECT_EQ(run_sim("--seed 2147483646 --seconds 1 --dir \"" + directory.string() + "\"", out), 0)
+      << read_file(out);
+  EXPECT_EQ(run_sim("--seconds 0 --start \"9999-12-31 23:59:59\" --dir \"" + directory.string() +
+                        "\"",
+                    out),
+            0)
+      << read_file(out);
+}
+
+TEST_F(SimTest, APictureThatCannotBeWrittenEndsWithStatus1) {
+  const fs::path out = directory / "out.txt";
+  EXPECT_EQ(run_sim("--seconds 2 --dir \"" + directory.string() + "\" --png /nonexistent/p.png", out),
+            1);
+  EXPECT_NE(read_file(out).find("testnuv-sim: no se pudo escribir /nonexistent/p.png"),
+            std::string::npos)
+      << read_file(out);
 }
 
 TEST_F(SimTest, RunsTheRequestedSecondsAndClosesTheLogByTheProgramsOwnEnd) {
@@ -64,6 +121,155 @@ TEST_F(SimTest, ZeroSecondsLeavesAnEmptyLog) {
   ASSERT_TRUE(fs::exists(directory / "estudio_05-01-2026"));
   EXPECT_EQ(fs::file_size(directory / "estudio_05-01-2026"), 0u);
   EXPECT_NE(read_file(directory / "out.txt").find(" 0 segundos simulados"), std::string::npos);
+}
+
+// A testnuv-sim started in the background, its standard output and error in files.
+class SimProcess {
+ public:
+  SimProcess(const std::vector<std::string>& arguments, const fs::path& out, const fs::path& err) {
+    std::vector<std::string> words = {TESTNUV_SIM};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      if (!std::freopen(out.c_str(), "w", stdout) || !std::freopen(err.c_str(), "w", stderr)) _exit(127);
+      std::vector<char*> argv;
+      for (std::string& word : words) argv.push_back(word.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~SimProcess() {
+    if (pid_ > 0 && !ended_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  void signal(int number) {
+    if (pid_ > 0) kill(pid_, number);
+  }
+  // Wait for the end; return the wait status.
+  int wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    ended_ = true;
+    return status;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+};
+
+// Return true when `part` is `whole` cut after a whole record (records start with '>' or a digit).
+bool whole_record_prefix(const std::string& part, const std::string& whole) {
+  if (part.size() > whole.size() || whole.compare(0, part.size(), part) != 0) return false;
+  if (part.empty() || part.size() == whole.size()) return true;
+  const char next = whole[part.size()];
+  return part.compare(part.size() - 2, 2, "\r\n") == 0 && (next == '>' || (next >= '0' && next <= '9'));
+}
+
+// Sleep `ms` milliseconds of real time.
+void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Wait up to 30 s for a file to hold `text`; true when it did.
+bool wait_for_text(const fs::path& file, const std::string& text) {
+  for (int i = 0; i < 3000; ++i) {
+    if (read_file(file).find(text) != std::string::npos) return true;
+    pause_ms(10);
+  }
+  return false;
+}
+
+class SimRunTest : public SimTest {
+ protected:
+  // Arguments of a run of `seconds` from seed 5 into the folder `name` (created).
+  std::vector<std::string> run_arguments(int64_t seconds, const std::string& name) {
+    fs::create_directories(directory / name);
+    return {"--seconds", std::to_string(seconds), "--seed", "5", "--start", "2026-03-01 08:00:00",
+            "--dir", (directory / name).string()};
+  }
+  // The log a run of `seconds` leaves when nothing disturbs it.
+  std::string complete_log(int64_t seconds) {
+    SimProcess sim(run_arguments(seconds, "completo"), directory / "o", directory / "e");
+    const int status = sim.wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return read_file(directory / "completo" / LOG);
+  }
+  static constexpr const char* LOG = "estudio_03-01-2026";
+};
+
+TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
+  const std::string complete = complete_log(86402);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string name = "senal" + std::to_string(number);
+    SimProcess sim(run_arguments(86402, name), directory / "out", directory / "err");
+    pause_ms(300);
+    sim.signal(number);
+    const int status = sim.wait();
+    ASSERT_TRUE(WIFEXITED(status)) << number;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << number;
+    const std::string said = read_file(directory / "out");
+    EXPECT_NE(said.find("testnuv-sim: detenido a peticion: "), std::string::npos) << said;
+    EXPECT_EQ(read_file(directory / "err"), "");
+    const std::string log = read_file(directory / name / LOG);
+    EXPECT_TRUE(whole_record_prefix(log, complete)) << number << ": " << log.size();
+    EXPECT_LT(log.size(), complete.size()) << "the run ended before the signal";
+  }
+}
+
+TEST_F(SimRunTest, AKilledRunLeavesAWholeRecordPrefixOfTheCompleteLog) {
+  const std::string complete = complete_log(2 * 43201);
+  int cut_between_records = 0;  // kills that left some records but not all
+  for (const int after_ms : {0, 20, 150, 400, 900}) {
+    const std::string name = "muerto" + std::to_string(after_ms);
+    SimProcess sim(run_arguments(2 * 43201, name), directory / "out", directory / "err");
+    pause_ms(after_ms);
+    sim.signal(SIGKILL);
+    const int status = sim.wait();
+    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << after_ms;
+    const std::string log = read_file(directory / name / LOG);
+    EXPECT_TRUE(whole_record_prefix(log, complete)) << after_ms << " ms: " << log.size() << " bytes";
+    if (!log.empty() && log.size() < complete.size()) ++cut_between_records;
+  }
+  EXPECT_GT(cut_between_records, 0);
+}
+
+TEST_F(SimRunTest, OnAFullDiskTheRunSaysSoKeepsWholeRecordsAndEndsWithStatus1) {
+  const std::string complete = complete_log(43201);
+  SmallFileSystem disk(directory / "lleno", "16k");
+  if (!disk.mounted()) GTEST_SKIP() << NO_MOUNT;
+  SimProcess sim(run_arguments(43201, "lleno"), directory / "out", directory / "err");
+  const int status = sim.wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string log = read_file(directory / "lleno" / LOG);
+  EXPECT_TRUE(whole_record_prefix(log, complete)) << log.size();
+  EXPECT_GT(log.size(), 8000u);
+  const std::string said = read_file(directory / "err");
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+  EXPECT_NE(said.find("no se puede escribir el registro de estudio \"estudio_03-01-2026\": No space "
+                      "left on device"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("registros que faltan en el registro de estudio"), std::string::npos) << said;
+}
+
+TEST_F(SimRunTest, OnceTheDiskHasRoomAgainTheLogIsByteForByteTheCompleteOne) {
+  const std::string complete = complete_log(2 * 43201);
+  SmallFileSystem disk(directory / "lleno", "256k");
+  if (!disk.mounted()) GTEST_SKIP() << NO_MOUNT;
+  disk.fill();
+  SimProcess sim(run_arguments(2 * 43201, "lleno"), directory / "out", directory / "err");
+  ASSERT_TRUE(wait_for_text(directory / "err", "no se puede escribir"));
+  disk.empty();
+  const int status = sim.wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << read_file(directory / "err");
+  EXPECT_TRUE(read_file(directory / "lleno" / LOG) == complete);
+  const std::string said = read_file(directory / "err");
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+  EXPECT_NE(said.find("se escribe de nuevo, sin que falte ningun registro"), std::string::npos) << said;
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // Files: numbers, opening and truncation, buffered raw bytes, flushing and closing.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +12,7 @@
 #include "runtime/files.h"
 #include "tests/runtime/capture.h"
 #include "tests/runtime/fake_disk.h"
+#include "tests/runtime/small_file_system.h"
 
 namespace {
 
@@ -258,40 +257,9 @@ TEST_F(FilesTest, AFileSizeLimitIsAWriteFailureNotTheEndOfTheProcess) {
   EXPECT_EXIT(write_past_a_size_limit(dir.file("limited")), ::testing::ExitedWithCode(0), "");
 }
 
-// A real file system of 16 KiB, mounted for the test (needs root; skipped elsewhere).
-class SmallFileSystem {
- public:
-  explicit SmallFileSystem(const std::filesystem::path& at) : path_(at) {
-    std::filesystem::create_directories(at);
-    mounted_ = geteuid() == 0 && mount("tnvfull", at.c_str(), "tmpfs", 0, "size=16k") == 0;
-  }
-  ~SmallFileSystem() {
-    if (mounted_) umount2(path_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  // Fill every free byte with a file named `name`.
-  void fill(const std::string& name) {
-    std::FILE* filler = std::fopen((path_ / name).c_str(), "wb");
-    const std::string chunk(512, 'f');
-    while (std::fwrite(chunk.data(), 1, chunk.size(), filler) == chunk.size()) {
-    }
-    std::fclose(filler);
-    // Smaller leftovers, byte by byte in blocks of one.
-    filler = std::fopen((path_ / name).c_str(), "ab");
-    std::setvbuf(filler, nullptr, _IONBF, 0);
-    while (std::fputc('f', filler) != EOF) {
-    }
-    std::fclose(filler);
-  }
-
- private:
-  std::filesystem::path path_;
-  bool mounted_ = false;
-};
-
 TEST_F(FilesTest, OnARealFullFileSystemUnitsWaitAndArriveWholeOnceSpaceIsBack) {
-  SmallFileSystem disk(dir.path / "small");
-  if (!disk.mounted()) GTEST_SKIP() << "no se puede montar un tmpfs aqui (hace falta root)";
+  SmallFileSystem disk(dir.path / "small", "16k");
+  if (!disk.mounted()) GTEST_SKIP() << NO_MOUNT;
   const std::string name = (dir.path / "small" / "log").string();
   ASSERT_EQ(open_file(name, FILE_MODE_OUTPUT, 0, 0, 1, 0), RESULT_OK);
   std::string expected;
@@ -304,12 +272,12 @@ TEST_F(FilesTest, OnARealFullFileSystemUnitsWaitAndArriveWholeOnceSpaceIsBack) {
   };
   ASSERT_EQ(unit(0), RESULT_OK);
   const std::string first = expected;
-  disk.fill("relleno");
+  disk.fill();
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(unit(i), RESULT_SHORT_WRITE) << i;
   EXPECT_TRUE(read_file(name) == first);
   EXPECT_EQ(file_backlog(1).held_units, 3);
   EXPECT_EQ(file_backlog(1).error, std::strerror(ENOSPC));
-  std::filesystem::remove(dir.path / "small" / "relleno");
+  disk.empty();
   EXPECT_EQ(unit(4), RESULT_OK);  // five units of 3013 bytes fill most of the 16 KiB
   EXPECT_TRUE(read_file(name) == expected);
   close_all_files();

@@ -1,0 +1,198 @@
+// The simulator's command line, read with CLI11.
+//
+// CLI11 splits the command line: "--option value" and "--option=value", and
+// never takes a word that starts with "--" as a value. Every option is read as
+// texts so that a missing value, a repeated option and a malformed number or
+// date each get their own Spanish message; the checks here are strict: no
+// blanks, no signs where none belong, two digits for every date field.
+#include "app/sim_options.h"
+
+#include <charconv>
+#include <chrono>
+#include <string_view>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "runtime/clock.h"
+
+const char SIM_USAGE[] =
+    "uso: testnuv-sim [opciones]\n"
+    "Ejecuta el experimento sin ventana, con un reloj virtual.\n"
+    "\n"
+    "  --seconds N     segundos de experimento que se simulan (por omision 43201, un ciclo)\n"
+    "  --seed S        valor inicial del temporizador, que es la semilla del generador\n"
+    "                  (por omision, los segundos enteros del reloj monotono de ahora)\n"
+    "  --start FECHA   fecha y hora de inicio, \"AAAA-MM-DD HH:MM:SS\" (por omision, ahora)\n"
+    "  --dir DIR       carpeta donde se escribe el registro de estudio (por omision, la actual)\n"
+    "  --png FICHERO   guarda la imagen de la pantalla al terminar\n"
+    "  --version       muestra la version y el commit\n"
+    "  --help          muestra esta ayuda\n"
+    "\n"
+    "Estado de salida: 0 sin perdidas, 1 si falto algo por escribir, 2 argumentos no validos.\n";
+
+namespace {
+
+constexpr int64_t LARGEST_TIMER = INT32_MAX;  // the virtual timer stays a 32-bit number
+constexpr int64_t LARGEST_SECONDS = INT32_MAX - 1;
+constexpr int64_t SECONDS_PER_DAY = 86400;
+constexpr char START_SHAPE[] = "dddd-dd-dd dd:dd:dd";  // 'd' a digit, anything else itself
+
+// The texts CLI11 gathered for each option, one entry per time it was given.
+struct OptionTexts {
+  std::vector<std::string> seconds, seed, start, dir, png;
+};
+
+// Declare an option that takes one value and may be given more than once (checked afterwards).
+void add_text_option(CLI::App& app, const char* name, std::vector<std::string>& texts) {
+  app.add_option(name, texts)
+      ->expected(0, 1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->allow_extra_args(false);
+}
+
+// Return the one value given for an option; false with a message when missing or repeated.
+bool single_value(const char* name, const std::vector<std::string>& texts, std::string& value,
+                  std::string& message) {
+  if (texts.size() > 1) {
+    message = std::string(name) + ": se ha dado mas de una vez";
+    return false;
+  }
+  value = texts.front();
+  if (value.empty()) message = std::string(name) + ": falta el valor";
+  return !value.empty();
+}
+
+// Read a whole decimal integer from low to high; false with a message naming the option.
+bool read_integer(const char* name, const std::string& text, int64_t low, int64_t high,
+                  int64_t& value, std::string& message) {
+  const char* last = text.data() + text.size();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
+  if (error == std::errc() && end == last && value >= low && value <= high) return true;
+  message = std::string(name) + ": valor no valido \"" + text + "\" (entero de " +
+            std::to_string(low) + " a " + std::to_string(high) + ")";
+  return false;
+}
+
+// Return the number of the digits text[at, at + count).
+int read_digits(const std::string& text, size_t at, size_t count) {
+  int value = 0;
+  for (size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
+  return value;
+}
+
+// Read "YYYY-MM-DD HH:MM:SS", every field all digits, into a calendar time; false with a message.
+bool read_start(const std::string& text, std::tm& start, std::string& message) {
+  const std::string_view shape = START_SHAPE;
+  bool shaped = text.size() == shape.size();
+  for (size_t i = 0; shaped && i < shape.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    shaped = shape[i] == 'd' ? digit : text[i] == shape[i];
+  }
+  const int year = shaped ? read_digits(text, 0, 4) : 0;
+  const int month = shaped ? read_digits(text, 5, 2) : 0;
+  const int day = shaped ? read_digits(text, 8, 2) : 0;
+  const int hour = shaped ? read_digits(text, 11, 2) : 0;
+  const int minute = shaped ? read_digits(text, 14, 2) : 0;
+  const int second = shaped ? read_digits(text, 17, 2) : 0;
+  if (!shaped || year < 1970 || month < 1 || month > 12 || day < 1 ||
+      day > days_in_month(year, month) || hour > 23 || minute > 59 || second > 59) {
+    message = "--start: fecha no valida \"" + text + "\" (AAAA-MM-DD HH:MM:SS)";
+    return false;
+  }
+  start = civil_time(year, month, day, hour, minute, second);
+  return true;
+}
+
+// Return the seconds from 1970-01-01 00:00:00 to a calendar time, counted as the virtual clock does.
+int64_t civil_seconds(const std::tm& time) {
+  using namespace std::chrono;
+  const sys_days day{year{time.tm_year + 1900} / month{static_cast<unsigned>(time.tm_mon + 1)} /
+                     std::chrono::day{static_cast<unsigned>(time.tm_mday)}};
+  return static_cast<int64_t>(day.time_since_epoch().count()) * SECONDS_PER_DAY +
+         time.tm_hour * 3600 + time.tm_min * 60 + time.tm_sec;
+}
+
+// Take the values of the options given; false with a message at the first that is refused.
+bool take_values(const OptionTexts& texts, SimOptions& options, std::string& message) {
+  std::string value;
+  if (!texts.seconds.empty() && (!single_value("--seconds", texts.seconds, value, message) ||
+                                 !read_integer("--seconds", value, 0, LARGEST_SECONDS,
+                                               options.seconds, message))) {
+    return false;
+  }
+  if (!texts.seed.empty() &&
+      (!single_value("--seed", texts.seed, value, message) ||
+       !read_integer("--seed", value, INT32_MIN, INT32_MAX, options.seed, message))) {
+    return false;
+  }
+  options.seed_given = !texts.seed.empty();
+  if (!texts.start.empty() && (!single_value("--start", texts.start, value, message) ||
+                               !read_start(value, options.start, message))) {
+    return false;
+  }
+  options.start_given = !texts.start.empty();
+  if (!texts.dir.empty() && !single_value("--dir", texts.dir, options.dir, message)) return false;
+  if (!texts.png.empty() && !single_value("--png", texts.png, options.png, message)) return false;
+#ifndef TESTNUV_HAVE_PNG
+  if (!options.png.empty()) {
+    message = "--png: esta compilacion no escribe PNG";
+    return false;
+  }
+#endif
+  return true;
+}
+
+// Say what CLI11 left over: an unknown option or a stray word.
+std::string leftover_message(const std::string& word) {
+  if (word.size() > 1 && word[0] == '-') return "opcion desconocida \"" + word + "\"";
+  return "argumento inesperado \"" + word + "\"";
+}
+
+}  // namespace
+
+SimRequest read_sim_options(int argc, char** argv, SimOptions& options, std::string& message) {
+  CLI::App app;
+  app.set_help_flag();  // the help is the simulator's own, in Spanish
+  app.allow_extras();
+  bool help = false, version = false;
+  OptionTexts texts;
+  app.add_flag("-h,--help", help);
+  app.add_flag("--version", version);
+  add_text_option(app, "--seconds", texts.seconds);
+  add_text_option(app, "--seed", texts.seed);
+  add_text_option(app, "--start", texts.start);
+  add_text_option(app, "--dir", texts.dir);
+  add_text_option(app, "--png", texts.png);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    message = std::string("argumentos no validos: ") + error.what();
+    return SimRequest::refused;
+  }
+  if (help) return SimRequest::help;
+  if (version) return SimRequest::version;
+  const std::vector<std::string> leftover = app.remaining();
+  if (!leftover.empty()) {
+    message = leftover_message(leftover.front());
+    return SimRequest::refused;
+  }
+  return take_values(texts, options, message) ? SimRequest::run : SimRequest::refused;
+}
+
+bool run_fits(const SimOptions& options, int64_t seed, const std::tm& start, std::string& message) {
+  if (seed + options.seconds > LARGEST_TIMER) {
+    message = "--seed y --seconds: el temporizador pasaria de " + std::to_string(LARGEST_TIMER) +
+              " durante la simulacion (semilla " + std::to_string(seed) + " + " +
+              std::to_string(options.seconds) + " segundos)";
+    return false;
+  }
+  const int64_t last = civil_seconds(start) + (options.seconds > 0 ? options.seconds - 1 : 0);
+  const int64_t end_of_9999 = civil_seconds(civil_time(9999, 12, 31, 23, 59, 59));
+  if (last > end_of_9999) {
+    message = "--start y --seconds: la simulacion pasaria del 9999-12-31 23:59:59 (la fecha "
+              "tiene cuatro cifras de ano)";
+    return false;
+  }
+  return true;
+}
