@@ -97,5 +97,6 @@ leaning toward zero, toward one or balanced, and writes a study log at every
 checkpoint and every 12-hour cycle. It is meant to run for weeks without
 attention; its texts are in Spanish.
 .
-The package holds the live program, the headless simulator, their manual
-pages, a desktop entry and a systemd user unit for unattended runs.")
+The package holds the live program, the headless simulator and the study
+tools with their manual pages, a desktop entry and a systemd user unit for
+unattended runs.")
