@@ -96,9 +96,12 @@ unpacked() {
   done
   echo "PASS: ${#programs[@]} programs, each with its manual page; every page renders"
 
-  # The unpacked testnuv answers; the unpacked simulator writes the very log that the
-  # built one writes.
-  "$root/usr/bin/testnuv" --version | grep -q "^testnuv $version " || fail "unpacked testnuv --version"
+  # The unpacked programs answer with their version; the unpacked simulator writes the
+  # very log that the built one writes, and the unpacked study tool finds it right.
+  for p in testnuv testnuv-study; do
+    [ -x "$root/usr/bin/$p" ] || continue
+    "$root/usr/bin/$p" --version | grep -q "^$p $version (" || fail "unpacked $p --version"
+  done
   local args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")
   mkdir -p "$work/run" "$work/built"
   "$root/usr/bin/testnuv-sim" "${args[@]}" --dir "$work/run" >"$work/sim.out" 2>&1 ||
@@ -108,6 +111,16 @@ unpacked() {
   [ -s "$log" ] || fail "the unpacked simulator wrote no study log"
   cmp "$log" "$work/built/estudio_03-01-2026" || fail "the unpacked simulator's log differs"
   echo "PASS: unpacked testnuv-sim: $(grep -c . "$log") log lines, same as the built one"
+  local study=$root/usr/bin/testnuv-study
+  if [ -x "$study" ]; then
+    "$study" verify "$log" >"$work/verify.out" 2>&1 || { cat "$work/verify.out"; fail "unpacked testnuv-study verify"; }
+    "$study" extract "$log" --out "$work/data" >"$work/extract.out" 2>&1 ||
+      { cat "$work/extract.out"; fail "unpacked testnuv-study extract"; }
+    (cd "$work/data" && sha256sum --quiet -c SHA256SUMS) || fail "the data folder's SHA256SUMS do not hold"
+    "$study" verify "$work/data" >>"$work/verify.out" 2>&1 ||
+      { cat "$work/verify.out"; fail "unpacked testnuv-study verify of the data folder"; }
+    echo "PASS: unpacked testnuv-study verify and extract: $(tr '\n' ' ' <"$work/verify.out")"
+  fi
 
   # The launcher of the menu entry makes ~/testnuv and starts the program there; with no
   # display the program says so and ends with 0.

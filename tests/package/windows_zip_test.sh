@@ -1,16 +1,19 @@
 #!/bin/bash
 # The Windows zip: build it from the cross build, unpack it, and run what it
 # holds under Wine (console programs, so no display is needed): the programs
-# answer --version, and testnuv-sim.exe writes, byte for byte, the study log
-# that the Linux simulator writes for the same seed and start.
+# answer --version, testnuv-sim.exe writes, byte for byte, the study log that
+# the Linux simulator writes for the same seed and start, and testnuv-study.exe
+# verifies that log and extracts from it the per-second data that the Linux
+# tool extracts, with the same SHA-256 sums (Windows CNG against libcrypto).
 #
-# Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM
+# Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM LINUX_STUDY
 # Exit code 77 (skipped) when Wine is not installed.
 set -u
 
 config=$1
 version=$2
 linux_sim=$3
+linux_study=$4
 
 fail() { echo "FAIL: $*"; exit 1; }
 command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
@@ -58,3 +61,21 @@ log=estudio_03-01-2026
 [ -s "$dir/run/$log" ] || fail "testnuv-sim.exe wrote no study log"
 cmp "$dir/run/$log" "$work/linux/$log" || fail "testnuv-sim.exe's log differs from the Linux one"
 echo "PASS: testnuv-sim.exe wrote the Linux simulator's log byte for byte ($(grep -c . "$dir/run/$log") lines)"
+
+# The study tool on that log, beside the Linux one.
+out=$(run_exe ./testnuv-study.exe verify "run\\$log") ||
+  { cat "$work/wine.err"; fail "testnuv-study.exe verify: $out"; }
+echo "PASS: testnuv-study.exe verify: $out"
+out=$(run_exe ./testnuv-study.exe extract "run\\$log" --out datos) ||
+  { cat "$work/wine.err"; fail "testnuv-study.exe extract: $out"; }
+"$linux_study" extract "$work/linux/$log" --out "$work/linux/datos" >/dev/null 2>&1 ||
+  fail "the Linux testnuv-study extract failed"
+cmp "$dir/datos/seconds.csv" "$work/linux/datos/seconds.csv" ||
+  fail "testnuv-study.exe's seconds.csv differs from the Linux tool's"
+grep ' seconds.csv$' "$dir/datos/SHA256SUMS" | tr -d '\r' >"$work/sum.windows"
+grep ' seconds.csv$' "$work/linux/datos/SHA256SUMS" >"$work/sum.linux"
+[ -s "$work/sum.linux" ] && cmp -s "$work/sum.windows" "$work/sum.linux" ||
+  fail "the SHA-256 of seconds.csv differs: $(cat "$work/sum.windows") against $(cat "$work/sum.linux")"
+out=$(run_exe ./testnuv-study.exe verify datos) ||
+  { cat "$work/wine.err"; fail "testnuv-study.exe verify of its data folder: $out"; }
+echo "PASS: testnuv-study.exe extract: seconds.csv and its SHA-256 equal the Linux tool's; $out"
