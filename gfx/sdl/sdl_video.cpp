@@ -107,13 +107,17 @@ void run_presenter() {
     report_startup(Startup::failed);
     return;
   }
+  sdl_watch_display(state);
   SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
   report_startup(Startup::ready);
   while (alive.load()) {
-    step();
+    if (!sdl_display_lost()) step();  // a lost display is asked nothing more
     SDL_Delay(STEP_SLEEP_MS);
   }
   sdl_bell_close();
+  // NOTE: SDL waits for the server's answers when it destroys a window; a lost display never
+  // gives them, so its window and connection are left to the end of the process.
+  if (sdl_display_lost()) return;
   sdl_destroy_window(state);
   SDL_Quit();
 }

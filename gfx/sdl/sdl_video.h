@@ -59,6 +59,12 @@ uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text);
 // Return the PC scan code (set 1) of a key, or -1; `grey` tells the E0-prefixed keys.
 int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey);
 
+// sdl_display.cpp
+// Watch the window's display for its loss (X11): the program is told, nothing ends the process.
+void sdl_watch_display(SdlState& s);
+// Tell whether the display was lost; nothing more may be asked of it then.
+bool sdl_display_lost();
+
 // sdl_audio.cpp
 // Ask for the bell from any thread; the presentation thread sounds it.
 void sdl_request_bell();

@@ -8,7 +8,7 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, keys, close, signals, flood, window, nodisplay.
+Cases: picture, toggle, keys, close, signals, flood, display, window, nodisplay.
 """
 
 import argparse
@@ -466,6 +466,54 @@ def case_flood(args):
             expect_orderly_end(s, p, f"{signal.Signals(sig).name} in a flood of keys")
 
 
+def destroy_window(session, window):
+    """Destroy the program's window from another client, its connection left alone."""
+    x11, d = open_x_display(session, "destroy the window")
+    x11.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XDestroyWindow(d, window)
+    x11.XSync(d, 0)
+    x11.XCloseDisplay(d)
+
+
+def expect_display_lost_end(session, p, how):
+    """Wait for the program's end after losing its display: exit code 1, one line on standard
+    error, and the study log closed."""
+    try:
+        p.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the program did not end within 15 s of {how}")
+    p.stderr.seek(0)
+    err = p.stderr.read().decode(errors="replace")
+    problems = []
+    if p.returncode != 1:
+        problems.append(f"exit code {p.returncode}, expected 1")
+    lines = err.splitlines()
+    if len(lines) != 1 or "pantalla" not in lines[0]:
+        problems.append(f"standard error {err[-2000:]!r}, expected one line about the display")
+    logs = [n for n in os.listdir(session.workdir) if n.startswith("estudio_")]
+    if logs != [log_name()]:
+        problems.append(f"study logs {logs}, expected [{log_name()}]")
+    report(problems, f"end by {how}")
+
+
+def case_display(args):
+    """Losing the display ends the program in order with exit code 1: the connection killed, the
+    window destroyed by another client, the X server gone."""
+    ways = {
+        "the connection killed": lambda s, window: s.x("xdotool", "windowkill", str(window)),
+        "the window destroyed": destroy_window,
+        "the X server ended": lambda s, window: (s.processes[0].terminate(), s.processes[0].wait()),
+    }
+    for how, lose in ways.items():
+        with Session() as s:
+            s.start_xvfb()
+            p, window = start_program(s, args)
+            time.sleep(2.5)
+            lose(s, window)
+            expect_display_lost_end(s, p, how)
+
+
 # Keys sent to the key probe (xdotool key names) and the codes it must read, in order.
 PROBE_KEYS = [
     (["a"], ["0061"]),
@@ -618,6 +666,7 @@ CASES = {
     "close": case_close,
     "signals": case_signals,
     "flood": case_flood,
+    "display": case_display,
     "keys": case_keys,
     "nodisplay": case_nodisplay,
     "window": case_window,
