@@ -8,7 +8,7 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, keys, close, signals, flood, display, window, nodisplay.
+Cases: picture, toggle, keys, close, signals, flood, display, streams, window, nodisplay.
 """
 
 import argparse
@@ -514,6 +514,58 @@ def case_display(args):
             expect_display_lost_end(s, p, how)
 
 
+def spawn_unprivileged(session, args, cwd, stderr_fd):
+    """Start the program in `cwd` with standard error on `stderr_fd` (None: closed), as a user
+    who cannot write there (root writes anywhere, so it runs as nobody)."""
+    argv = [args.program]
+    if os.geteuid() == 0:
+        argv = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + argv
+        os.chmod(session.workdir, 0o755)
+
+    def prepare():
+        reset_stop_signals()
+        if stderr_fd is None:
+            os.close(2)
+
+    p = subprocess.Popen(argv, env=session.x_env(), cwd=cwd, stdout=subprocess.DEVNULL,
+                         stderr=stderr_fd, preexec_fn=prepare)
+    session.processes.append(p)
+    return p
+
+
+def case_streams(args):
+    """Standard error closed, or a pipe nobody reads, while the study log cannot be created: the
+    program runs on, and a stop request still ends it in order."""
+    for how in ("standard error closed", "standard error a dead pipe"):
+        with Session() as s:
+            s.start_xvfb()
+            cwd = os.path.join(s.workdir, "read-only")
+            os.mkdir(cwd, 0o555)
+            read_end, write_end = os.pipe()
+            os.close(read_end)
+            p = spawn_unprivileged(s, args, cwd, None if "closed" in how else write_end)
+            os.close(write_end)
+            deadline = time.monotonic() + 20
+            while time.monotonic() < deadline and p.poll() is None:
+                r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", TITLE],
+                                   env=s.x_env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                if r.stdout.split():
+                    break
+                time.sleep(0.1)
+            time.sleep(2)
+            if p.poll() is not None:
+                raise Failure(f"{how}: the program ended by itself (code {p.returncode})")
+            p.send_signal(signal.SIGTERM)
+            try:
+                p.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                raise Failure(f"{how}: the program did not end within 10 s of SIGTERM")
+            if p.returncode != 0:
+                raise Failure(f"{how}: exit code {p.returncode} after SIGTERM")
+            if os.listdir(cwd):
+                raise Failure(f"{how}: files written in a read-only folder: {os.listdir(cwd)}")
+
+
 # Keys sent to the key probe (xdotool key names) and the codes it must read, in order.
 PROBE_KEYS = [
     (["a"], ["0061"]),
@@ -667,6 +719,7 @@ CASES = {
     "signals": case_signals,
     "flood": case_flood,
     "display": case_display,
+    "streams": case_streams,
     "keys": case_keys,
     "nodisplay": case_nodisplay,
     "window": case_window,
