@@ -45,9 +45,11 @@ void handle_key_down(SdlState& s, GraphicsScreen* screen, const SDL_KeyboardEven
     return;
   }
   bool suppress = false;
-  const uint32_t code = sdl_key_down_code(key, &suppress);
+  uint32_t then = 0;
+  const uint32_t code = sdl_key_down_code(key, &suppress, &then);
   s.text_suppressed = suppress;
   if (code != 0) add_key(code);
+  if (then != 0) add_key(then);
 }
 
 // Queue the code-page-437 bytes of typed text, unless its key press was queued already.

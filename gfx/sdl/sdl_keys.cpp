@@ -12,6 +12,9 @@
 
 namespace {
 
+constexpr int32_t PC_TAB = 0x0F;          // the Tab key's scan code
+constexpr uint32_t TAB_CHARACTER = 9;
+
 // Tell whether a key code is a printable character, which SDL also sends as text.
 bool printable(uint32_t code) { return code >= 32 && code != 127 && code <= 255; }
 
@@ -36,10 +39,20 @@ Press look_up(int32_t scan, bool grey, int32_t modifiers) {
 }
 
 // Return the key-queue code of a press, 0 when its text (if any) arrives as a character.
+// NOTE: the codes are those of the Windows back-end. With Alt held Windows queues only extended
+// codes; a character typed with Alt goes to the system menu (Alt+Space opens it) and is lost.
 uint32_t queue_code(const Press& p) {
-  if (!printable(p.code)) return p.code;                // extended keys and control characters have no text event
-  if (p.modifiers & (PC_CTRL | PC_ALT)) return p.code;  // no text event comes with Ctrl or Alt held
+  if (p.modifiers & PC_ALT) return p.code > 255 ? p.code : 0;
+  if (!printable(p.code)) return p.code;    // extended keys and control characters have no text event
+  if (p.modifiers & PC_CTRL) return p.code;  // no text event comes with Ctrl held (Ctrl+Space: 32)
   return 0;
+}
+
+// Return the character Windows types after a press's own code: Shift+Tab queues its extended
+// code and then a Tab. 0 when none.
+uint32_t typed_after(int32_t scan, bool grey, const Press& p) {
+  const bool shift_tab = !grey && scan == PC_TAB && (p.modifiers & (PC_SHIFT | PC_CTRL | PC_ALT)) == PC_SHIFT;
+  return shift_tab ? TAB_CHARACTER : 0;
 }
 
 // Tell whether the text event of a press whose queue code is `code` is to be dropped.
@@ -130,6 +143,10 @@ bool sdl_press_drops_text(int32_t scan, bool grey, int32_t modifiers) {
   return drops_text(p, queue_code(p));
 }
 
+uint32_t sdl_press_typed_after(int32_t scan, bool grey, int32_t modifiers) {
+  return typed_after(scan, grey, look_up(scan, grey, modifiers));
+}
+
 int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
   // USB keyboard usages 4 (A) to 100 (the 102nd key), in order, as PC scan codes.
   static const uint8_t usage_to_scan[] = {
@@ -152,7 +169,7 @@ int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
   return scan == 0 ? -1 : scan;
 }
 
-uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
+uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text, uint32_t* then) {
   bool grey = false;
   const int32_t scan = sdl_pc_scan_code(key.keysym.scancode, &grey);
   const Uint16 mod = key.keysym.mod;
@@ -162,6 +179,7 @@ uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
   if (mod & KMOD_LALT) modifiers |= PC_ALT;
   if (mod & (KMOD_RALT | KMOD_MODE)) modifiers |= PC_ALT_GR;
   if (mod & KMOD_NUM) modifiers |= PC_NUM_LOCK;
+  *then = 0;
   if (scan < 0) {
     *suppress_text = (modifiers & (PC_CTRL | PC_ALT)) != 0;
     return 0;
@@ -169,5 +187,6 @@ uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text) {
   const Press p = look_up(scan, grey, modifiers);
   const uint32_t code = queue_code(p);
   *suppress_text = drops_text(p, code);
+  *then = typed_after(scan, grey, p);
   return code;
 }

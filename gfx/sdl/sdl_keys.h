@@ -1,6 +1,7 @@
 // Key translation of the SDL back-end that needs no SDL: typed text to
 // code-page-437 bytes, and which key presses go to the key queue themselves
-// and which leave their character to the text event that follows them.
+// and which leave their character to the text event that follows them. The
+// codes are those the Windows back-end queues for the same keys.
 //
 // Keys are named as in the PC keyboard table (gfx/pc_keys.h): by PC scan
 // code, `grey` marking the E0-prefixed keys. Besides PC_SHIFT, PC_CTRL and
@@ -30,3 +31,6 @@ uint32_t sdl_press_code(int32_t scan, bool grey, int32_t modifiers);
 
 // Tell whether the key's text event, if one follows the press, is to be dropped.
 bool sdl_press_drops_text(int32_t scan, bool grey, int32_t modifiers);
+
+// Return the code queued after the press's own code (Shift+Tab: a Tab, as on Windows), 0 when none.
+uint32_t sdl_press_typed_after(int32_t scan, bool grey, int32_t modifiers);

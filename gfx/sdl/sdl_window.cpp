@@ -3,7 +3,8 @@
 //
 // Full screen covers the desktop without changing the display mode; the
 // picture sits in the middle at the largest whole-number scale that fits,
-// with black around it, so its pixels stay crisp.
+// with black around it, so its pixels stay crisp. A display smaller than the
+// picture gets the window instead, which shows the picture whole.
 #include <algorithm>
 #include <new>
 
@@ -58,8 +59,16 @@ void centre_window(SdlState& s) {
   SDL_SetWindowPosition(s.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
 }
 
-// Put the window into the form asked for; false when the system refused.
+// Tell whether the whole picture fits on the window's display at scale 1.
+bool picture_fits(const SdlState& s) {
+  const SDL_Rect bounds = display_bounds(s);
+  return bounds.w >= s.width && bounds.h >= s.height;
+}
+
+// Put the window into the form asked for; false when the system refused or the picture
+// would not fit in full screen.
 bool set_form(SdlState& s, bool full_screen) {
+  if (full_screen && !picture_fits(s)) return false;
   if (full_screen) cover_display(s);
   if (SDL_SetWindowFullscreen(s.window, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return false;
   if (!full_screen) centre_window(s);
@@ -71,6 +80,8 @@ bool set_form(SdlState& s, bool full_screen) {
 bool sdl_create_window(SdlState& s) {
   // Made hidden at its final place and size, then switched and shown: a full-screen window covers
   // the display even where no window manager applies the full-screen state.
+  // On a display smaller than the picture, full screen would crop it: the window shows it whole.
+  if (s.full_screen && !picture_fits(s)) s.full_screen = false;
   SDL_Rect place = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, s.width, s.height};
   if (s.full_screen) place = display_bounds(s);
   s.window = SDL_CreateWindow(s.title.c_str(), place.x, place.y, place.w, place.h, SDL_WINDOW_HIDDEN);

@@ -8,7 +8,7 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, keys, close, signals, flood, display, streams, window, nodisplay.
+Cases: picture, toggle, small, keys, close, signals, flood, display, streams, window, nodisplay.
 """
 
 import argparse
@@ -77,11 +77,11 @@ class Session:
         self.processes.append(p)
         return p
 
-    def start_xvfb(self):
+    def start_xvfb(self, size=(SCREEN_W, SCREEN_H)):
         """Start Xvfb on a display number it picks itself; wait until it answers."""
         read_end, write_end = os.pipe()
         p = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                              f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+                              f"{size[0]}x{size[1]}x24", "-nolisten", "tcp"],
                              pass_fds=(write_end,), stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
         self.processes.append(p)
@@ -421,14 +421,31 @@ def case_toggle(args):
         end_by_space(s, p)
 
 
+def case_small(args):
+    """On a display smaller than the picture: the 800x600 window, not a cropped full screen, also
+    after Alt+Enter."""
+    small_w, small_h = 640, 480
+    with Session() as s:
+        s.start_xvfb((small_w, small_h))
+        p, window = start_program(s, args)
+        centred = ((small_w - PIC_W) // 2, (small_h - PIC_H) // 2, PIC_W, PIC_H)
+        wait_geometry(s, window, centred)
+        s.x("xdotool", "key", "alt+Return")
+        time.sleep(1)
+        if geometry(s, window) != centred:
+            raise Failure(f"Alt+Enter on a small display gave {geometry(s, window)}")
+        end_by_space(s, p)
+
+
 def case_close(args):
-    """Keys other than space and the close request are ignored; the program keeps running."""
+    """Keys other than space (Alt+Space too, which Windows keeps for its system menu) and the close
+    request are ignored; the program keeps running."""
     with Session() as s:
         s.start_xvfb()
         p, window = start_program(s, args)
         time.sleep(1.5)
         s.x("xdotool", "key", "a", "B", "Up", "Down", "Left", "Right", "F1", "Escape", "Return",
-            "ctrl+c", "alt+x")
+            "ctrl+c", "alt+x", "alt+space", "ctrl+alt+space", "shift+alt+space")
         s.x("xdotool", "key", "alt+F4")
         send_close_request(s, window)
         time.sleep(2.5)
@@ -580,7 +597,9 @@ PROBE_KEYS = [
     (["alt+F4"], ["6BFF"]),
     (["alt+x", "alt+q"], ["2DFF", "10FF"]),
     (["ctrl+c", "ctrl+z"], ["0003", "001A"]),
-    (["Return", "Escape", "BackSpace", "Tab", "shift+Tab"], ["000D", "001B", "0008", "0009", "0FFF"]),
+    (["Return", "Escape", "BackSpace", "Tab", "shift+Tab"],
+     ["000D", "001B", "0008", "0009", "0FFF", "0009"]),  # Shift+Tab then types a Tab, as on Windows
+    (["ctrl+Tab", "alt+space", "ctrl+alt+space", "a"], ["94FF", "0061"]),  # Alt+Space: nothing
     (["b"], ["0062"]),  # also sounds the bell, which must not hold the probe up
 ]
 
@@ -715,6 +734,7 @@ def case_nodisplay(args):
 CASES = {
     "picture": case_picture,
     "toggle": case_toggle,
+    "small": case_small,
     "close": case_close,
     "signals": case_signals,
     "flood": case_flood,

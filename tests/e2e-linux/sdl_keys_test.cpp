@@ -11,7 +11,7 @@ constexpr bool MAIN = false;
 constexpr bool GREY = true;
 
 // PC scan codes of the keys used below.
-constexpr int32_t ESC = 0x01, KEY_1 = 0x02, KEY_2 = 0x03, ENTER = 0x1C, A = 0x1E, SPACE = 0x39,
+constexpr int32_t ESC = 0x01, KEY_1 = 0x02, KEY_2 = 0x03, TAB = 0x0F, ENTER = 0x1C, A = 0x1E, SPACE = 0x39,
                   F4 = 0x3E, UP = 0x48;
 
 // Return the extended code of a BIOS second byte.
@@ -90,10 +90,26 @@ TEST(SdlKeysCodes, PrintableCharactersAreLeftToTheTextEvent) {
   EXPECT_FALSE(sdl_press_drops_text(KEY_2, MAIN, PC_ALT_GR));
 }
 
-TEST(SdlKeysCodes, CtrlOrAltWithSpaceStillGivesTheSpace) {
+TEST(SdlKeysCodes, SpaceWithAltGivesNothingAsOnWindowsAndWithCtrlStillTheSpace) {
+  // Windows opens the system menu on Alt+Space and queues nothing; Ctrl+Space types a space.
+  EXPECT_EQ(sdl_press_code(SPACE, MAIN, PC_ALT), 0u);
+  EXPECT_TRUE(sdl_press_drops_text(SPACE, MAIN, PC_ALT));
+  EXPECT_EQ(sdl_press_code(SPACE, MAIN, PC_ALT | PC_CTRL), 0u);
+  EXPECT_TRUE(sdl_press_drops_text(SPACE, MAIN, PC_ALT | PC_CTRL));
+  EXPECT_EQ(sdl_press_code(SPACE, MAIN, PC_ALT | PC_SHIFT), 0u);
+  EXPECT_EQ(sdl_press_typed_after(SPACE, MAIN, PC_ALT), 0u);
   EXPECT_EQ(sdl_press_code(SPACE, MAIN, PC_CTRL), 32u);
-  EXPECT_EQ(sdl_press_code(SPACE, MAIN, PC_ALT), 32u);
   EXPECT_TRUE(sdl_press_drops_text(SPACE, MAIN, PC_CTRL));  // queued once, not again from its text
+}
+
+TEST(SdlKeysCodes, ShiftTabGivesItsExtendedCodeAndThenATabAsOnWindows) {
+  EXPECT_EQ(sdl_press_code(TAB, MAIN, PC_SHIFT), ext(0x0F));
+  EXPECT_EQ(sdl_press_typed_after(TAB, MAIN, PC_SHIFT), 9u);
+  EXPECT_EQ(sdl_press_code(TAB, MAIN, 0), 9u);
+  EXPECT_EQ(sdl_press_typed_after(TAB, MAIN, 0), 0u);
+  EXPECT_EQ(sdl_press_code(TAB, MAIN, PC_CTRL), ext(0x94));
+  EXPECT_EQ(sdl_press_typed_after(TAB, MAIN, PC_CTRL | PC_SHIFT), 0u);
+  EXPECT_EQ(sdl_press_typed_after(A, MAIN, PC_SHIFT), 0u);
 }
 
 TEST(SdlKeysCodes, CtrlWithAKeyThatHasNoCtrlCodeTypesNothing) {
