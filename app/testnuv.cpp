@@ -46,6 +46,7 @@ bool answer_request(int argc, char** argv, int* status) {
 int main(int argc, char** argv) {
   int status = 0;
   if (answer_request(argc, argv, &status)) return status;
+  // NOTE: after the answers, so that --help into a closed stdout still reports its failure.
   platform_start_process();
   experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
 }
