@@ -16,7 +16,11 @@ namespace {
 constexpr char CLASS_PREFIX[] = "TestnuvPantalla_";
 constexpr size_t CLASS_TITLE_CHARS = 139;
 
-// Run one step of the thread: palette, presentation, key states and messages, under the lock.
+// Run one step of the thread: palette, presentation and key states under the lock, then the
+// window messages outside it.
+// NOTE: a message may run a modal loop of the system's (the system menu, dragging the caption)
+// for as long as the user keeps it open; with the lock held, the experiment's next drawing would
+// wait for it. The window procedure takes the lock itself around what it touches.
 void run_step(WinState& s) {
   EnterCriticalSection(&s.lock);
   GraphicsScreen* screen = current_screen();
@@ -29,8 +33,8 @@ void run_step(WinState& s) {
     s.backend->present(screen);
     if (s.active) s.backend->read_keyboard(screen);
   }
-  win_dispatch_messages();
   LeaveCriticalSection(&s.lock);
+  win_dispatch_messages();
 }
 
 // Make the window and device objects, signal readiness, then present until told to stop.

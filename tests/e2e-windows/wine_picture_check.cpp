@@ -3,8 +3,9 @@
 // the title line, and one plotted second. Colours are compared on their top
 // five bits per channel, which every display format keeps.
 //
-// Usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]
-// Prints the picture's origin as "X Y"; exit code 0 when every check passes.
+// Usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted] [--count]
+// Prints the picture's origin as "X Y" and, with --count, the number of seconds
+// plotted in the raster on a second line; exit code 0 when every check passes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -123,11 +124,23 @@ void check_plotted(const Image& img, int ox, int oy) {
   }
 }
 
+// Count the seconds plotted in the raster (device x 1 to 721, y 30 to 89) in a verdict colour.
+int count_plotted(const Image& img, int ox, int oy) {
+  int count = 0;
+  for (int y = 30; y <= 89; ++y) {
+    for (int x = 1; x <= 721; ++x) {
+      const uint32_t shown = img.at(ox + x, oy + y);
+      count += same(shown, 0x4444FF) || same(shown, 0xFF4444) || same(shown, 0xFFFFFF) ? 1 : 0;
+    }
+  }
+  return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted]\n");
+    std::fprintf(stderr, "usage: wine_picture_check SHOT.ppm [--at X Y | --centred-x] [--plotted] [--count]\n");
     return 2;
   }
   Image img;
@@ -152,6 +165,8 @@ int main(int argc, char** argv) {
       if (ox != (img.width - 800) / 2) fail("picture not centred", ox, oy, 0, 0);
     } else if (std::strcmp(argv[i], "--plotted") == 0) {
       check_plotted(img, ox, oy);
+    } else if (std::strcmp(argv[i], "--count") == 0) {
+      std::printf("%d\n", count_plotted(img, ox, oy));
     }
   }
   check_layout(img, ox, oy);
