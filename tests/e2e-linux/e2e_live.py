@@ -456,31 +456,37 @@ def case_close(args):
         end_by_space(s, p)
 
 
-def case_signals(args):
-    """SIGTERM, SIGINT and SIGHUP end the program in order: exit code 0 and the study log."""
+def stop_by_each_signal(args, meanwhile=None, what=""):
+    """Start the program once per stop signal, run `meanwhile(session)` if given, send the signal
+    and check the orderly end."""
     for sig in STOP_SIGNALS:
         with Session() as s:
             s.start_xvfb()
             p, _ = start_program(s, args)
             time.sleep(1.5)
+            if meanwhile is not None:
+                meanwhile(s)
             p.send_signal(sig)
-            expect_orderly_end(s, p, signal.Signals(sig).name)
+            expect_orderly_end(s, p, signal.Signals(sig).name + what)
+
+
+def case_signals(args):
+    """SIGTERM, SIGINT and SIGHUP end the program in order: exit code 0 and the study log."""
+    stop_by_each_signal(args)
+
+
+def flood_keys(session):
+    """Start key floods that outlast the test and wait until they fill the key queue."""
+    floods = [session.spawn(["xdotool", "key", "--delay", "0", "--repeat", "20000", "a"],
+                            env=session.x_env(), stdout=subprocess.DEVNULL) for _ in range(FLOODS)]
+    time.sleep(1.5)
+    if any(f.poll() is not None for f in floods):
+        raise Failure("a key flood ended before the stop request was sent")
 
 
 def case_flood(args):
     """A stop request is not lost in a flood of keys: each stop signal ends the program in order."""
-    for sig in STOP_SIGNALS:
-        with Session() as s:
-            s.start_xvfb()
-            p, _ = start_program(s, args)
-            time.sleep(1.5)
-            floods = [s.spawn(["xdotool", "key", "--delay", "0", "--repeat", "20000", "a"],
-                              env=s.x_env(), stdout=subprocess.DEVNULL) for _ in range(FLOODS)]
-            time.sleep(1.5)
-            if any(f.poll() is not None for f in floods):
-                raise Failure("a key flood ended before the stop request was sent")
-            p.send_signal(sig)
-            expect_orderly_end(s, p, f"{signal.Signals(sig).name} in a flood of keys")
+    stop_by_each_signal(args, flood_keys, " in a flood of keys")
 
 
 def destroy_window(session, window):
