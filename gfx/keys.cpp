@@ -10,6 +10,7 @@
 
 #include "gfx/screen.h"
 #include "runtime/clock.h"
+#include "runtime/program.h"
 
 namespace {
 
@@ -85,6 +86,11 @@ void clear_keys() {
 uint64_t key_generation() { return key_added.generation(); }
 
 void wake_key_waiters() { key_added.raise(); }
+
+void report_display_lost() {
+  request_end(EndReason::display_lost);
+  wake_key_waiters();
+}
 
 void wait_key(uint64_t seen, double deadline) { active_clock().wait_until(deadline, key_added, seen); }
 

@@ -36,6 +36,10 @@ uint64_t key_generation();
 // Wake wait_key as an added key would, without adding one (a stop request, a lost display).
 void wake_key_waiters();
 
+// Tell the program that the display went away (connection broken, window destroyed): it ends
+// by its orderly path at its next key check. Any thread; back-ends call it.
+void report_display_lost();
+
 // Block until a key is added after generation `seen` or the timer reaches `deadline`.
 void wait_key(uint64_t seen, double deadline);
 

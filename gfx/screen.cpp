@@ -301,11 +301,6 @@ bool dirty_band(const GraphicsScreen& screen, int32_t* first, int32_t* last) {
   return true;
 }
 
-void report_display_lost() {
-  request_end(EndReason::display_lost);
-  wake_key_waiters();
-}
-
 void set_bell_sound(void (*play)()) { bell_sound.store(play); }
 
 void sound_bell() {

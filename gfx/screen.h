@@ -140,10 +140,6 @@ void mark_all_dirty();
 // false when no row is marked.
 bool dirty_band(const GraphicsScreen& screen, int32_t* first, int32_t* last);
 
-// Tell the program that the display went away (connection broken, window destroyed): it ends
-// by its orderly path at its next key check. Any thread; back-ends call it.
-void report_display_lost();
-
 // Install how the bell sounds (back-ends that can make sound); nullptr: silent.
 void set_bell_sound(void (*play)());
 

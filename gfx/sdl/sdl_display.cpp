@@ -10,7 +10,7 @@
 // video driver is watched; the handlers run on the presentation thread.
 #include <atomic>
 
-#include "gfx/screen.h"
+#include "gfx/keys.h"
 #include "gfx/sdl/sdl_video.h"
 
 #ifdef TESTNUV_HAVE_X11
