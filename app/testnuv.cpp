@@ -9,6 +9,7 @@
 
 #include "app/stop_requests.h"
 #include "experiment/loop.h"
+#include "experiment/provenance.h"
 #include "gfx/driver.h"
 #include "runtime/platform.h"
 #include "runtime/version.h"
@@ -48,5 +49,6 @@ int main(int argc, char** argv) {
   if (answer_request(argc, argv, &status)) return status;
   // NOTE: after the answers, so that --help into a closed stdout still reports its failure.
   platform_start_process();
+  set_provenance_program("testnuv", argc, argv);
   experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
 }

@@ -19,6 +19,8 @@
 #include <system_error>
 
 #include "app/sim_options.h"
+#include "experiment/provenance.h"
+#include "study/sha256.h"
 #include "app/stop_requests.h"
 #include "app/terminal.h"
 #include "experiment/loop.h"
@@ -151,6 +153,8 @@ void report_run(double wall) {
 
 int main(int argc, char** argv) {
   platform_start_process();
+  set_provenance_program("testnuv-sim", argc, argv);
+  set_provenance_digest(sha256_of_file);
   std::string message;
   switch (read_sim_options(argc, argv, options, message)) {
     case SimRequest::help:

@@ -13,9 +13,11 @@
 
 #include "experiment/checkpoints.h"
 #include "experiment/layout.h"
+#include "experiment/provenance.h"
 #include "experiment/state.h"
 #include "experiment/study_log.h"
 #include "gfx/draw.h"
+#include "gfx/driver.h"
 #include "gfx/keys.h"
 #include "gfx/screen.h"
 #include "gfx/text.h"
@@ -35,6 +37,14 @@ constexpr int32_t LAST_MINUTE = 720;
 constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
 
 const Text SPACE = " ";
+
+void (*bit_observer)(int32_t bit) = nullptr;  // sees every bit drawn (the simulator's data)
+
+// Finish the provenance record; runs at the program's end, after the study log is closed.
+void finish_run_record() {
+  const ExperimentState& s = experiment_state();
+  finish_provenance(s.seconds_counter - 1, s.cycles, end_reason_name(end_reason()));
+}
 
 // End the program for `reason`: exit code 0, or 1 with a line on standard error for a lost display.
 [[noreturn]] void end_experiment(EndReason reason) {
@@ -72,6 +82,7 @@ void draw_bit(ExperimentState& s) {
     ++s.ones_15min;
     set_colour(0x55DD55, KEEP);
   }
+  if (bit_observer != nullptr) bit_observer(s.bit);
   print_integer(0, s.bit, SEP_NONE);
   if (s.bit_index % 50 == 0) sleep_ms(50);
 }
@@ -155,12 +166,20 @@ void experiment_start(int32_t screen_flags) {
   reset_counters(s);
   s.start_date = date_text();
   s.start_time = time_text();
+  const std::tm start = active_clock().local_time();
   draw_background();
   print_side_panel_startup();
   set_text_window(17, 33);
+  at_program_end(finish_run_record);  // registered before the log's end actions: runs after them
   open_study_log();
-  seed_random(timer_seconds());
+  const double timer_at_start = timer_seconds();
+  seed_random(timer_at_start);
+  const GraphicsScreen* screen = current_screen();
+  const char* backend = screen != nullptr && screen->driver != nullptr ? screen->driver->name : "";
+  start_provenance(random_seed(), timer_at_start, start, backend, study_log_file());
 }
+
+void set_bit_observer(void (*observer)(int32_t bit)) { bit_observer = observer; }
 
 void run_second() {
   ExperimentState& s = experiment_state();
@@ -208,6 +227,7 @@ void end_cycle() {
   draw_background();
   set_text_window(17, 33);
   write_cycle_record();
+  update_provenance(s.seconds_counter, s.cycles);
 }
 
 void experiment_main(int32_t screen_flags, void (*on_started)()) {

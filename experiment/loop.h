@@ -30,6 +30,9 @@ void run_second();
 // Wait until the timer is 1.0 past the second's start, ending the program on a space or a request.
 void wait_next_second();
 
+// Call `observer` with every bit drawn, after it is counted (nullptr: none).
+void set_bit_observer(void (*observer)(int32_t bit));
+
 // End the 12-hour cycle: side panel, fresh background, cycle record.
 void end_cycle();
 

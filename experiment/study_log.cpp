@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "experiment/provenance.h"
 #include "experiment/state.h"
 #include "runtime/clock.h"
 #include "runtime/durable.h"
@@ -181,6 +182,8 @@ fs::path next_aside_name(const fs::path& name) {
   }
 }
 
+const Text& study_log_file() { return delivery.name; }
+
 void open_study_log() {
   const Text name = study_log_name(date_text());
   delivery = LogDelivery();
@@ -191,6 +194,7 @@ void open_study_log() {
     if (entry_exists(aside)) error = std::make_error_code(std::errc::file_exists);
     if (!error) fs::rename(name, aside, error);
     if (!error) sync_parent_directory(name);
+    if (!error) move_provenance_aside(name, aside);
     if (error) {
       // Emptying the old log would destroy a finished study: run without a log instead.
       report_no_log(name, "no se pudo apartar el registro anterior: " + error.message());

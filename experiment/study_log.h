@@ -20,6 +20,9 @@ Text study_log_name(const Text& date);
 // Return name.N with N one past the highest number that a name.N in its folder has (name.1 when none).
 std::filesystem::path next_aside_name(const std::filesystem::path& name);
 
+// Return the name the study log was opened under ("" before open_study_log).
+const Text& study_log_file();
+
 // Create the study log for today under log_number, moving an older file of that name aside.
 // When it cannot be created, say why on standard error; the run goes on without a log.
 // At the program's end, say on standard error how many records the log lacks (exit status 1).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "runtime/text.h"
 
@@ -36,3 +37,11 @@ void platform_prepare_writes();
 
 // Return the running executable's file name without its folder ("" when unknown).
 Text platform_program_file_name();
+// Minutes the local time is ahead of UTC now (negative west of Greenwich).
+int32_t platform_utc_offset_minutes();
+
+// The name of the local time zone ("Europe/Madrid", "CET", …; "" when unknown).
+std::string platform_time_zone_name();
+
+// The machine's host name ("" when unknown).
+std::string platform_host_name();

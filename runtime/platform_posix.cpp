@@ -5,6 +5,10 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
@@ -83,4 +87,33 @@ Text platform_program_file_name() {
   std::error_code error;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? Text() : exe.filename().string();
+
+int32_t platform_utc_offset_minutes() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return 0;
+  return static_cast<int32_t>(local.tm_gmtoff / 60);
+}
+
+std::string platform_time_zone_name() {
+  const char* variable = std::getenv("TZ");
+  if (variable != nullptr && *variable != '\0') return *variable == ':' ? variable + 1 : variable;
+  // /etc/localtime is a link into the zone database: its path ends with the zone's name.
+  char target[PATH_MAX];
+  const ssize_t length = readlink("/etc/localtime", target, sizeof target - 1);
+  if (length > 0) {
+    target[length] = '\0';
+    const char* zone = std::strstr(target, "zoneinfo/");
+    if (zone != nullptr) return zone + std::strlen("zoneinfo/");
+  }
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) != nullptr && local.tm_zone != nullptr) return local.tm_zone;
+  return "";
+}
+
+std::string platform_host_name() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
 }

@@ -115,4 +115,28 @@ Text platform_program_file_name() {
     }
   }
   return Text();
+
+int32_t platform_utc_offset_minutes() {
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD mode = GetTimeZoneInformation(&zone);
+  LONG bias = zone.Bias;  // UTC = local + bias
+  if (mode == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
+  if (mode == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
+  return static_cast<int32_t>(-bias);
+}
+
+std::string platform_time_zone_name() {
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD mode = GetTimeZoneInformation(&zone);
+  const WCHAR* name = mode == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightName : zone.StandardName;
+  char text[256] = {};
+  if (WideCharToMultiByte(CP_UTF8, 0, name, -1, text, sizeof text, nullptr, nullptr) == 0) return "";
+  return text;
+}
+
+std::string platform_host_name() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  if (GetComputerNameA(name, &size) == 0) return "";
+  return std::string(name, size);
 }

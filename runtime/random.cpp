@@ -13,11 +13,17 @@
 namespace {
 
 uint32_t state = 1;        // the generator's 32-bit state
+uint32_t seeded_with = 1;  // the seed of the last restart
 double last_value = 0.0;   // the last value random_unit returned
 
 }  // namespace
 
-void msvc_srand(uint32_t seed) { state = seed; }
+void msvc_srand(uint32_t seed) {
+  state = seed;
+  seeded_with = seed;
+}
+
+uint32_t random_seed() { return seeded_with; }
 
 int32_t msvc_rand() {
   state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;

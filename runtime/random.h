@@ -13,6 +13,9 @@ void seed_random(double seed);
 // Return the next value as r / 32768 in [0, 1); n = 0 repeats the last value.
 double random_unit(int32_t n);
 
+// Return the seed the generator was last restarted with (1 before any).
+uint32_t random_seed();
+
 // Restart the raw generator with a 32-bit seed (srand).
 void msvc_srand(uint32_t seed);
 

@@ -14,6 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "experiment/provenance.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
 #include "study/log_check.h"
@@ -56,13 +57,6 @@ void report_disagreement(const LoadedLog& log, const LogCheckResult& result) {
                result.expected.c_str());
 }
 
-// Return the path of a log's provenance record: the log's name with ".json" added.
-fs::path run_record_name(const fs::path& log) {
-  fs::path name = log;
-  name += ".json";
-  return name;
-}
-
 // Read a log and its provenance record; print what is worth knowing. False when unreadable.
 bool load_log(const fs::path& file, LoadedLog& log) {
   std::string error;
@@ -77,7 +71,7 @@ bool load_log(const fs::path& file, LoadedLog& log) {
                  file.string().c_str(), log.text.torn_line);
   }
   std::error_code code;
-  const fs::path record = run_record_name(file);
+  const fs::path record = provenance_name(file);
   if (fs::exists(record, code)) {
     log.has_run = read_provenance(record, log.run, error);
     if (!log.has_run) std::fprintf(stderr, "testnuv-study: %s (se ignora)\n", error.c_str());
@@ -186,15 +180,6 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   return found;
 }
 
-// Describe the generator for a data folder's provenance.
-nlohmann::json generator_json() {
-  return {{"name", "MSVCRT rand"},
-          {"multiplier", GENERATOR_MULTIPLIER},
-          {"increment", GENERATOR_INCREMENT},
-          {"thrown_away_after_seeding", DRAWS_THROWN_AWAY},
-          {"bit", "floor(rand / 32768 * 2)"}};
-}
-
 // The seconds a log's data covers: the run's own count when it ended in order, else up to
 // the last record. `start` gets the start time of the record (-1: none).
 int64_t seconds_of_run(const LoadedLog& log, int64_t& start) {
@@ -246,7 +231,7 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
       {"source", "extract"},
       {"seed", found.seed},
       {"seed_found_by", found.how},
-      {"generator", generator_json()},
+      {"generator", generator_description()},
       {"seconds", seconds},
       {"records_checked", written.records_checked},
       {"bits", bits},

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "study/data_folder.h"
+#include "study/sha256.h"
 #include "tests/study/support.h"
 
 namespace fs = std::filesystem;
@@ -38,6 +39,8 @@ class StudyCliTest : public StudyTest {
     return directory / LOG_NAME;
   }
   int study(const std::string& arguments) { return run(TESTNUV_STUDY, arguments); }
+  // Remove the run's provenance record, leaving the log alone as older programs did.
+  void forget_provenance() { fs::remove(directory / (std::string(LOG_NAME) + ".json")); }
   std::string output;
 };
 
@@ -46,6 +49,7 @@ TEST_F(StudyCliTest, SeedFindsRandomSeedsAndSaysWhichTwinItReports) {
   for (int trial = 0; trial < 3; ++trial) {
     const uint32_t seed = static_cast<uint32_t>(random()) & 0x7FFFFFFFu;
     simulate(seed, 1500);
+    forget_provenance();
     const uint32_t from = seed > 2000 ? seed - 2000 : 0;
     ASSERT_EQ(study(std::string("seed ") + LOG_NAME + " --from " + std::to_string(from) +
                     " --to " + std::to_string(from + 4000)),
@@ -57,16 +61,19 @@ TEST_F(StudyCliTest, SeedFindsRandomSeedsAndSaysWhichTwinItReports) {
   }
   // A seed outside the range: none; one record only: several, listed.
   simulate(1000, 600);
+  forget_provenance();
   EXPECT_EQ(study(std::string("seed ") + LOG_NAME + " --from 2000 --to 3000"), 4) << output;
   EXPECT_NE(output.find("ninguna semilla"), std::string::npos);
   fs::remove_all(directory / LOG_NAME);
   simulate(1000, 300);
+  forget_provenance();
   EXPECT_EQ(study(std::string("seed ") + LOG_NAME + " --from 0 --to 60000"), 3) << output;
   EXPECT_NE(output.find("\n1000\n"), std::string::npos) << output;
 }
 
 TEST_F(StudyCliTest, ALogWithoutRecordsHasNoSeed) {
   simulate(77, 299);
+  forget_provenance();
   EXPECT_EQ(study(std::string("seed ") + LOG_NAME), 4);
   EXPECT_NE(output.find("no tiene ningun registro de 5 minutos"), std::string::npos) << output;
   EXPECT_EQ(study("seed no-such-log"), 2);
@@ -115,6 +122,38 @@ TEST_F(StudyCliTest, ATornLastRecordIsReadUpToTheLastWholeOne) {
   write_file(directory / "datos" / BITS_FILE, "x");
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("bits.bin"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StudyCliTest, TheProvenanceRecordGoesAsideWithItsLog) {
+  simulate(11, 600);
+  const std::string first = read_file(directory / (std::string(LOG_NAME) + ".json"));
+  nlohmann::json record = nlohmann::json::parse(first);
+  EXPECT_EQ(record["format"], "testnuv-provenance/1");
+  EXPECT_EQ(record["seed"], 11);
+  EXPECT_EQ(record["seconds_run"], 600);
+  EXPECT_EQ(record["end_reason"], "space");
+  EXPECT_EQ(record["log_sha256"], sha256_of(read_file(directory / LOG_NAME)));
+  EXPECT_NE(record["command_line"].get<std::string>().find("--seconds 600"), std::string::npos);
+  simulate(12, 300);
+  EXPECT_EQ(read_file(directory / (std::string(LOG_NAME) + ".1.json")), first);
+  EXPECT_EQ(nlohmann::json::parse(read_file(directory / (std::string(LOG_NAME) + ".json")))["seed"], 12);
+  // Each log is recovered through its own record, without a search.
+  ASSERT_EQ(study(std::string("seed ") + LOG_NAME + ".1"), 0) << output;
+  EXPECT_EQ(output.substr(0, 3), "11\n");
+  EXPECT_NE(output.find("procedencia"), std::string::npos);
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    EXPECT_EQ(entry.path().extension(), entry.path().extension() == ".tmp" ? "" : entry.path().extension());
+  }
+  // A record whose seed is not the log's: extract names the disagreeing line.
+  record["seed"] = 13;
+  write_file(directory / (std::string(LOG_NAME) + ".1.json"), record.dump());
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + ".1 --out datos"), 5) << output;
+  EXPECT_NE(output.find("linea 1"), std::string::npos);
+  EXPECT_FALSE(fs::exists(directory / "datos"));
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// The provenance record of a run: estudio_mm-dd-yyyy.json beside the study log.
+//
+// Written at start-up, rewritten at every cycle end and at the end of the
+// program, each time atomically (temporary file, sync, rename, sync of the
+// folder), so that the record on disk is always whole. It says which program
+// and version ran, on what, with which seed, when and where, and at the end
+// how long, why it ended and the log's size and SHA-256. A record that cannot
+// be written is said once on standard error; the experiment runs on.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "runtime/program.h"
+
+// The record's format tag.
+constexpr char PROVENANCE_FORMAT[] = "testnuv-provenance/1";
+
+// Return the record's name for a log: the log's name with ".json" added.
+std::filesystem::path provenance_name(const std::filesystem::path& log);
+
+// Return the generator's description: name, constants, values thrown away, how a bit is read.
+nlohmann::json generator_description();
+
+// Name the program and its command line for the record (call before the experiment starts).
+void set_provenance_program(const std::string& program, int argc, char** argv);
+
+// Start the record: the run's seed, timer, start time, back-end and log; write it.
+void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start_local,
+                      const std::string& backend, const std::filesystem::path& log);
+
+// Rewrite the record with the seconds and cycles so far (at a cycle end).
+void update_provenance(int64_t seconds_run, int32_t cycles);
+
+// Finish the record: end time, seconds, cycles, why the run ended, and the log's size and SHA-256.
+void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason);
+
+// Move a log's record aside with the log: name.json becomes aside.json (aside = name.N).
+void move_provenance_aside(const std::filesystem::path& log, const std::filesystem::path& aside);
+
+// Return how the record names an end reason: "space", "signal", "display lost".
+const char* end_reason_name(EndReason reason);
+
+// Return the record as written last (an empty object before start_provenance).
+const nlohmann::json& current_provenance();
+
+// Forget the record (a new run in the same process, as in tests).
+void reset_provenance();
