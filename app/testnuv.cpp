@@ -10,6 +10,7 @@
 #include "app/stop_requests.h"
 #include "experiment/loop.h"
 #include "experiment/provenance.h"
+#include "study/sha256.h"
 #include "gfx/driver.h"
 #include "runtime/platform.h"
 #include "runtime/version.h"
@@ -50,5 +51,6 @@ int main(int argc, char** argv) {
   // NOTE: after the answers, so that --help into a closed stdout still reports its failure.
   platform_start_process();
   set_provenance_program("testnuv", argc, argv);
+  set_provenance_digest(sha256_of_file);
   experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
 }

@@ -26,6 +26,13 @@ std::filesystem::path provenance_name(const std::filesystem::path& log);
 // Return the generator's description: name, constants, values thrown away, how a bit is read.
 nlohmann::json generator_description();
 
+// Hashes a file: its SHA-256 as hex digits and its size; false with `error` set.
+using ProvenanceDigest = bool (*)(const std::filesystem::path& file, std::string& digest,
+                                  uint64_t& bytes, std::string& error);
+
+// Use `digest` for the log's size and SHA-256 at the end (the programs pass sha256_of_file).
+void set_provenance_digest(ProvenanceDigest digest);
+
 // Name the program and its command line for the record (call before the experiment starts).
 void set_provenance_program(const std::string& program, int argc, char** argv);
 

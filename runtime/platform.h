@@ -37,6 +37,9 @@ void platform_prepare_writes();
 
 // Return the running executable's file name without its folder ("" when unknown).
 Text platform_program_file_name();
+// Return the name of the platform the program was built for ("Linux", "Windows", …).
+const char* platform_name();
+
 // Minutes the local time is ahead of UTC now (negative west of Greenwich).
 int32_t platform_utc_offset_minutes();
 

@@ -87,6 +87,7 @@ Text platform_program_file_name() {
   std::error_code error;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? Text() : exe.filename().string();
+}
 
 int32_t platform_utc_offset_minutes() {
   const std::time_t now = std::time(nullptr);
@@ -116,4 +117,12 @@ std::string platform_host_name() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return "";
   return name;
+}
+
+const char* platform_name() {
+#if defined(__linux__)
+  return "Linux";
+#else
+  return "POSIX";
+#endif
 }

@@ -115,6 +115,7 @@ Text platform_program_file_name() {
     }
   }
   return Text();
+}
 
 int32_t platform_utc_offset_minutes() {
   TIME_ZONE_INFORMATION zone{};
@@ -140,3 +141,5 @@ std::string platform_host_name() {
   if (GetComputerNameA(name, &size) == 0) return "";
   return std::string(name, size);
 }
+
+const char* platform_name() { return "Windows"; }

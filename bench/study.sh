@@ -1,0 +1,41 @@
+#!/bin/sh
+# Study data: the seed search over every seed, and extract of a week of data.
+# Prints wall and CPU seconds and peak memory (GNU time); figures, never pass or fail.
+set -eu
+cd "$(dirname "$0")/.."
+SIM=build/testnuv-sim
+STUDY=build/testnuv-study
+[ -x "$SIM" ] && [ -x "$STUDY" ] || { echo "build first: make build" >&2; exit 1; }
+TIME=/usr/bin/time
+[ -x "$TIME" ] || { echo "GNU time (/usr/bin/time) is needed" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT INT TERM
+log=estudio_05-01-2026
+
+# Run a command; print its wall and CPU seconds and peak memory under a label.
+measure() {
+  label=$1
+  shift
+  "$TIME" -f "%e %U %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || {
+    status=$?
+    [ "$status" -le 3 ] || { cat "$work/err" >&2; exit 1; }
+  }
+  read -r wall user kb <"$work/time"
+  printf '%-44s wall %6.2f s  cpu %6.2f s  peak %7d KiB\n' "$label" "$wall" "$user" "$kb"
+}
+
+# 1. Seed search over all 2^31 seeds from a log of five 5-minute records, no provenance record.
+mkdir "$work/seed"
+(cd "$work/seed" && "$OLDPWD/$SIM" --seed 1732584193 --start "2026-05-01 10:00:00" --seconds 1500 >/dev/null)
+rm "$work/seed/$log.json"
+measure "seed, whole range, 5 records" "$STUDY" seed "$work/seed/$log"
+
+# 2. Extract of a day and of a week (memory must not grow with the run's length).
+for seconds in 86402 604800; do
+  dir="$work/run$seconds"
+  mkdir "$dir"
+  (cd "$dir" && "$OLDPWD/$SIM" --seed 20260501 --start "2026-05-01 10:00:00" --seconds "$seconds" >/dev/null)
+  measure "extract, $seconds s" "$STUDY" extract "$dir/$log" --out "$dir/data"
+  measure "extract --bits, $seconds s" "$STUDY" extract "$dir/$log" --out "$dir/data-bits" --bits
+  measure "verify folder, $seconds s" "$STUDY" verify "$dir/data-bits"
+done
