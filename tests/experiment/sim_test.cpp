@@ -172,6 +172,15 @@ bool whole_record_prefix(const std::string& part, const std::string& whole) {
 // Sleep `ms` milliseconds of real time.
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Wait up to 60 s for a file to hold at least `bytes` bytes; true when it did.
+bool wait_for_size(const fs::path& file, size_t bytes) {
+  for (int i = 0; i < 6000; ++i) {
+    if (read_file(file).size() >= bytes) return true;
+    pause_ms(10);
+  }
+  return false;
+}
+
 // Wait up to 30 s for a file to hold `text`; true when it did.
 bool wait_for_text(const fs::path& file, const std::string& text) {
   for (int i = 0; i < 3000; ++i) {
@@ -204,7 +213,8 @@ TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
     const std::string name = "senal" + std::to_string(number);
     SimProcess sim(run_arguments(86402, name), directory / "out", directory / "err");
-    pause_ms(300);
+    // Signal once the run is under way (its first record written), however slow the build.
+    ASSERT_TRUE(wait_for_size(directory / name / LOG, 1)) << number;
     sim.signal(number);
     const int status = sim.wait();
     ASSERT_TRUE(WIFEXITED(status)) << number;
@@ -221,15 +231,16 @@ TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
 TEST_F(SimRunTest, AKilledRunLeavesAWholeRecordPrefixOfTheCompleteLog) {
   const std::string complete = complete_log(2 * 43201);
   int cut_between_records = 0;  // kills that left some records but not all
-  for (const int after_ms : {0, 20, 150, 400, 900}) {
-    const std::string name = "muerto" + std::to_string(after_ms);
+  // Kill at start-up and then once the log has grown past each size, whatever the build's speed.
+  for (const size_t after_bytes : {size_t{0}, size_t{1}, size_t{2000}, size_t{9000}, size_t{40000}}) {
+    const std::string name = "muerto" + std::to_string(after_bytes);
     SimProcess sim(run_arguments(2 * 43201, name), directory / "out", directory / "err");
-    pause_ms(after_ms);
+    if (after_bytes > 0) EXPECT_TRUE(wait_for_size(directory / name / LOG, after_bytes)) << after_bytes;
     sim.signal(SIGKILL);
     const int status = sim.wait();
-    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << after_ms;
+    EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << after_bytes;
     const std::string log = read_file(directory / name / LOG);
-    EXPECT_TRUE(whole_record_prefix(log, complete)) << after_ms << " ms: " << log.size() << " bytes";
+    EXPECT_TRUE(whole_record_prefix(log, complete)) << after_bytes << " bytes: " << log.size() << " bytes";
     if (!log.empty() && log.size() < complete.size()) ++cut_between_records;
   }
   EXPECT_GT(cut_between_records, 0);
