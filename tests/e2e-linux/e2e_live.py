@@ -13,6 +13,7 @@ Cases: picture, toggle, small, keys, close, signals, flood, display, streams, wi
 
 import argparse
 import ctypes
+import json
 import datetime
 import os
 import select
@@ -288,7 +289,24 @@ def log_name():
     return "estudio_" + datetime.date.today().strftime("%m-%d-%Y")
 
 
-def expect_orderly_end(session, p, how):
+def study_files_problems(session, end_reason):
+    """Check that the folder holds today's study log and its provenance record, ended for
+    `end_reason`; return what is wrong."""
+    names = sorted(n for n in os.listdir(session.workdir) if n.startswith("estudio_"))
+    expected = [log_name(), log_name() + ".json"]
+    if names != expected:
+        return [f"study files {names}, expected {expected}"]
+    with open(os.path.join(session.workdir, log_name() + ".json"), encoding="utf-8") as f:
+        try:
+            record = json.load(f)
+        except ValueError as error:
+            return [f"provenance record is not JSON: {error}"]
+    if record.get("end_reason") != end_reason:
+        return [f"provenance end_reason {record.get('end_reason')!r}, expected {end_reason!r}"]
+    return []
+
+
+def expect_orderly_end(session, p, how, end_reason="space"):
     """Wait for the program's end and check exit code 0 and the (empty) study log."""
     try:
         p.wait(timeout=10)
@@ -298,10 +316,9 @@ def expect_orderly_end(session, p, how):
     if p.returncode != 0:
         p.stderr.seek(0)
         problems.append(f"exit code {p.returncode}: {p.stderr.read()[-2000:].decode(errors='replace')}")
-    logs = [n for n in os.listdir(session.workdir) if n.startswith("estudio_")]
-    if logs != [log_name()]:
-        problems.append(f"study logs {logs}, expected [{log_name()}]")
-    elif os.path.getsize(os.path.join(session.workdir, log_name())) != 0:
+    found = study_files_problems(session, end_reason)
+    problems += found
+    if not found and os.path.getsize(os.path.join(session.workdir, log_name())) != 0:
         problems.append("the study log of a run under 300 s is not empty")
     out = p.stdout.read()
     if out:
@@ -467,7 +484,7 @@ def stop_by_each_signal(args, meanwhile=None, what=""):
             if meanwhile is not None:
                 meanwhile(s)
             p.send_signal(sig)
-            expect_orderly_end(s, p, signal.Signals(sig).name + what)
+            expect_orderly_end(s, p, signal.Signals(sig).name + what, "signal")
 
 
 def case_signals(args):
@@ -514,9 +531,7 @@ def expect_display_lost_end(session, p, how):
     lines = err.splitlines()
     if len(lines) != 1 or "pantalla" not in lines[0]:
         problems.append(f"standard error {err[-2000:]!r}, expected one line about the display")
-    logs = [n for n in os.listdir(session.workdir) if n.startswith("estudio_")]
-    if logs != [log_name()]:
-        problems.append(f"study logs {logs}, expected [{log_name()}]")
+    problems += study_files_problems(session, "display lost")
     report(problems, f"end by {how}")
 
 
