@@ -36,3 +36,6 @@ void platform_prepare_writes();
 
 // Return the running executable's file name without its folder ("" when unknown).
 Text platform_program_file_name();
+
+// Return a file name as the system wants it (on Windows '/' becomes a backslash).
+Text platform_file_name(const Text& name);

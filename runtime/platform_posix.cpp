@@ -84,3 +84,5 @@ Text platform_program_file_name() {
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? Text() : exe.filename().string();
 }
+
+Text platform_file_name(const Text& name) { return name; }
