@@ -8,7 +8,7 @@
 // The handlers run on a thread of the system's. Once the program's end has
 // begun they no longer wake the loop, whose wake signal goes away with the
 // process; a request that arrives then is left to that end.
-#include "gfx/windows/win_api.h"
+#include "app/console_windows.h"
 
 #include <mutex>
 

@@ -35,6 +35,15 @@ namespace {
 
 constexpr int32_t LAST_MINUTE = 720;
 constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
+constexpr int32_t TEXT_WINDOW_TOP = 17;     // the rows the seconds scroll in
+constexpr int32_t TEXT_WINDOW_BOTTOM = 33;
+constexpr int32_t WHOLE_SCREEN = 0;         // set_text_window(0, 0): every row
+constexpr int32_t SCREEN_MODE = 19;         // 800x600, 100x37 text cells
+constexpr int32_t SCREEN_DEPTH = 16;        // 5-6-5 pixels
+constexpr int32_t SCREEN_PAGES = 4;
+constexpr int32_t BITS_PER_PAUSE = 50;      // a pause after every 50th bit
+constexpr int32_t PAUSE_MS = 50;
+constexpr int32_t RULE_WIDTH = 99;          // the hyphens that close a second's output
 
 const Text SPACE = " ";
 
@@ -84,7 +93,7 @@ void draw_bit(ExperimentState& s) {
   }
   if (bit_observer != nullptr) bit_observer(s.bit);
   print_integer(0, s.bit, SEP_NONE);
-  if (s.bit_index % 50 == 0) sleep_ms(50);
+  if (s.bit_index % BITS_PER_PAUSE == 0) sleep_ms(PAUSE_MS);
 }
 
 // Print the second's time, date and counts in white.
@@ -156,7 +165,7 @@ void advance_clock(ExperimentState& s) {
 void experiment_start(int32_t screen_flags) {
   runtime_start();
   set_window_title(WINDOW_TITLE);
-  open_screen(19, 16, 4, screen_flags, 0);
+  open_screen(SCREEN_MODE, SCREEN_DEPTH, SCREEN_PAGES, screen_flags, 0);
   if (screen_ready() == 0) {
     print_text(0, "Error setting video mode!", SEP_NEWLINE);
     end_program(0);
@@ -169,7 +178,7 @@ void experiment_start(int32_t screen_flags) {
   const std::tm start = active_clock().local_time();
   draw_background();
   print_side_panel_startup();
-  set_text_window(17, 33);
+  set_text_window(TEXT_WINDOW_TOP, TEXT_WINDOW_BOTTOM);
   at_program_end(finish_run_record);  // registered before the log's end actions: runs after them
   open_study_log();
   const double timer_at_start = timer_seconds();
@@ -195,7 +204,7 @@ void run_second() {
   ++s.seconds_counter;
   s.zeros_second = 0;
   s.ones_second = 0;
-  print_text(0, repeat_text(99, "-"), SEP_NEWLINE);
+  print_text(0, repeat_text(RULE_WIDTH, "-"), SEP_NEWLINE);
 }
 
 void wait_next_second() {
@@ -222,10 +231,10 @@ void end_cycle() {
   s.dot_x = 5;
   s.dot_y = 0;
   ++s.cycles;
-  set_text_window(0, 0);
+  set_text_window(WHOLE_SCREEN, WHOLE_SCREEN);
   print_side_panel_cycle_end();
   draw_background();
-  set_text_window(17, 33);
+  set_text_window(TEXT_WINDOW_TOP, TEXT_WINDOW_BOTTOM);
   write_cycle_record();
   update_provenance(s.seconds_counter, s.cycles);
 }

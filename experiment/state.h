@@ -2,6 +2,12 @@
 //
 // Written only by the loop (loop.cpp) and the checkpoints (checkpoints.cpp);
 // read by the layout and the study log. One instance for the whole process.
+//
+// NOTE: checkpoints_one (64-bit unsigned) and global_dev_one (single precision)
+// differ in type from their zero-side twins on purpose: the global average
+// toward one is summed in single precision and divided by an unsigned 64-bit
+// count, and the digits it shows on screen and in the study log depend on
+// that arithmetic. Do not "tidy" them into int32_t.
 #pragma once
 
 #include <cstdint>
@@ -29,14 +35,14 @@ struct ExperimentState {
   int32_t ones_15min = 0;        // ones drawn in the 15-minute window
   int32_t cycles = 0;            // completed 12-hour cycles
   int32_t checkpoints_zero = 0;  // 15-minute checkpoints judged toward zero
-  uint64_t checkpoints_one = 0;  // 15-minute checkpoints judged toward one
+  uint64_t checkpoints_one = 0;  // 15-minute checkpoints judged toward one (64-bit unsigned: see NOTE)
   int32_t log_number = 0;        // file number of the study log
   int32_t dev_zero_5min = 0;     // deviation sum toward zero; its average at the checkpoint
   int32_t dev_one_5min = 0;      // deviation sum toward one; its average at the checkpoint
   int32_t dev_zero_15min = 0;    // the same over the 15-minute window
   int32_t dev_one_15min = 0;     // the same over the 15-minute window
   int32_t global_dev_zero = 0;   // sum of all 15-minute averages toward zero
-  float global_dev_one = 0.0f;   // sum of all 15-minute averages toward one
+  float global_dev_one = 0.0f;   // sum of all 15-minute averages toward one (single precision: see NOTE)
   int32_t second_start = 0;      // timer, in whole seconds, when this second began
   int32_t bit_index = 0;         // the bit being drawn, 1 to 200
 };

@@ -113,8 +113,8 @@ constexpr GreyKey grey_table[] = {
 };
 
 // Return the table entry of a key, or nullptr for an unknown key.
-const BiosKey* bios_key(int32_t scan, bool extended) {
-  if (extended) {
+const BiosKey* bios_key(int32_t scan, bool grey) {
+  if (grey) {
     for (const GreyKey& g : grey_table) {
       if (g.scan == scan) return &g.key;
     }
@@ -126,8 +126,8 @@ const BiosKey* bios_key(int32_t scan, bool extended) {
 
 }  // namespace
 
-uint16_t pc_bios_word(int32_t scan, bool extended, int32_t modifiers) {
-  const BiosKey* key = bios_key(scan, extended);
+uint16_t pc_bios_word(int32_t scan, bool grey, int32_t modifiers) {
+  const BiosKey* key = bios_key(scan, grey);
   if (key == nullptr) return 0;
   if (modifiers & PC_ALT) return key->alt;
   if (modifiers & PC_CTRL) return key->ctrl;
@@ -135,14 +135,14 @@ uint16_t pc_bios_word(int32_t scan, bool extended, int32_t modifiers) {
   return key->normal;
 }
 
-uint32_t pc_key_code(int32_t scan, bool extended, int32_t modifiers) {
-  const uint16_t w = pc_bios_word(scan, extended, modifiers);
+uint32_t pc_key_code(int32_t scan, bool grey, int32_t modifiers) {
+  const uint16_t w = pc_bios_word(scan, grey, modifiers);
   if (w == 0) return 0;
   const uint32_t ch = w & 0xFF;
   if (ch == 0 || ch == 0xE0) return extended_key(static_cast<uint32_t>(w >> 8));
   return ch;
 }
 
-bool pc_keypad_digit(int32_t scan, bool extended) {
-  return !extended && scan >= 0x47 && scan <= 0x53 && scan != 0x4A && scan != 0x4E;
+bool pc_keypad_digit(int32_t scan, bool grey) {
+  return !grey && scan >= 0x47 && scan <= 0x53 && scan != 0x4A && scan != 0x4E;
 }

@@ -3,7 +3,7 @@
 // an extended key (code << 8) | 0xFF, as the key queue holds them.
 //
 // Keys are named by their PC scan code (set 1): the letter A is 0x1E, F1 is
-// 0x3B, F12 is 0x58, the last with an entry. The extended bit marks the 12
+// 0x3B, F12 is 0x58, the last with an entry. The `grey` flag marks the 12
 // grey E0-prefixed keys: keypad Enter, keypad /, Home, Up, Page Up, Left,
 // Right, End, Down, Page Down, Insert, Delete. Each key has a normal, a Shift,
 // a Ctrl and an Alt BIOS word; Alt wins over Ctrl, Ctrl over Shift.
@@ -22,10 +22,10 @@ constexpr int32_t PC_ALT = 4;    // Alt
 constexpr uint32_t extended_key(uint32_t code) { return (code << 8) | 0xFF; }
 
 // Return the BIOS keyboard word (scan code << 8 | character) of a key with modifiers; 0 when none.
-uint16_t pc_bios_word(int32_t scan, bool extended, int32_t modifiers);
+uint16_t pc_bios_word(int32_t scan, bool grey, int32_t modifiers);
 
 // Return the key code of a key with modifiers: a character byte, an extended key, or 0 when none.
-uint32_t pc_key_code(int32_t scan, bool extended, int32_t modifiers);
+uint32_t pc_key_code(int32_t scan, bool grey, int32_t modifiers);
 
 // Tell whether a key is one of the keypad keys that type a digit or the point with Num Lock on.
-bool pc_keypad_digit(int32_t scan, bool extended);
+bool pc_keypad_digit(int32_t scan, bool grey);

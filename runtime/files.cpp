@@ -61,17 +61,6 @@ ChannelRecord* open_file_record(PrintChannel number) {
   return record.file != nullptr ? &record : nullptr;
 }
 
-// Return the name as the system wants it: '/' becomes '\' on Windows.
-Text system_file_name(const Text& name) {
-  Text result = name;
-#ifdef _WIN32
-  for (char& c : result) {
-    if (c == '/') c = '\\';
-  }
-#endif
-  return result;
-}
-
 // Answer an open with a failure code, keeping the system's reason; the channel stays as it is.
 ResultCode refuse_open(ResultCode code, int error) {
   open_error = std::strerror(error);
@@ -210,7 +199,7 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   record.lock = lock;
   if (mode != FILE_MODE_OUTPUT) return open_failed(record, RESULT_INVALID, EINVAL);
   if (name.find('\0') != Text::npos) return open_failed(record, RESULT_CANNOT_OPEN, EINVAL);
-  const Text system_name = system_file_name(name);
+  const Text system_name = platform_file_name(name);
   record.stream = std::fopen(system_name.c_str(), "wb");
   if (record.stream == nullptr) return open_failed(record, RESULT_CANNOT_OPEN, errno);
   std::setvbuf(record.stream, nullptr, _IONBF, 0);

@@ -37,6 +37,7 @@ void platform_prepare_writes();
 
 // Return the running executable's file name without its folder ("" when unknown).
 Text platform_program_file_name();
+
 // Return the name of the platform the program was built for ("Linux", "Windows", …).
 const char* platform_name();
 
@@ -48,3 +49,6 @@ std::string platform_time_zone_name();
 
 // The machine's host name ("" when unknown).
 std::string platform_host_name();
+
+// Return a file name as the system wants it (on Windows '/' becomes a backslash).
+Text platform_file_name(const Text& name);

@@ -126,3 +126,4 @@ const char* platform_name() {
   return "POSIX";
 #endif
 }
+Text platform_file_name(const Text& name) { return name; }

@@ -18,9 +18,9 @@
 
 namespace {
 
-enum class TimerMode { NotProbed, TickCount, PerformanceCounter };
+enum class TimerMode { not_probed, tick_count, performance_counter };
 
-TimerMode timer_mode = TimerMode::NotProbed;  // chosen at the first call
+TimerMode timer_mode = TimerMode::not_probed;  // chosen at the first call
 double counter_factor = 0.0;                  // 1 / counter frequency
 constexpr DWORD MAX_MODULE_PATH = 65536;      // longest executable path asked for
 
@@ -28,10 +28,10 @@ constexpr DWORD MAX_MODULE_PATH = 65536;      // longest executable path asked f
 void probe_timer() {
   LARGE_INTEGER frequency;
   if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart != 0) {
-    timer_mode = TimerMode::PerformanceCounter;
+    timer_mode = TimerMode::performance_counter;
     counter_factor = 1.0 / static_cast<double>(frequency.QuadPart);
   } else {
-    timer_mode = TimerMode::TickCount;
+    timer_mode = TimerMode::tick_count;
   }
 }
 
@@ -54,8 +54,8 @@ void platform_start_process() {
 }
 
 double platform_timer_seconds() {
-  if (timer_mode == TimerMode::NotProbed) probe_timer();
-  if (timer_mode == TimerMode::TickCount) return static_cast<double>(GetTickCount()) * 0.001;
+  if (timer_mode == TimerMode::not_probed) probe_timer();
+  if (timer_mode == TimerMode::tick_count) return static_cast<double>(GetTickCount()) * 0.001;
   LARGE_INTEGER counter;
   QueryPerformanceCounter(&counter);
   return static_cast<double>(counter.QuadPart) * counter_factor;
@@ -143,3 +143,10 @@ std::string platform_host_name() {
 }
 
 const char* platform_name() { return "Windows"; }
+Text platform_file_name(const Text& name) {
+  Text result = name;
+  for (char& c : result) {
+    if (c == '/') c = '\\';
+  }
+  return result;
+}

@@ -1,5 +1,6 @@
-// Key translation for the SDL back-end: SDL key presses to PC keyboard codes,
-// typed UTF-8 text to code-page-437 bytes.
+// Key translation for the SDL back-end, without SDL: PC key presses to key
+// codes, typed UTF-8 text to code-page-437 bytes. sdl_events.cpp names SDL's
+// keys by their PC scan codes and hands them here.
 //
 // A key press is first named by its PC scan code, then looked up in the PC
 // keyboard table (gfx/pc_keys.h) with the modifiers that act on it. Extended
@@ -7,8 +8,6 @@
 // text for them; printable characters arrive as text events, which follow the
 // keyboard layout.
 #include "gfx/sdl/sdl_keys.h"
-
-#include "gfx/sdl/sdl_video.h"
 
 namespace {
 
@@ -145,48 +144,4 @@ bool sdl_press_drops_text(int32_t scan, bool grey, int32_t modifiers) {
 
 uint32_t sdl_press_typed_after(int32_t scan, bool grey, int32_t modifiers) {
   return typed_after(scan, grey, look_up(scan, grey, modifiers));
-}
-
-int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey) {
-  // USB keyboard usages 4 (A) to 100 (the 102nd key), in order, as PC scan codes.
-  static const uint8_t usage_to_scan[] = {
-      0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,  // A-M
-      0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C,  // N-Z
-      0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x0B,                    // 1-0
-      0x1C, 0x01, 0x0E, 0x0F, 0x39, 0x0C, 0x0D, 0x1A, 0x1B, 0x2B, 0x2B, 0x27, 0x28,  // Enter..'
-      0x29, 0x33, 0x34, 0x35, 0x3A,                                                  // `..Caps
-      0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43, 0x44, 0x57, 0x58,        // F1-F12
-      0x00, 0x46, 0x00, 0x52, 0x47, 0x49, 0x53, 0x4F, 0x51, 0x4D, 0x4B, 0x50, 0x48,  // PrtSc..Up
-      0x45, 0x35, 0x37, 0x4A, 0x4E, 0x1C,                                            // NumLk..KpEnter
-      0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49, 0x52, 0x53, 0x56,        // Kp1..Kp., 102nd
-  };
-  const int32_t usage = static_cast<int32_t>(scancode);
-  *grey = (usage >= SDL_SCANCODE_INSERT && usage <= SDL_SCANCODE_UP) ||
-          usage == SDL_SCANCODE_KP_DIVIDE || usage == SDL_SCANCODE_KP_ENTER;
-  const int32_t index = usage - SDL_SCANCODE_A;
-  if (index < 0 || index >= static_cast<int32_t>(sizeof usage_to_scan)) return -1;
-  const int32_t scan = usage_to_scan[index];
-  return scan == 0 ? -1 : scan;
-}
-
-uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text, uint32_t* then) {
-  bool grey = false;
-  const int32_t scan = sdl_pc_scan_code(key.keysym.scancode, &grey);
-  const Uint16 mod = key.keysym.mod;
-  int32_t modifiers = 0;
-  if (mod & KMOD_SHIFT) modifiers |= PC_SHIFT;
-  if (mod & KMOD_CTRL) modifiers |= PC_CTRL;
-  if (mod & KMOD_LALT) modifiers |= PC_ALT;
-  if (mod & (KMOD_RALT | KMOD_MODE)) modifiers |= PC_ALT_GR;
-  if (mod & KMOD_NUM) modifiers |= PC_NUM_LOCK;
-  *then = 0;
-  if (scan < 0) {
-    *suppress_text = (modifiers & (PC_CTRL | PC_ALT)) != 0;
-    return 0;
-  }
-  const Press p = look_up(scan, grey, modifiers);
-  const uint32_t code = queue_code(p);
-  *suppress_text = drops_text(p, code);
-  *then = typed_after(scan, grey, p);
-  return code;
 }

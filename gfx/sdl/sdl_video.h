@@ -53,13 +53,6 @@ void sdl_show_frame(SdlState& s);
 // Handle every waiting event: keys into the key queue, window changes. Screen lock held.
 void sdl_handle_events(SdlState& s, GraphicsScreen* screen);
 
-// sdl_keys.cpp
-// Return the key code a key press adds to the queue (0: none), whether its text is to be dropped,
-// and the code that follows it (`then`, 0: none).
-uint32_t sdl_key_down_code(const SDL_KeyboardEvent& key, bool* suppress_text, uint32_t* then);
-// Return the PC scan code (set 1) of a key, or -1; `grey` tells the E0-prefixed keys.
-int32_t sdl_pc_scan_code(SDL_Scancode scancode, bool* grey);
-
 // sdl_display.cpp
 // Watch the window's display for its loss (X11): the program is told, nothing ends the process.
 void sdl_watch_display(SdlState& s);

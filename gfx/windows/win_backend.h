@@ -34,13 +34,18 @@ struct WinBackend {
   void (*read_keyboard)(GraphicsScreen* screen);
 };
 
+// Bits of WinState::mouse_buttons, as get_mouse reports them.
+constexpr int32_t MOUSE_LEFT = 1;
+constexpr int32_t MOUSE_RIGHT = 2;
+constexpr int32_t MOUSE_MIDDLE = 4;
+
 // Back-end state: one set per process, valid while a screen is open.
 struct WinState {
   const WinBackend* backend = nullptr;   // the back-end whose init ran
   HWND window = nullptr;                 // the screen's window
   char class_name[160] = {};             // window class: prefix and title
   char title[128] = {};                  // caption, from init
-  int32_t flags = 0;                     // bit 0 full screen, bit 2 no switching
+  int32_t flags = 0;                     // open_screen flags: SCREEN_FULLSCREEN, SCREEN_NO_SWITCH
   int32_t width = 0;                     // picture size as passed to init
   int32_t height = 0;
   int32_t depth = 0;                     // at least 8
@@ -54,7 +59,7 @@ struct WinState {
   BOOL saved_screen_saver = FALSE;       // screen-saver setting before set-up
   UINT cursor_message = 0;               // registered: show or hide the cursor
   bool cursor_visible = true;
-  int32_t mouse_buttons = 0;             // bits 1 left, 2 right, 4 middle
+  int32_t mouse_buttons = 0;             // MOUSE_LEFT, MOUSE_RIGHT, MOUSE_MIDDLE
   int32_t mouse_wheel = 0;
   uint8_t palette[256][3] = {};          // red, green, blue
   bool palette_changed = false;

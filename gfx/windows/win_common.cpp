@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gfx/driver.h"
 #include "gfx/screen.h"
 #include "gfx/windows/win_backend.h"
 
@@ -176,12 +177,12 @@ HWND win_create_centred_window(DWORD style) {
 
 void win_switch_full_screen() {
   WinState& s = win_state();
-  if (s.flags & 4) return;
+  if (s.flags & SCREEN_NO_SWITCH) return;
   s.backend->destroy();
-  s.flags ^= 1;
+  s.flags ^= SCREEN_FULLSCREEN;
   if (!s.backend->create()) {
     s.backend->destroy();
-    s.flags ^= 1;
+    s.flags ^= SCREEN_FULLSCREEN;
     if (!s.backend->create()) s.backend->destroy();
   }
   s.backend->send_palette();

@@ -102,40 +102,40 @@ void rows_to_32(const RowSource& source, uint8_t* target, int32_t pitch) {
 DisplayFormat classify_display(int32_t bits, uint32_t red_mask, uint32_t green_mask) {
   switch (bits) {
     case 8:
-      return DisplayFormat::Palette8;
+      return DisplayFormat::palette8;
     case 15:
-      return DisplayFormat::Rgb15;
+      return DisplayFormat::rgb15;
     case 16:
-      if (green_mask == 0x3E0) return DisplayFormat::Rgb15;
-      return red_mask == 0x1F ? DisplayFormat::Bgr16 : DisplayFormat::Rgb16;
+      if (green_mask == 0x3E0) return DisplayFormat::rgb15;
+      return red_mask == 0x1F ? DisplayFormat::bgr16 : DisplayFormat::rgb16;
     case 24:
-      return red_mask == 0xFF ? DisplayFormat::Bgr24 : DisplayFormat::Rgb24;
+      return red_mask == 0xFF ? DisplayFormat::bgr24 : DisplayFormat::rgb24;
     case 32:
-      return red_mask == 0xFF ? DisplayFormat::Bgr32 : DisplayFormat::Rgb32;
+      return red_mask == 0xFF ? DisplayFormat::bgr32 : DisplayFormat::rgb32;
     default:
-      return DisplayFormat::Unknown;
+      return DisplayFormat::unknown;
   }
 }
 
 RowConverter choose_row_converter(int32_t source_depth, DisplayFormat format) {
-  if (source_depth == 8) return format == DisplayFormat::Palette8 ? copy_rows<1> : nullptr;
-  if (source_depth == 32) return format == DisplayFormat::Rgb32 ? copy_rows<4> : nullptr;
+  if (source_depth == 8) return format == DisplayFormat::palette8 ? copy_rows<1> : nullptr;
+  if (source_depth == 32) return format == DisplayFormat::rgb32 ? copy_rows<4> : nullptr;
   if (source_depth != 16) return nullptr;
   switch (format) {
-    case DisplayFormat::Rgb15:
+    case DisplayFormat::rgb15:
       return rows_to_15;
-    case DisplayFormat::Rgb16:
+    case DisplayFormat::rgb16:
       return copy_rows<2>;
-    case DisplayFormat::Bgr16:
+    case DisplayFormat::bgr16:
       return rows_to_bgr16;
-    case DisplayFormat::Rgb24:
-    case DisplayFormat::Rgb32:
+    case DisplayFormat::rgb24:
+    case DisplayFormat::rgb32:
       build_lookup_tables(false);
-      return format == DisplayFormat::Rgb24 ? rows_to_24 : rows_to_32;
-    case DisplayFormat::Bgr24:
-    case DisplayFormat::Bgr32:
+      return format == DisplayFormat::rgb24 ? rows_to_24 : rows_to_32;
+    case DisplayFormat::bgr24:
+    case DisplayFormat::bgr32:
       build_lookup_tables(true);
-      return format == DisplayFormat::Bgr24 ? rows_to_24 : rows_to_32;
+      return format == DisplayFormat::bgr24 ? rows_to_24 : rows_to_32;
     default:
       return nullptr;
   }

@@ -10,15 +10,15 @@
 
 // The pixel layouts a display surface can have.
 enum class DisplayFormat {
-  Palette8,  // 8 bits through a palette
-  Rgb15,     // x-5-5-5, red in bits 14-10
-  Rgb16,     // 5-6-5, red in bits 15-11
-  Bgr16,     // 5-6-5, blue in bits 15-11
-  Rgb24,     // 3 bytes, red in bits 23-16
-  Bgr24,     // 3 bytes, blue in bits 23-16
-  Rgb32,     // 4 bytes, red in bits 23-16
-  Bgr32,     // 4 bytes, blue in bits 23-16
-  Unknown,
+  palette8,  // 8 bits through a palette
+  rgb15,     // x-5-5-5, red in bits 14-10
+  rgb16,     // 5-6-5, red in bits 15-11
+  bgr16,     // 5-6-5, blue in bits 15-11
+  rgb24,     // 3 bytes, red in bits 23-16
+  bgr24,     // 3 bytes, blue in bits 23-16
+  rgb32,     // 4 bytes, red in bits 23-16
+  bgr32,     // 4 bytes, blue in bits 23-16
+  unknown,
 };
 
 // The picture's rows as a converter reads them. Each pixel row shows as

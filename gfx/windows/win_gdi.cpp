@@ -33,9 +33,9 @@ int32_t bitmap_bits(int32_t depth) {
 // Describe the picture as a top-down bitmap and size the side buffer.
 bool prepare_bitmap(WinState& s) {
   const int32_t bits = bitmap_bits(s.depth);
-  const DisplayFormat format = bits == 8    ? DisplayFormat::Palette8
-                               : bits == 16 ? DisplayFormat::Rgb15
-                                            : DisplayFormat::Rgb32;
+  const DisplayFormat format = bits == 8    ? DisplayFormat::palette8
+                               : bits == 16 ? DisplayFormat::rgb15
+                                            : DisplayFormat::rgb32;
   s.converter = choose_row_converter(bits, format);
   if (s.converter == nullptr) return false;
   BITMAPINFOHEADER& info = gdi.header.info;

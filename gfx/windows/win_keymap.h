@@ -19,7 +19,7 @@ struct KeyModifiers {
   bool right_alt = false;  // AltGr on international layouts
 };
 
-// Translate a key by scan code (0 to 88, or one of the 12 grey keys when `extended`).
+// Translate a key by scan code (0 to 88, or one of the 12 grey keys when `grey`).
 // `character` is the key's character on the current layout (0 when none). Returns
 // a character byte (1 to 255), an extended code (above 255), or 0 when the key has none.
-uint32_t translate_key(int32_t scan_code, bool extended, KeyModifiers modifiers, uint8_t character);
+uint32_t translate_key(int32_t scan_code, bool grey, KeyModifiers modifiers, uint8_t character);

@@ -92,7 +92,7 @@ bool opengl_create() {
   ogl.mode_set = false;
   if (s.depth != 16 && s.depth != 15) return false;  // a 16-bit picture only
   if (!load_opengl()) return false;
-  s.converter = choose_row_converter(16, DisplayFormat::Rgb32);
+  s.converter = choose_row_converter(16, DisplayFormat::rgb32);
   if (s.flags & SCREEN_FULLSCREEN) {
     if (!set_display_mode(s)) return false;
     s.window = CreateWindowExA(0, s.class_name, s.title, WS_POPUP | WS_VISIBLE, 0, 0, s.width, s.height, nullptr,

@@ -1,5 +1,5 @@
 // The window procedure of the windowed back-ends: typed characters and key
-// presses become key-queue codes, the close request becomes 0x6BFF, and focus,
+// presses become key-queue codes, the close request becomes KEY_CLOSE_REQUEST, and focus,
 // repaint, mouse and full-screen switching messages are handled.
 #include <cstring>
 
@@ -11,6 +11,9 @@
 namespace {
 
 constexpr LPARAM ALT_HELD_BIT = LPARAM{1} << 29;
+constexpr LPARAM E0_PREFIX_BIT = LPARAM{1} << 24;  // the key is one of the grey E0-prefixed keys
+// System version (major * 256 + minor) 4.9; from 4.10 (Windows 98) on, the system sends wheel messages.
+constexpr int32_t LAST_VERSION_WITHOUT_WHEEL = 4 * 256 + 9;
 
 // Return the repeat count of a key message.
 int32_t repeat_count(LPARAM lparam) { return static_cast<int32_t>(lparam & 0xFFFF); }
@@ -50,9 +53,9 @@ bool queue_key_press(WPARAM virtual_key, LPARAM lparam) {
   modifiers.alt = (keys[VK_MENU] & 0x80) != 0 || (lparam & ALT_HELD_BIT) != 0;
   modifiers.right_alt = (keys[VK_RMENU] & 0x80) != 0 && (keys[VK_RCONTROL] & 0x80) == 0;
   const UINT scan_code = static_cast<UINT>((lparam >> 16) & 0xFF);
-  const bool extended = ((lparam >> 24) & 1) != 0;
+  const bool grey = (lparam & E0_PREFIX_BIT) != 0;
   const uint8_t character = key_character(static_cast<UINT>(virtual_key), scan_code, keys);
-  const uint32_t code = translate_key(static_cast<int32_t>(scan_code), extended, modifiers, character);
+  const uint32_t code = translate_key(static_cast<int32_t>(scan_code), grey, modifiers, character);
   if (code > 255) add_repeated(code, repeat_count(lparam));
   // F10 and Alt would open the system menu, Alt+F4 would close the window.
   return virtual_key != VK_F10 && virtual_key != VK_MENU && code != KEY_CLOSE_REQUEST;
@@ -99,14 +102,14 @@ bool handle_message(WinState& s, UINT message, WPARAM wparam, LPARAM lparam, LRE
         return false;
       }
       return true;
-    case WM_LBUTTONDOWN: s.mouse_buttons |= 1; return true;
-    case WM_LBUTTONUP: s.mouse_buttons &= ~1; return true;
-    case WM_RBUTTONDOWN: s.mouse_buttons |= 2; return true;
-    case WM_RBUTTONUP: s.mouse_buttons &= ~2; return true;
-    case WM_MBUTTONDOWN: s.mouse_buttons |= 4; return true;
-    case WM_MBUTTONUP: s.mouse_buttons &= ~4; return true;
+    case WM_LBUTTONDOWN: s.mouse_buttons |= MOUSE_LEFT; return true;
+    case WM_LBUTTONUP: s.mouse_buttons &= ~MOUSE_LEFT; return true;
+    case WM_RBUTTONDOWN: s.mouse_buttons |= MOUSE_RIGHT; return true;
+    case WM_RBUTTONUP: s.mouse_buttons &= ~MOUSE_RIGHT; return true;
+    case WM_MBUTTONDOWN: s.mouse_buttons |= MOUSE_MIDDLE; return true;
+    case WM_MBUTTONUP: s.mouse_buttons &= ~MOUSE_MIDDLE; return true;
     case WM_MOUSEWHEEL:
-      if (s.system_version > 1033) s.mouse_wheel += GET_WHEEL_DELTA_WPARAM(wparam) > 0 ? 1 : -1;
+      if (s.system_version > LAST_VERSION_WITHOUT_WHEEL) s.mouse_wheel += GET_WHEEL_DELTA_WPARAM(wparam) > 0 ? 1 : -1;
       return true;
     default:
       if (message == s.cursor_message && message != 0) {

@@ -44,23 +44,23 @@ T convert_pixel(DisplayFormat format, uint16_t p) {
 }
 
 TEST(DisplayFormat, ClassifiesByDepthAndMasks) {
-  EXPECT_EQ(classify_display(16, 0x7C00, 0x3E0), DisplayFormat::Rgb15);
-  EXPECT_EQ(classify_display(16, 0xF800, 0x7E0), DisplayFormat::Rgb16);
-  EXPECT_EQ(classify_display(16, 0x1F, 0x7E0), DisplayFormat::Bgr16);
-  EXPECT_EQ(classify_display(24, 0xFF0000, 0xFF00), DisplayFormat::Rgb24);
-  EXPECT_EQ(classify_display(24, 0xFF, 0xFF00), DisplayFormat::Bgr24);
-  EXPECT_EQ(classify_display(32, 0xFF0000, 0xFF00), DisplayFormat::Rgb32);
-  EXPECT_EQ(classify_display(32, 0xFF, 0xFF00), DisplayFormat::Bgr32);
-  EXPECT_EQ(classify_display(8, 0, 0), DisplayFormat::Palette8);
-  EXPECT_EQ(classify_display(4, 0, 0), DisplayFormat::Unknown);
+  EXPECT_EQ(classify_display(16, 0x7C00, 0x3E0), DisplayFormat::rgb15);
+  EXPECT_EQ(classify_display(16, 0xF800, 0x7E0), DisplayFormat::rgb16);
+  EXPECT_EQ(classify_display(16, 0x1F, 0x7E0), DisplayFormat::bgr16);
+  EXPECT_EQ(classify_display(24, 0xFF0000, 0xFF00), DisplayFormat::rgb24);
+  EXPECT_EQ(classify_display(24, 0xFF, 0xFF00), DisplayFormat::bgr24);
+  EXPECT_EQ(classify_display(32, 0xFF0000, 0xFF00), DisplayFormat::rgb32);
+  EXPECT_EQ(classify_display(32, 0xFF, 0xFF00), DisplayFormat::bgr32);
+  EXPECT_EQ(classify_display(8, 0, 0), DisplayFormat::palette8);
+  EXPECT_EQ(classify_display(4, 0, 0), DisplayFormat::unknown);
 }
 
 TEST(DisplayFormat, OnlyMatchingPicturesHaveConverters) {
-  EXPECT_EQ(choose_row_converter(16, DisplayFormat::Palette8), nullptr);
-  EXPECT_EQ(choose_row_converter(16, DisplayFormat::Unknown), nullptr);
-  EXPECT_EQ(choose_row_converter(8, DisplayFormat::Rgb16), nullptr);
-  EXPECT_NE(choose_row_converter(8, DisplayFormat::Palette8), nullptr);
-  EXPECT_NE(choose_row_converter(32, DisplayFormat::Rgb32), nullptr);
+  EXPECT_EQ(choose_row_converter(16, DisplayFormat::palette8), nullptr);
+  EXPECT_EQ(choose_row_converter(16, DisplayFormat::unknown), nullptr);
+  EXPECT_EQ(choose_row_converter(8, DisplayFormat::rgb16), nullptr);
+  EXPECT_NE(choose_row_converter(8, DisplayFormat::palette8), nullptr);
+  EXPECT_NE(choose_row_converter(32, DisplayFormat::rgb32), nullptr);
 }
 
 TEST(RowConverters, ConvertOnlyDirtyRowsThroughTheRowTable) {
@@ -71,7 +71,7 @@ TEST(RowConverters, ConvertOnlyDirtyRowsThroughTheRowTable) {
   picture.dirty = {1, 0, 1};
   const int32_t pitch = Picture::W * 2 + 4;  // a surface pitch wider than the row
   std::vector<uint8_t> target(pitch * Picture::H, 0xAA);
-  choose_row_converter(16, DisplayFormat::Rgb16)(picture.source(), target.data(), pitch);
+  choose_row_converter(16, DisplayFormat::rgb16)(picture.source(), target.data(), pitch);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 3, 0), 0x1003);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 2), 0x3000);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 1), 0xAAAA) << "a clean row was written";
@@ -85,7 +85,7 @@ TEST(RowConverters, WriteEachRowLineMultiplierTimes) {
   picture.dirty = {0, 0, 1, 1, 0, 0};  // one mark per output line: row 1 is lines 2 and 3
   const int32_t pitch = Picture::W * 4;
   std::vector<uint8_t> target(pitch * Picture::H * 2, 0);
-  choose_row_converter(16, DisplayFormat::Rgb32)(picture.source(2), target.data(), pitch);
+  choose_row_converter(16, DisplayFormat::rgb32)(picture.source(2), target.data(), pitch);
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 1), 0u);
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 2), 0xF80000u);
   EXPECT_EQ(read_at<uint32_t>(target, pitch, 1, 3), 0xF80000u);
@@ -105,7 +105,7 @@ TEST(RowConverters, DoubledRowsReadOneMarkPerOutputLine) {
   const int32_t pitch = Picture::W * 2;
   std::vector<uint8_t> target = numbered_rows(picture, pitch, Picture::H * 2);
   picture.dirty = {0, 0, 0, 1, 1, 0};  // the second line of row 1, the first of row 2
-  choose_row_converter(16, DisplayFormat::Rgb16)(picture.source(2), target.data(), pitch);
+  choose_row_converter(16, DisplayFormat::rgb16)(picture.source(2), target.data(), pitch);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 3), 0x2000);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 4), 0x3000);
   EXPECT_EQ(read_at<uint16_t>(target, pitch, 0, 1), 0xAAAA) << "row 0 was written from row 1's marks";
@@ -123,7 +123,7 @@ TEST(RowConverters, ABandWalksOnlyTheRowsItCoversAndConvertsTheirMarkedLines) {
     picture.dirty.assign(static_cast<size_t>(lines), 0);
     picture.dirty[0] = 1;  // outside the band's rows: left alone
     for (int32_t line = first; line < lines; ++line) picture.dirty[static_cast<size_t>(line)] = 1;
-    convert_band(choose_row_converter(16, DisplayFormat::Rgb16), picture.source(multiplier), first, lines - 1,
+    convert_band(choose_row_converter(16, DisplayFormat::rgb16), picture.source(multiplier), first, lines - 1,
                  target.data(), pitch);
     for (int32_t line = 0; line < lines; ++line) {
       const uint16_t want = line < first ? 0xAAAA : static_cast<uint16_t>(0x1000 * (line / multiplier + 1));
@@ -133,31 +133,31 @@ TEST(RowConverters, ABandWalksOnlyTheRowsItCoversAndConvertsTheirMarkedLines) {
 }
 
 TEST(RowConverters, SixteenBitFormats) {
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0xFFFF), 0x7FFF);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0x07E0), 0x03E0);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0x0020), 0x0000) << "the lowest green bit is dropped";
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb15, 0xF81F), 0x7C1F);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0xF800), 0x001F);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0x001F), 0xF800);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Bgr16, 0x07E0), 0x07E0);
-  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::Rgb16, 0x1234), 0x1234);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::rgb15, 0xFFFF), 0x7FFF);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::rgb15, 0x07E0), 0x03E0);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::rgb15, 0x0020), 0x0000) << "the lowest green bit is dropped";
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::rgb15, 0xF81F), 0x7C1F);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::bgr16, 0xF800), 0x001F);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::bgr16, 0x001F), 0xF800);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::bgr16, 0x07E0), 0x07E0);
+  EXPECT_EQ(convert_pixel<uint16_t>(DisplayFormat::rgb16, 0x1234), 0x1234);
 }
 
 TEST(RowConverters, ThirtyTwoAndTwentyFourBits) {
-  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0xFFFF), 0xF8FCF8u);
-  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0xF800), 0xF80000u);
-  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Rgb32, 0x07E0), 0x00FC00u);
-  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Bgr32, 0xF800), 0x0000F8u);
-  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::Bgr32, 0x001F), 0xF80000u);
-  const uint32_t rgb24 = convert_pixel<uint32_t>(DisplayFormat::Rgb24, 0xF81F);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::rgb32, 0xFFFF), 0xF8FCF8u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::rgb32, 0xF800), 0xF80000u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::rgb32, 0x07E0), 0x00FC00u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::bgr32, 0xF800), 0x0000F8u);
+  EXPECT_EQ(convert_pixel<uint32_t>(DisplayFormat::bgr32, 0x001F), 0xF80000u);
+  const uint32_t rgb24 = convert_pixel<uint32_t>(DisplayFormat::rgb24, 0xF81F);
   EXPECT_EQ(rgb24 & 0xFFFFFF, 0xF800F8u);
-  const uint32_t bgr24 = convert_pixel<uint32_t>(DisplayFormat::Bgr24, 0x07FF);
+  const uint32_t bgr24 = convert_pixel<uint32_t>(DisplayFormat::bgr24, 0x07FF);
   EXPECT_EQ(bgr24 & 0xFFFFFF, 0xF8FC00u);
 }
 
 TEST(RowConverters, LookupTablesMatchTheBitLayoutForEveryPixel) {
   for (bool blue_first : {false, true}) {
-    choose_row_converter(16, blue_first ? DisplayFormat::Bgr32 : DisplayFormat::Rgb32);
+    choose_row_converter(16, blue_first ? DisplayFormat::bgr32 : DisplayFormat::rgb32);
     for (uint32_t p = 0; p < 0x10000; ++p) {
       const uint32_t red = (p >> 11) << 3;
       const uint32_t green = ((p >> 5) & 0x3F) << 2;

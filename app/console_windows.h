@@ -1,0 +1,13 @@
+// The Windows headers that the programs' Windows files need, and no more: the
+// console's control events (SetConsoleCtrlHandler) and Sleep. Lean, without
+// the window system, DirectDraw or DirectInput of the back-ends' gfx/windows/win_api.h.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+
+#include <windows.h>
