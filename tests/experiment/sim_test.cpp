@@ -235,7 +235,9 @@ TEST_F(SimRunTest, AKilledRunLeavesAWholeRecordPrefixOfTheCompleteLog) {
   for (const size_t after_bytes : {size_t{0}, size_t{1}, size_t{2000}, size_t{9000}, size_t{40000}}) {
     const std::string name = "muerto" + std::to_string(after_bytes);
     SimProcess sim(run_arguments(2 * 43201, name), directory / "out", directory / "err");
-    if (after_bytes > 0) EXPECT_TRUE(wait_for_size(directory / name / LOG, after_bytes)) << after_bytes;
+    if (after_bytes > 0) {
+      EXPECT_TRUE(wait_for_size(directory / name / LOG, after_bytes)) << after_bytes;
+    }
     sim.signal(SIGKILL);
     const int status = sim.wait();
     EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << after_bytes;
