@@ -25,22 +25,6 @@ int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + day_of_era - 719468;
 }
 
-// Fill year, month and day of `out` from days since 1970-01-01.
-void civil_from_days(int64_t days, std::tm& out) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t mp = (5 * day_of_year + 2) / 153;
-  const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
-  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-  out.tm_year = static_cast<int>(year - 1900);
-  out.tm_mon = static_cast<int>(month - 1);
-  out.tm_mday = static_cast<int>(day);
-}
 
 // Return a floor division (the quotient rounded toward minus infinity).
 int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
@@ -86,6 +70,22 @@ Text three_fields(const char* format, int a, int b, int c) {
 }
 
 }  // namespace
+
+void civil_from_days(int64_t days, std::tm& out) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t day_of_era = days - era * 146097;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t mp = (5 * day_of_year + 2) / 153;
+  const int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  out.tm_year = static_cast<int>(year - 1900);
+  out.tm_mon = static_cast<int>(month - 1);
+  out.tm_mday = static_cast<int>(day);
+}
 
 uint64_t WakeSignal::generation() {
   std::lock_guard<std::mutex> lock(mutex_);

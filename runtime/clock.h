@@ -78,6 +78,9 @@ class VirtualClock : public ClockSource {
 // Return a local calendar time from its fields (month 1 to 12); daylight saving unknown.
 std::tm civil_time(int year, int month, int day, int hour, int minute, int second);
 
+// Fill year, month and day of `out` from days since 1970-01-01.
+void civil_from_days(int64_t days, std::tm& out);
+
 // Return the number of days of a month (1 to 12) of a year (proleptic Gregorian).
 int days_in_month(int year, int month);
 

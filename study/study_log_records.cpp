@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "runtime/clock.h"
 #include "study/sha256.h"
 
 namespace fs = std::filesystem;
@@ -236,17 +237,9 @@ std::string wall_time_text(int64_t seconds) {
   int64_t days = seconds / 86400;
   int64_t rest = seconds % 86400;
   if (rest < 0) rest += 86400, --days;
-  // Civil date from days since 1970 (the inverse of days_from_civil).
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t day_of_era = days - era * 146097;
-  const int64_t year_of_era =
-      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-  const int64_t shifted_month = (5 * day_of_year + 2) / 153;
-  const int64_t day = day_of_year - (153 * shifted_month + 2) / 5 + 1;
-  const int64_t month = shifted_month < 10 ? shifted_month + 3 : shifted_month - 9;
-  const int64_t year = year_of_era + era * 400 + (month <= 2);
+  std::tm date{};
+  civil_from_days(days, date);
+  const int64_t year = date.tm_year + 1900, month = date.tm_mon + 1, day = date.tm_mday;
   char text[96];
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
                 static_cast<long long>(year), static_cast<long long>(month),
