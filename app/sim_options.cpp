@@ -26,6 +26,9 @@ const char SIM_USAGE[] =
     "  --start FECHA   fecha y hora de inicio, \"AAAA-MM-DD HH:MM:SS\" (por omision, ahora)\n"
     "  --dir DIR       carpeta donde se escribe el registro de estudio (por omision, la actual)\n"
     "  --png FICHERO   guarda la imagen de la pantalla al terminar\n"
+  "  --data DIR      escribe la carpeta de datos de la ejecucion: seconds.csv, bits.bin,\n"
+  "                  provenance.json y SHA256SUMS (la misma que testnuv-study extract)\n"
+  "  --force         con --data, sustituye una carpeta de datos que ya exista\n"
     "  --version       muestra la version y el commit\n"
     "  --help          muestra esta ayuda\n"
     "\n"
@@ -40,7 +43,7 @@ constexpr char START_SHAPE[] = "dddd-dd-dd dd:dd:dd";  // 'd' a digit, anything 
 
 // The texts CLI11 gathered for each option, one entry per time it was given.
 struct OptionTexts {
-  std::vector<std::string> seconds, seed, start, dir, png;
+  std::vector<std::string> seconds, seed, start, dir, png, data;
 };
 
 // Declare an option that takes one value and may be given more than once (checked afterwards).
@@ -134,6 +137,13 @@ bool take_values(const OptionTexts& texts, SimOptions& options, std::string& mes
   options.start_given = !texts.start.empty();
   if (!texts.dir.empty() && !single_value("--dir", texts.dir, options.dir, message)) return false;
   if (!texts.png.empty() && !single_value("--png", texts.png, options.png, message)) return false;
+  if (!texts.data.empty() && !single_value("--data", texts.data, options.data, message)) {
+    return false;
+  }
+  if (options.force && options.data.empty()) {
+    message = "--force: solo vale con --data";
+    return false;
+  }
 #ifndef TESTNUV_HAVE_PNG
   if (!options.png.empty()) {
     message = "--png: esta compilacion no escribe PNG";
@@ -164,6 +174,8 @@ SimRequest read_sim_options(int argc, char** argv, SimOptions& options, std::str
   add_text_option(app, "--start", texts.start);
   add_text_option(app, "--dir", texts.dir);
   add_text_option(app, "--png", texts.png);
+  add_text_option(app, "--data", texts.data);
+  app.add_flag("--force", options.force);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -18,6 +18,8 @@ struct SimOptions {
   std::tm start = {};        // the virtual wall clock's start
   std::string dir;           // where the study log is written ("" the current folder)
   std::string png;           // where the picture is saved at the end ("" nowhere)
+  std::string data;          // the data folder written from the run ("" none)
+  bool force = false;        // replace an existing data folder
 };
 
 // The help text of --help.

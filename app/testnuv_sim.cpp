@@ -6,8 +6,10 @@
 // of seconds a space is put into the key queue while the last second waits,
 // so the program ends by its own path and the study log is closed as usual.
 // SIGINT, SIGTERM and SIGHUP take the same path and the closing line says the
-// run was stopped. Exit status: 0, 1 when a record or the picture could not be
-// written, 2 for arguments that are refused.
+// run was stopped. With --data the run's data folder is written beside it
+// from the bits as they are drawn, and put in place once the log is closed.
+// Exit status: 0, 1 when a record, the picture or the data folder could not
+// be written, 2 for arguments that are refused.
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -18,6 +20,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/sim_data.h"
 #include "app/sim_options.h"
 #include "experiment/provenance.h"
 #include "study/sha256.h"
@@ -94,10 +97,11 @@ void on_started() {
   if (options.seconds == 0) press_space();
 }
 
-// Make --png absolute and enter --dir, where the study log is written; false with a message.
+// Make --png and --data absolute and enter --dir, where the study log is written; false with a message.
 bool enter_directory(std::string& message) {
   std::error_code error;
   if (!options.png.empty()) options.png = std::filesystem::absolute(options.png, error).string();
+  if (!options.data.empty()) options.data = std::filesystem::absolute(options.data, error).string();
   if (options.dir.empty()) return true;
   std::filesystem::current_path(options.dir, error);
   if (error) message = "--dir: no se puede usar \"" + options.dir + "\": " + error.message();
@@ -170,10 +174,18 @@ int main(int argc, char** argv) {
   if (!run_fits(options, options.seed, options.start, message) || !enter_directory(message)) {
     return refuse(message);
   }
+  if (!options.data.empty() && !begin_sim_data(options.data, options.force, message)) {
+    return refuse("--data: " + message);
+  }
   watch_stop_requests();
   show_progress = stderr_is_terminal();
   const auto wall_start = std::chrono::steady_clock::now();
-  const int32_t code = simulate();
+  int32_t code = simulate();
   report_run(std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count());
+  if (!options.data.empty() && !finish_sim_data(message)) {
+    std::fprintf(stderr, "testnuv-sim: no se pudo escribir la carpeta de datos %s: %s\n",
+                 options.data.c_str(), message.c_str());
+    code = 1;
+  }
   return code;
 }

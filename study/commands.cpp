@@ -28,7 +28,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t MAX_LISTED = 100;  // candidates listed (and checked record by record)
-constexpr char DATA_FORMAT[] = "testnuv-data/1";
 
 bool progress_shown = false;
 

@@ -23,6 +23,8 @@ constexpr char SECONDS_FILE[] = "seconds.csv";
 constexpr char BITS_FILE[] = "bits.bin";
 constexpr char PROVENANCE_FILE[] = "provenance.json";
 constexpr char SUMS_FILE[] = "SHA256SUMS";
+// The format tag of a data folder's provenance.json.
+constexpr char DATA_FORMAT[] = "testnuv-data/1";
 // The header line of seconds.csv.
 constexpr char SECONDS_HEADER[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source";
 // Seconds in a 12-hour cycle: 720 minutes and the second plotted at minute 720.

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "tests/experiment/support.h"
 #include "tests/runtime/small_file_system.h"
@@ -59,6 +61,9 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
       {"--seed 2147483647 --seconds 1", "el temporizador pasaria de 2147483647"},
       {"--start \"9999-12-31 23:00:00\" --seconds 3601", "pasaria del 9999-12-31 23:59:59"},
       {"--dir /nonexistent/dir", "--dir: no se puede usar"},
+      {"--data --seconds 5", "--data: falta el valor"},
+      {"--force", "--force: solo vale con --data"},
+      {"--data /nonexistent/dir/datos", "--data: "},
   };
   for (const auto& [arguments, why] : refused) {
     EXPECT_EQ(run_sim(arguments, out), 2) << arguments;
@@ -212,7 +217,9 @@ TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
   const std::string complete = complete_log(86402);
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
     const std::string name = "senal" + std::to_string(number);
-    SimProcess sim(run_arguments(86402, name), directory / "out", directory / "err");
+    std::vector<std::string> arguments = run_arguments(86402, name);
+    arguments.insert(arguments.end(), {"--data", (directory / name / "datos").string()});
+    SimProcess sim(arguments, directory / "out", directory / "err");
     // Signal once the run is under way (its first record written), however slow the build.
     ASSERT_TRUE(wait_for_size(directory / name / LOG, 1)) << number;
     sim.signal(number);
@@ -225,6 +232,13 @@ TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
     const std::string log = read_file(directory / name / LOG);
     EXPECT_TRUE(whole_record_prefix(log, complete)) << number << ": " << log.size();
     EXPECT_LT(log.size(), complete.size()) << "the run ended before the signal";
+    // The data folder holds every whole second the run drew, as many as its record says.
+    const nlohmann::json run = nlohmann::json::parse(read_file(directory / name / (std::string(LOG) + ".json")));
+    EXPECT_EQ(run["end_reason"], "signal");
+    const std::string seconds = read_file(directory / name / "datos" / "seconds.csv");
+    EXPECT_EQ(std::count(seconds.begin(), seconds.end(), '\n'), run["seconds_run"].get<int64_t>() + 1);
+    EXPECT_EQ(fs::file_size(directory / name / "datos" / "bits.bin"),
+              run["seconds_run"].get<uint64_t>() * 25);
   }
 }
 

@@ -98,8 +98,8 @@ unpacked() {
 
   # The unpacked programs answer with their version; the unpacked simulator writes the
   # very log that the built one writes, and the unpacked study tool finds it right.
-  for p in testnuv testnuv-study; do
-    [ -x "$root/usr/bin/$p" ] || continue
+  for p in testnuv testnuv-sim testnuv-study; do
+    [ -x "$root/usr/bin/$p" ] || fail "the package has no /usr/bin/$p"
     "$root/usr/bin/$p" --version | grep -q "^$p $version (" || fail "unpacked $p --version"
   done
   local args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")

@@ -46,7 +46,7 @@ timeout 300 wine wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
 # Run a program of the zip in its folder; Windows line ends are taken off its output.
 run_exe() { (cd "$dir" && timeout 300 wine "$@" 2>"$work/wine.err" | tr -d '\r'); }
 
-for program in testnuv testnuv-study; do
+for program in testnuv testnuv-sim testnuv-study; do
   out=$(run_exe "./$program.exe" --version) || fail "$program.exe --version: $(cat "$work/wine.err")"
   [[ "$out" =~ ^$program\ ${version//./\\.}\ \( ]] || fail "$program.exe --version printed '$out'"
   echo "PASS: $out"

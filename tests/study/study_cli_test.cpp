@@ -2,6 +2,7 @@
 // data folders written only from logs that agree.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -154,6 +155,66 @@ TEST_F(StudyCliTest, TheProvenanceRecordGoesAsideWithItsLog) {
   EXPECT_EQ(study(std::string("extract ") + LOG_NAME + ".1 --out datos"), 5) << output;
   EXPECT_NE(output.find("linea 1"), std::string::npos);
   EXPECT_FALSE(fs::exists(directory / "datos"));
+}
+
+// Return seconds.csv without its last column (time_source), line by line.
+std::string without_time_source(const std::string& csv) {
+  std::string kept;
+  size_t at = 0;
+  while (at < csv.size()) {
+    size_t end = csv.find('\n', at);
+    if (end == std::string::npos) end = csv.size();
+    const std::string line = csv.substr(at, end - at);
+    kept += line.substr(0, line.rfind(',')) + "\n";
+    at = end + 1;
+  }
+  return kept;
+}
+
+TEST_F(StudyCliTest, WhatExtractRecoversFromALogIsWhatTheSimulatorDrew) {
+  const std::pair<int32_t, int64_t> runs[] = {
+      {5, 299}, {-1, 300}, {2147000000, 901}, {123456789, 43201}, {98765, 86402}};
+  for (const auto& [seed, seconds] : runs) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(seconds) + " s");
+    simulate(static_cast<uint32_t>(seed), seconds, "--data verdad");
+    ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --out recuperado --bits"), 0) << output;
+    const std::string truth = read_file(directory / "verdad" / SECONDS_FILE);
+    const std::string recovered = read_file(directory / "recuperado" / SECONDS_FILE);
+    ASSERT_FALSE(truth.empty());
+    EXPECT_EQ(std::count(truth.begin(), truth.end(), '\n'), seconds + 1);
+    EXPECT_EQ(without_time_source(truth), without_time_source(recovered));
+    EXPECT_NE(truth.find(",clock\n"), std::string::npos);
+    EXPECT_EQ(truth.find(",record\n"), std::string::npos);
+    const std::string bits = read_file(directory / "verdad" / BITS_FILE);
+    EXPECT_EQ(bits.size(), static_cast<size_t>(seconds) * 25);
+    EXPECT_TRUE(bits == read_file(directory / "recuperado" / BITS_FILE));
+    // The simulator's folder checks out against its own log.
+    EXPECT_EQ(study("verify verdad"), 0) << output;
+    for (const char* folder : {"verdad", "recuperado"}) fs::remove_all(directory / folder);
+    fs::remove(directory / LOG_NAME);
+    forget_provenance();
+  }
+}
+
+TEST_F(StudyCliTest, TheSimulatorsDataFolderIsRefusedReplacedAndNamedInItsProvenance) {
+  simulate(321, 600, "--data verdad");
+  const nlohmann::json provenance =
+      nlohmann::json::parse(read_file(directory / "verdad" / PROVENANCE_FILE));
+  EXPECT_EQ(provenance["source"], "simulator");
+  EXPECT_EQ(provenance["seed"], 321);
+  EXPECT_EQ(provenance["seconds"], 600);
+  EXPECT_EQ(provenance["log_sha256"], sha256_of(read_file(directory / LOG_NAME)));
+  EXPECT_EQ(provenance["run"]["end_reason"], "space");
+  // An existing folder is refused before anything runs; --force replaces it.
+  fs::remove(directory / LOG_NAME);
+  EXPECT_EQ(run(TESTNUV_SIM, "--seed 321 --seconds 600 --data verdad"), 2) << output;
+  EXPECT_NE(output.find("--force"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(directory / LOG_NAME));
+  EXPECT_EQ(run(TESTNUV_SIM, "--seconds 5 --force"), 2) << output;
+  EXPECT_EQ(run(TESTNUV_SIM, "--seed 400 --seconds 3 --data verdad --force"), 0) << output;
+  const std::string replaced = read_file(directory / "verdad" / SECONDS_FILE);
+  EXPECT_EQ(std::count(replaced.begin(), replaced.end(), '\n'), 4);
+  EXPECT_EQ(study("verify verdad"), 0) << output;
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#include "app/sim_data.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include <nlohmann/json.hpp>
+
+#include "experiment/loop.h"
+#include "experiment/provenance.h"
+#include "experiment/state.h"
+#include "experiment/study_log.h"
+#include "runtime/clock.h"
+#include "runtime/random.h"
+#include "runtime/version.h"
+#include "study/data_folder.h"
+#include "study/replay.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+DataFolderWriter writer;
+bool writing = false;            // the folder is open and no second has failed
+std::string failure;             // why a second could not be written
+uint8_t second_bits[SECOND_BYTES];  // the bits of the second being drawn, first in the top bit
+
+// Return the virtual clock's local time as "YYYY-MM-DD HH:MM:SS".
+std::string clock_time_text() {
+  const std::tm now = active_clock().local_time();
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.tm_year + 1900,
+                now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
+  return text;
+}
+
+// Take one bit; after the second's last, write its row with the experiment's own clock.
+void take_bit(int32_t bit) {
+  const ExperimentState& s = experiment_state();
+  const int32_t index = s.bit_index - 1;
+  if (index == 0) std::memset(second_bits, 0, sizeof second_bits);
+  if (bit != 0) second_bits[index / 8] |= static_cast<uint8_t>(0x80u >> (index % 8));
+  if (s.bit_index != SECOND_BITS || !writing) return;
+  SecondRow row = make_second_row(s.seconds_counter, s.ones_second, clock_time_text(),
+                                  TimeSource::clock);
+  row.cycle = s.cycles;
+  row.minute = s.minute;
+  row.sec = s.second;
+  if (!writer.add_second(row, second_bits)) {
+    failure = writer.error();
+    writing = false;
+  }
+}
+
+}  // namespace
+
+bool begin_sim_data(const std::string& folder, bool replace, std::string& error) {
+  if (!writer.begin(folder, true, replace, error)) return false;
+  writing = true;
+  set_bit_observer(take_bit);
+  return true;
+}
+
+bool finish_sim_data(std::string& error) {
+  set_bit_observer(nullptr);
+  if (!writing) {
+    error = failure;
+    writer.abandon();
+    return false;
+  }
+  const nlohmann::json& run = current_provenance();
+  nlohmann::json provenance = {
+      {"format", DATA_FORMAT},
+      {"written_by", std::string("testnuv-sim ") + version_text()},
+      {"source", "simulator"},
+      {"seed", random_seed()},
+      {"seed_found_by", "simulator"},
+      {"generator", generator_description()},
+      {"seconds", writer.rows()},
+      {"bits", true},
+      {"run", run}};
+  const fs::path log = study_log_file().c_str();
+  const auto digest = run.find("log_sha256");
+  if (!log.empty() && digest != run.end() && digest->is_string()) {
+    std::error_code code;
+    provenance["log_file"] = log.filename().string();
+    provenance["log_path"] = fs::absolute(log, code).string();
+    provenance["log_bytes"] = run.value("log_bytes", int64_t{0});
+    provenance["log_sha256"] = *digest;
+    provenance["log_torn"] = false;
+  }
+  return writer.finish(provenance, error);
+}
