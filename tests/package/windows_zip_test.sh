@@ -1,8 +1,9 @@
 #!/bin/bash
 # The Windows zip: build it from the cross build, unpack it, and run what it
 # holds under Wine (console programs, so no display is needed): the programs
-# answer --version, testnuv-sim.exe writes, byte for byte, the study log that
-# the Linux simulator writes for the same seed and start, and testnuv-study.exe
+# answer --version, testnuv-sim.exe writes, byte for byte, the study log and the
+# per-second data (--data) that the Linux simulator writes for the same seed and
+# start, and testnuv-study.exe
 # verifies that log and extracts from it the per-second data that the Linux
 # tool extracts, with the same SHA-256 sums (Windows CNG against libcrypto).
 #
@@ -54,13 +55,19 @@ done
 
 args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")
 mkdir "$dir/run" "$work/linux"
-run_exe ./testnuv-sim.exe "${args[@]}" --dir run >"$work/sim.out" ||
+run_exe ./testnuv-sim.exe "${args[@]}" --dir run --data simdatos >"$work/sim.out" ||
   { cat "$work/sim.out" "$work/wine.err"; fail "testnuv-sim.exe failed"; }
-"$linux_sim" "${args[@]}" --dir "$work/linux" >/dev/null 2>&1 || fail "the Linux simulator failed"
+"$linux_sim" "${args[@]}" --dir "$work/linux" --data "$work/linux/simdatos" >/dev/null 2>&1 ||
+  fail "the Linux simulator failed"
 log=estudio_03-01-2026
 [ -s "$dir/run/$log" ] || fail "testnuv-sim.exe wrote no study log"
 cmp "$dir/run/$log" "$work/linux/$log" || fail "testnuv-sim.exe's log differs from the Linux one"
 echo "PASS: testnuv-sim.exe wrote the Linux simulator's log byte for byte ($(grep -c . "$dir/run/$log") lines)"
+for file in seconds.csv bits.bin; do
+  cmp "$dir/simdatos/$file" "$work/linux/simdatos/$file" ||
+    fail "testnuv-sim.exe --data: $file differs from the Linux simulator's"
+done
+echo "PASS: testnuv-sim.exe --data wrote the Linux simulator's seconds.csv and bits.bin"
 
 # The study tool on that log, beside the Linux one.
 out=$(run_exe ./testnuv-study.exe verify "run\\$log") ||
