@@ -3,9 +3,9 @@
 # holds under Wine (console programs, so no display is needed): the programs
 # answer --version, testnuv-sim.exe writes, byte for byte, the study log and the
 # per-second data (--data) that the Linux simulator writes for the same seed and
-# start, and testnuv-study.exe
-# verifies that log and extracts from it the per-second data that the Linux
-# tool extracts, with the same SHA-256 sums (Windows CNG against libcrypto).
+# start, and testnuv-study.exe verifies that log and extracts from it the
+# per-second data that the Linux tool extracts, with the same SHA-256 sums
+# (Windows CNG against libcrypto).
 #
 # Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM LINUX_STUDY
 # Exit code 77 (skipped) when Wine is not installed.
