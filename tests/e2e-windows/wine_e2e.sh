@@ -152,18 +152,25 @@ if [ "$windowed" = 1 ]; then
   xdotool mousemove $(( ox + 400 )) $(( oy + 300 ))
   before=$(plotted); t0=$(date +%s)
   xdotool key alt+space
-  sleep 1; held1=$(plotted)
+  # The menu is open once the shown picture stands still for over a second; a loaded
+  # machine may take a while to open it, so look for that for up to 15 s.
+  held1=""; held2=""
+  for _ in $(seq 1 10); do
+    a=$(plotted); sleep 1.2; b=$(plotted)
+    if [ -n "$a" ] && [ "$a" = "$b" ]; then held1=$a; break; fi
+  done
   sleep 3; held2=$(plotted)
   # The first Escape closes the menu, the second leaves the menu loop.
   xdotool key Escape Escape
   sleep 2; after=$(plotted); t1=$(date +%s)
   [ -n "$before" ] && [ -n "$after" ] || fail "no picture to count seconds on"
-  [ "$held1" = "$held2" ] || fail "the system menu did not open (the picture went on: $held1, $held2)"
+  [ -n "$held1" ] && [ "$held1" = "$held2" ] ||
+    fail "the system menu did not open, or did not hold the picture (${held1:-never still}, $held2)"
   gained=$(( after - before )); elapsed=$(( t1 - t0 ))
   [ "$gained" -ge $(( elapsed - 2 )) ] ||
-    fail "only $gained seconds plotted in $elapsed s with the system menu open for 4 s"
+    fail "only $gained seconds plotted in $elapsed s with the system menu open"
   still_running || fail "the system menu ended the program"
-  note "system menu open for 4 s: $gained seconds plotted in $elapsed s"
+  note "system menu open: $gained seconds plotted in $elapsed s"
 fi
 
 # --- the space bar, or a console Ctrl+C, ends it ---------------------------------
