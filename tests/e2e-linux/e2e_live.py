@@ -68,9 +68,7 @@ class Session:
         return False
 
     def spawn(self, argv, env=None, cwd=None, stdout=subprocess.PIPE):
-        env = dict(os.environ if env is None else env)
-        lsan = f"suppressions={LSAN_SUPPRESSIONS}:print_suppressions=0"
-        env["LSAN_OPTIONS"] = ":".join(filter(None, (env.get("LSAN_OPTIONS"), lsan)))
+        env = with_leak_suppressions(os.environ if env is None else env)
         err = open(os.path.join(self.workdir, f"stderr-{len(self.processes)}.txt"), "w+b")
         p = subprocess.Popen(argv, env=env, cwd=cwd or self.workdir, stdout=stdout,
                              stderr=err, preexec_fn=reset_stop_signals)
@@ -552,6 +550,14 @@ def case_display(args):
             expect_display_lost_end(s, p, how)
 
 
+def with_leak_suppressions(env):
+    """A copy of `env` in which a sanitizer build leaves the system libraries' leaks unreported."""
+    env = dict(env)
+    lsan = f"suppressions={LSAN_SUPPRESSIONS}:print_suppressions=0"
+    env["LSAN_OPTIONS"] = ":".join(filter(None, (env.get("LSAN_OPTIONS"), lsan)))
+    return env
+
+
 def spawn_unprivileged(session, args, cwd, stderr_fd):
     """Start the program in `cwd` with standard error on `stderr_fd` (None: closed), as a user
     who cannot write there (root writes anywhere, so it runs as nobody)."""
@@ -565,7 +571,8 @@ def spawn_unprivileged(session, args, cwd, stderr_fd):
         if stderr_fd is None:
             os.close(2)
 
-    p = subprocess.Popen(argv, env=session.x_env(), cwd=cwd, stdout=subprocess.DEVNULL,
+    p = subprocess.Popen(argv, env=with_leak_suppressions(session.x_env()), cwd=cwd,
+                         stdout=subprocess.DEVNULL,
                          stderr=stderr_fd, preexec_fn=prepare)
     session.processes.append(p)
     return p
