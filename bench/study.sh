@@ -1,5 +1,6 @@
 #!/bin/sh
-# Study data: the seed search over every seed, and extract of a week of data.
+# Study data: the seed search over every seed, the simulator with and without its
+# data folder, and extract and verify of a day and a week.
 # Prints wall and CPU seconds and peak memory (GNU time); figures, never pass or fail.
 set -eu
 cd "$(dirname "$0")/.."
@@ -30,11 +31,16 @@ mkdir "$work/seed"
 rm "$work/seed/$log.json"
 measure "seed, whole range, 5 records" "$STUDY" seed "$work/seed/$log"
 
-# 2. Extract of a day and of a week (memory must not grow with the run's length).
+# 2. The simulator with and without its data folder, then extract of a day and of a week
+#    (memory must not grow with the run's length).
 for seconds in 86402 604800; do
   dir="$work/run$seconds"
   mkdir "$dir"
-  (cd "$dir" && "$OLDPWD/$SIM" --seed 20260501 --start "2026-05-01 10:00:00" --seconds "$seconds" >/dev/null)
+  measure "simulator, $seconds s" "$SIM" --seed 20260501 --start "2026-05-01 10:00:00" \
+    --seconds "$seconds" --dir "$dir"
+  mkdir "$dir/sim"
+  measure "simulator --data, $seconds s" "$SIM" --seed 20260501 --start "2026-05-01 10:00:00" \
+    --seconds "$seconds" --dir "$dir/sim" --data "$dir/sim-data"
   measure "extract, $seconds s" "$STUDY" extract "$dir/$log" --out "$dir/data"
   measure "extract --bits, $seconds s" "$STUDY" extract "$dir/$log" --out "$dir/data-bits" --bits
   measure "verify folder, $seconds s" "$STUDY" verify "$dir/data-bits"
