@@ -87,6 +87,15 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
   return true;
 }
 
+// Say whether `folder` is the current folder or one that holds it.
+bool holds_current_folder(const fs::path& folder) {
+  std::error_code code;
+  const fs::path current = fs::current_path(code).lexically_normal();
+  if (code) return false;
+  const fs::path inside = current.lexically_relative(folder);
+  return !inside.empty() && *inside.begin() != "..";
+}
+
 // Read a whole small file into a text; false with `error` set.
 bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
   std::FILE* stream = std::fopen(file.string().c_str(), "rb");
@@ -184,9 +193,14 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
                              std::string& error) {
   abandon();
   std::error_code code;
-  folder_ = fs::absolute(folder, code);
+  folder_ = fs::absolute(folder, code).lexically_normal();
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
+  if (holds_current_folder(folder_)) {
+    error = folder_.string() + ": es la carpeta actual o la contiene; la carpeta de datos va en "
+            "una carpeta propia";
+    return false;
+  }
   if (!folder_may_be_written(folder_, replace, error)) return false;
   temporary_ = folder_;
   temporary_ += TEMPORARY_SUFFIX;
@@ -290,11 +304,13 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
   if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
   if (good) good = sync_parent_directory(temporary_ / SUMS_FILE);
-  // Put the folder in place: an old one (only data files, checked by begin) goes aside first.
+  // Put the folder in place: an old one goes aside first, and is checked again, for other
+  // files may have come into it (an empty folder at the start, a log written there) since.
   std::error_code code;
   const bool old_there = fs::exists(folder_, code);
   fs::path old = folder_;
   old += OLD_SUFFIX;
+  if (good && old_there) good = folder_may_be_written(folder_, true, error_);
   if (good && old_there) {
     fs::remove_all(old, code);
     good = rename_durably(folder_, old, error_);

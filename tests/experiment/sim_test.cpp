@@ -64,6 +64,7 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
       {"--data --seconds 5", "--data: falta el valor"},
       {"--force", "--force: solo vale con --data"},
       {"--data /nonexistent/dir/datos", "--data: "},
+      {"--data .", "--data: "},  // the study log's own folder
   };
   for (const auto& [arguments, why] : refused) {
     EXPECT_EQ(run_sim(arguments, out), 2) << arguments;

@@ -126,13 +126,41 @@ TEST_F(DataFolderTest, RefusesExistingFoldersAndKeepsOtherFiles) {
 }
 
 TEST_F(DataFolderTest, AnUnwritableParentLeavesNothingAndSaysWhy) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+  std::string error;
+  // A parent that is a file fails for every user, root too.
+  write_file(directory / "fichero", "x");
+  EXPECT_FALSE(write_folder(directory / "fichero" / "datos", 5, false, error));
+  EXPECT_NE(error.find("fichero"), std::string::npos) << error;
+  EXPECT_EQ(read_file(directory / "fichero"), "x");
+  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere: no read-only parent";
   fs::create_directory(directory / "ro");
   fs::permissions(directory / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-  std::string error;
   EXPECT_FALSE(write_folder(directory / "ro" / "datos", 5, false, error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(directory / "ro" / "datos"));
+}
+
+TEST_F(DataFolderTest, NeverReplacesTheCurrentFolderOrFilesThatCameAfterTheStart) {
+  std::string error;
+  const fs::path was = fs::current_path();
+  fs::create_directories(directory / "aqui" / "dentro");
+  fs::current_path(directory / "aqui" / "dentro");
+  DataFolderWriter writer;
+  EXPECT_FALSE(writer.begin(".", true, true, error));
+  EXPECT_NE(error.find("carpeta actual"), std::string::npos) << error;
+  EXPECT_FALSE(writer.begin("..", true, true, error));
+  EXPECT_FALSE(writer.begin(directory / "aqui", true, true, error));
+  fs::current_path(was);
+  EXPECT_TRUE(fs::is_directory(directory / "aqui" / "dentro"));
+  // An empty folder at the start that a study log came into meanwhile is kept as it is.
+  fs::create_directory(directory / "datos");
+  ASSERT_TRUE(writer.begin(directory / "datos", false, false, error)) << error;
+  ASSERT_TRUE(writer.add_second(make_second_row(1, 100, "2026-05-01 10:00:00", TimeSource::clock), nullptr));
+  write_file(directory / "datos" / "estudio_05-01-2026", "registro");
+  EXPECT_FALSE(writer.finish({{"seed", 1}}, error));
+  EXPECT_NE(error.find("estudio_05-01-2026"), std::string::npos) << error;
+  EXPECT_EQ(read_file(directory / "datos" / "estudio_05-01-2026"), "registro");
+  EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2);
 }
 
 TEST_F(DataFolderTest, AbandonedWriterLeavesNoFolder) {
