@@ -284,6 +284,24 @@ TEST_F(SimRunTest, OnAFullDiskTheRunSaysSoKeepsWholeRecordsAndEndsWithStatus1) {
   EXPECT_NE(said.find("registros que faltan en el registro de estudio"), std::string::npos) << said;
 }
 
+TEST_F(SimRunTest, ADataFolderOnAFullDiskIsNotPutInPlaceAndTheStatusIs1) {
+  const std::string complete = complete_log(43201);
+  SmallFileSystem disk(directory / "lleno", "64k");
+  if (!disk.mounted()) GTEST_SKIP() << NO_MOUNT;
+  std::vector<std::string> arguments = run_arguments(43201, "registro");
+  arguments.insert(arguments.end(), {"--data", (directory / "lleno" / "datos").string()});
+  SimProcess sim(arguments, directory / "out", directory / "err");
+  const int status = sim.wait();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string said = read_file(directory / "err");
+  EXPECT_NE(said.find("no se pudo escribir la carpeta de datos"), std::string::npos) << said;
+  EXPECT_NE(said.find("No space left on device"), std::string::npos) << said;
+  // Nothing half-written is left on the full disk; the log elsewhere is whole.
+  EXPECT_TRUE(fs::is_empty(directory / "lleno"));
+  EXPECT_TRUE(read_file(directory / "registro" / LOG) == complete);
+}
+
 TEST_F(SimRunTest, OnceTheDiskHasRoomAgainTheLogIsByteForByteTheCompleteOne) {
   const std::string complete = complete_log(2 * 43201);
   SmallFileSystem disk(directory / "lleno", "256k");
