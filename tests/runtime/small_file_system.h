@@ -12,11 +12,13 @@
 
 class SmallFileSystem {
  public:
-  // Mount a tmpfs of `size` ("16k") on `at`, created if missing.
-  SmallFileSystem(const std::filesystem::path& at, const char* size) : path_(at) {
+  // Mount a tmpfs of `size` ("16k") on `at`, created if missing; `flags` as mount(2) takes
+  // them (MS_RDONLY: a file system nobody, root included, can write to).
+  SmallFileSystem(const std::filesystem::path& at, const char* size, unsigned long flags = 0)
+      : path_(at) {
     std::filesystem::create_directories(at);
     const std::string options = std::string("size=") + size;
-    mounted_ = geteuid() == 0 && mount("tnvfull", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    mounted_ = geteuid() == 0 && mount("tnvfull", at.c_str(), "tmpfs", flags, options.c_str()) == 0;
   }
   ~SmallFileSystem() {
     if (mounted_) umount2(path_.c_str(), MNT_DETACH);

@@ -1,5 +1,6 @@
 // Data folders: written whole or not at all, read back row by row, checked by their sums.
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "study/data_folder.h"
 #include "study/replay.h"
 #include "study/sha256.h"
+#include "tests/runtime/small_file_system.h"
 #include "tests/study/support.h"
 
 namespace fs = std::filesystem;
@@ -132,9 +134,15 @@ TEST_F(DataFolderTest, AnUnwritableParentLeavesNothingAndSaysWhy) {
   EXPECT_FALSE(write_folder(directory / "fichero" / "datos", 5, false, error));
   EXPECT_NE(error.find("fichero"), std::string::npos) << error;
   EXPECT_EQ(read_file(directory / "fichero"), "x");
-  if (geteuid() == 0) GTEST_SKIP() << "root writes anywhere: no read-only parent";
-  fs::create_directory(directory / "ro");
-  fs::permissions(directory / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  // A read-only parent: by its permissions, or for root (who writes anywhere) a read-only mount.
+  std::unique_ptr<SmallFileSystem> read_only;
+  if (geteuid() == 0) {
+    read_only = std::make_unique<SmallFileSystem>(directory / "ro", "16k", MS_RDONLY);
+    if (!read_only->mounted()) GTEST_SKIP() << NO_MOUNT;
+  } else {
+    fs::create_directory(directory / "ro");
+    fs::permissions(directory / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  }
   EXPECT_FALSE(write_folder(directory / "ro" / "datos", 5, false, error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(fs::exists(directory / "ro" / "datos"));
