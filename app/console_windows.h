@@ -3,11 +3,4 @@
 // the window system, DirectDraw or DirectInput of the back-ends' gfx/windows/win_api.h.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-
 #include <windows.h>

@@ -1,9 +1,7 @@
 #include "app/sim_data.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
@@ -27,15 +25,6 @@ bool writing = false;            // the folder is open and no second has failed
 std::string failure;             // why a second could not be written
 uint8_t second_bits[SECOND_BYTES];  // the bits of the second being drawn, first in the top bit
 
-// Return the virtual clock's local time as "YYYY-MM-DD HH:MM:SS".
-std::string clock_time_text() {
-  const std::tm now = active_clock().local_time();
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.tm_year + 1900,
-                now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec);
-  return text;
-}
-
 // Take one bit; after the second's last, write its row with the experiment's own clock.
 void take_bit(int32_t bit) {
   const ExperimentState& s = experiment_state();
@@ -43,8 +32,8 @@ void take_bit(int32_t bit) {
   if (index == 0) std::memset(second_bits, 0, sizeof second_bits);
   if (bit != 0) second_bits[index / 8] |= static_cast<uint8_t>(0x80u >> (index % 8));
   if (s.bit_index != SECOND_BITS || !writing) return;
-  SecondRow row = make_second_row(s.seconds_counter, s.ones_second, clock_time_text(),
-                                  TimeSource::clock);
+  SecondRow row = make_second_row(s.seconds_counter, s.ones_second,
+                                  calendar_text(active_clock().local_time()), TimeSource::clock);
   row.cycle = s.cycles;
   row.minute = s.minute;
   row.sec = s.second;

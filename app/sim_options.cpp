@@ -8,7 +8,6 @@
 #include "app/sim_options.h"
 
 #include <charconv>
-#include <chrono>
 #include <string_view>
 #include <vector>
 
@@ -38,7 +37,6 @@ namespace {
 
 constexpr int64_t LARGEST_TIMER = INT32_MAX;  // the virtual timer stays a 32-bit number
 constexpr int64_t LARGEST_SECONDS = INT32_MAX - 1;
-constexpr int64_t SECONDS_PER_DAY = 86400;
 constexpr char START_SHAPE[] = "dddd-dd-dd dd:dd:dd";  // 'd' a digit, anything else itself
 
 // The texts CLI11 gathered for each option, one entry per time it was given.
@@ -105,15 +103,6 @@ bool read_start(const std::string& text, std::tm& start, std::string& message) {
   }
   start = civil_time(year, month, day, hour, minute, second);
   return true;
-}
-
-// Return the seconds from 1970-01-01 00:00:00 to a calendar time, counted as the virtual clock does.
-int64_t civil_seconds(const std::tm& time) {
-  using namespace std::chrono;
-  const sys_days day{year{time.tm_year + 1900} / month{static_cast<unsigned>(time.tm_mon + 1)} /
-                     std::chrono::day{static_cast<unsigned>(time.tm_mday)}};
-  return static_cast<int64_t>(day.time_since_epoch().count()) * SECONDS_PER_DAY +
-         time.tm_hour * 3600 + time.tm_min * 60 + time.tm_sec;
 }
 
 // Take the values of the options given; false with a message at the first that is refused.
@@ -199,8 +188,8 @@ bool run_fits(const SimOptions& options, int64_t seed, const std::tm& start, std
               std::to_string(options.seconds) + " segundos)";
     return false;
   }
-  const int64_t last = civil_seconds(start) + (options.seconds > 0 ? options.seconds - 1 : 0);
-  const int64_t end_of_9999 = civil_seconds(civil_time(9999, 12, 31, 23, 59, 59));
+  const int64_t last = seconds_from_civil(start) + (options.seconds > 0 ? options.seconds - 1 : 0);
+  const int64_t end_of_9999 = seconds_from_civil(civil_time(9999, 12, 31, 23, 59, 59));
   if (last > end_of_9999) {
     message = "--start y --seconds: la simulacion pasaria del 9999-12-31 23:59:59 (la fecha "
               "tiene cuatro cifras de ano)";

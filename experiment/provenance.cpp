@@ -22,14 +22,6 @@ std::string command_line;
 bool failure_said = false;  // standard error has heard of a failed write
 ProvenanceDigest digest_file = nullptr;  // hashes the log at the end (none: no log_sha256)
 
-// Return a calendar time as "YYYY-MM-DD HH:MM:SS".
-std::string local_text(const std::tm& time) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.tm_year + 1900,
-                time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
-  return text;
-}
-
 // Write the record; say so once on standard error when it cannot be written.
 void write_record() {
   if (record_file.empty()) return;
@@ -81,7 +73,7 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
             {"generator", generator_description()},
             {"seed", seed},
             {"timer_at_start", timer_at_start},
-            {"start_local", local_text(start_local)},
+            {"start_local", calendar_text(start_local)},
             {"utc_offset_minutes", platform_utc_offset_minutes()},
             {"time_zone", platform_time_zone_name()},
             {"host", platform_host_name()},
@@ -99,7 +91,7 @@ void update_provenance(int64_t seconds_run, int32_t cycles) {
 
 void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason) {
   if (record_file.empty()) return;
-  record["end_local"] = local_text(active_clock().local_time());
+  record["end_local"] = calendar_text(active_clock().local_time());
   record["seconds_run"] = seconds_run;
   record["cycles"] = cycles;
   record["end_reason"] = end_reason;

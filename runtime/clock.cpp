@@ -15,33 +15,8 @@ namespace {
 
 constexpr int64_t SECONDS_PER_DAY = 86400;
 
-// Return the days from 1970-01-01 to a civil date (month 1 to 12).
-int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
-
 // Return a floor division (the quotient rounded toward minus infinity).
 int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }
-
-// Return the broken-down time of a count of seconds since 1970-01-01 00:00.
-std::tm tm_from_seconds(int64_t seconds) {
-  std::tm out{};
-  const int64_t days = floor_div(seconds, SECONDS_PER_DAY);
-  const int64_t in_day = seconds - days * SECONDS_PER_DAY;
-  civil_from_days(days, out);
-  out.tm_hour = static_cast<int>(in_day / 3600);
-  out.tm_min = static_cast<int>(in_day / 60 % 60);
-  out.tm_sec = static_cast<int>(in_day % 60);
-  out.tm_wday = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
-  out.tm_yday = static_cast<int>(days - days_from_civil(out.tm_year + 1900, 1, 1));
-  return out;
-}
 
 // The program's clock when nobody installed another.
 class SystemClock : public ClockSource {
@@ -70,6 +45,41 @@ Text three_fields(const char* format, int a, int b, int c) {
 }
 
 }  // namespace
+
+int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t year_of_era = year - era * 400;
+  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + day_of_era - 719468;
+}
+
+std::tm civil_from_seconds(int64_t seconds) {
+  std::tm out{};
+  const int64_t days = floor_div(seconds, SECONDS_PER_DAY);
+  const int64_t in_day = seconds - days * SECONDS_PER_DAY;
+  civil_from_days(days, out);
+  out.tm_hour = static_cast<int>(in_day / 3600);
+  out.tm_min = static_cast<int>(in_day / 60 % 60);
+  out.tm_sec = static_cast<int>(in_day % 60);
+  out.tm_wday = static_cast<int>(((days + 4) % 7 + 7) % 7);  // 1970-01-01 was a Thursday
+  out.tm_yday = static_cast<int>(days - days_from_civil(out.tm_year + 1900, 1, 1));
+  return out;
+}
+
+int64_t seconds_from_civil(const std::tm& time) {
+  return days_from_civil(time.tm_year + int64_t{1900}, time.tm_mon + int64_t{1}, time.tm_mday) *
+             SECONDS_PER_DAY +
+         time.tm_hour * int64_t{3600} + time.tm_min * int64_t{60} + time.tm_sec;
+}
+
+Text calendar_text(const std::tm& time) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time.tm_year + 1900,
+                time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec);
+  return text;
+}
 
 void civil_from_days(int64_t days, std::tm& out) {
   days += 719468;
@@ -126,7 +136,7 @@ double VirtualClock::timer() { return now_; }
 std::tm VirtualClock::local_time() {
   double moved = std::floor(now_ - start_);
   int64_t seconds = wall_start_days_ * SECONDS_PER_DAY + wall_start_seconds_ + static_cast<int64_t>(moved);
-  std::tm out = tm_from_seconds(seconds);
+  std::tm out = civil_from_seconds(seconds);
   out.tm_isdst = wall_start_.tm_isdst;
   return out;
 }

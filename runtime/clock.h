@@ -81,6 +81,18 @@ std::tm civil_time(int year, int month, int day, int hour, int minute, int secon
 // Fill year, month and day of `out` from days since 1970-01-01.
 void civil_from_days(int64_t days, std::tm& out);
 
+// Return the days from 1970-01-01 to a civil date (month 1 to 12; proleptic Gregorian).
+int64_t days_from_civil(int64_t year, int64_t month, int64_t day);
+
+// Return the calendar time of seconds since 1970-01-01 00:00:00 (no time zone applied).
+std::tm civil_from_seconds(int64_t seconds);
+
+// Return the seconds from 1970-01-01 00:00:00 to a calendar time's fields (no time zone applied).
+int64_t seconds_from_civil(const std::tm& time);
+
+// Return a calendar time as "YYYY-MM-DD HH:MM:SS".
+Text calendar_text(const std::tm& time);
+
 // Return the number of days of a month (1 to 12) of a year (proleptic Gregorian).
 int days_in_month(int year, int month);
 

@@ -3,8 +3,6 @@
 //
 // The timer uses QueryPerformanceCounter and falls back to GetTickCount when
 // the machine has no performance counter.
-#define WIN32_LEAN_AND_MEAN
-#define NOMINMAX
 #include <windows.h>
 
 #include <fcntl.h>

@@ -17,7 +17,6 @@ add_custom_command(
 
 add_library(tnv_analysis STATIC
   statistics.cpp
-  local_time.cpp
   plot_reduce.cpp
   folder_seconds.cpp
   analysis.cpp

@@ -17,6 +17,7 @@
 #include "experiment/provenance.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
+#include "study/local_time.h"
 #include "study/log_check.h"
 #include "study/log_model.h"
 #include "study/replay.h"
@@ -185,7 +186,7 @@ int64_t seconds_of_run(const LoadedLog& log, int64_t& start) {
   const int64_t last = last_record_second(log.text);
   start = -1;
   if (!log.has_run) return last;
-  parse_wall_time(json_text(log.run, "start_local"), start);
+  parse_local_time(json_text(log.run, "start_local"), start);
   const int64_t run = json_integer(log.run, "seconds_run", -1);
   const bool ended = !json_text(log.run, "end_reason").empty();
   if (ended && run >= last && run < next_record_second(last) && !log.text.torn) return run;

@@ -1,8 +1,7 @@
-// Local times: calendar arithmetic from std::chrono's civil calendar.
+// Local times: the runtime clock's calendar, read and written as "YYYY-MM-DD HH:MM:SS".
 #include "study/local_time.h"
 
-#include <chrono>
-#include <cstdio>
+#include "runtime/clock.h"
 
 namespace {
 
@@ -27,25 +26,11 @@ bool parse_local_time(std::string_view text, int64_t& seconds) {
   if (!read_digits(text, 0, 4, year) || !read_digits(text, 5, 2, month) || !read_digits(text, 8, 2, day) ||
       !read_digits(text, 11, 2, hour) || !read_digits(text, 14, 2, minute) || !read_digits(text, 17, 2, second))
     return false;
-  const std::chrono::year_month_day date{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
-                                         std::chrono::day{static_cast<unsigned>(day)}};
-  if (!date.ok() || hour > 23 || minute > 59 || second > 59) return false;
-  const int64_t days = std::chrono::sys_days{date}.time_since_epoch().count();
-  seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
+      minute > 59 || second > 59)
+    return false;
+  seconds = seconds_from_civil(civil_time(year, month, day, hour, minute, second));
   return true;
 }
 
-std::string format_local_time(int64_t seconds) {
-  int64_t days = seconds / 86400;
-  int64_t rest = seconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{days}}};
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02d:%02d:%02d", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()), static_cast<int>(rest / 3600),
-                static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
-  return text;
-}
+std::string format_local_time(int64_t seconds) { return calendar_text(civil_from_seconds(seconds)); }

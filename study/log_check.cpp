@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "study/local_time.h"
 #include "study/log_model.h"
 #include "study/replay.h"
 
@@ -113,7 +114,7 @@ LogCheckResult check_log(const StudyLogText& log, uint32_t seed, int64_t seconds
     }
     if (sink) {
       const auto [stamp, source] = times.time_of(second);
-      if (!sink(make_second_row(second, ones, wall_time_text(stamp), source),
+      if (!sink(make_second_row(second, ones, format_local_time(stamp), source),
                 with_bits ? bits : nullptr)) {
         result.stopped = true;
         return result;

@@ -1,10 +1,4 @@
 // SHA-256 through Windows' own CNG (bcrypt.dll), so the Windows build needs no libcrypto.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <bcrypt.h>
 

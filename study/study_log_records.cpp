@@ -40,16 +40,6 @@ bool has_shape(const std::string& text, size_t at, const char* pattern) {
   return true;
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-int64_t days_from_civil(int64_t year, int64_t month, int64_t day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t year_of_era = year - era * 400;
-  const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + day_of_era - 719468;
-}
-
 // Read the digits of text[at, at + count) as a number.
 int64_t digits(const std::string& text, size_t at, size_t count) {
   int64_t value = 0;
@@ -60,13 +50,11 @@ int64_t digits(const std::string& text, size_t at, size_t count) {
 // Seconds since 1970 of a date and time of day, or -1 when a field is out of range.
 int64_t wall_seconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
                      int64_t second) {
-  static const int DAYS[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > DAYS[month - 1] || hour > 23 || minute > 59 ||
-      second > 59) {
+  if (month < 1 || month > 12 || day < 1 ||
+      day > days_in_month(static_cast<int>(year), static_cast<int>(month)) || hour > 23 ||
+      minute > 59 || second > 59) {
     return -1;
   }
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap) return -1;
   return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
@@ -233,24 +221,3 @@ bool record_stamp(const LogRecord& record, int64_t& seconds) {
   return seconds >= 0;
 }
 
-std::string wall_time_text(int64_t seconds) {
-  int64_t days = seconds / 86400;
-  int64_t rest = seconds % 86400;
-  if (rest < 0) rest += 86400, --days;
-  std::tm date{};
-  civil_from_days(days, date);
-  const int64_t year = date.tm_year + 1900, month = date.tm_mon + 1, day = date.tm_mday;
-  char text[96];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld",
-                static_cast<long long>(year), static_cast<long long>(month),
-                static_cast<long long>(day), static_cast<long long>(rest / 3600),
-                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-  return text;
-}
-
-bool parse_wall_time(const std::string& text, int64_t& seconds) {
-  if (text.size() != 19 || !has_shape(text, 0, "dddd-dd-dd dd:dd:dd")) return false;
-  seconds = wall_seconds(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2),
-                         digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
-  return seconds >= 0;
-}

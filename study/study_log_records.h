@@ -51,8 +51,3 @@ std::vector<int32_t> window_ones(const StudyLogText& log);
 // false when the record has no readable date and time.
 bool record_stamp(const LogRecord& record, int64_t& seconds);
 
-// Return local wall seconds since 1970 as "YYYY-MM-DD HH:MM:SS".
-std::string wall_time_text(int64_t seconds);
-
-// Read "YYYY-MM-DD HH:MM:SS" into local wall seconds since 1970; false when malformed.
-bool parse_wall_time(const std::string& text, int64_t& seconds);

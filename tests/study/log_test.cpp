@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "study/local_time.h"
 #include "study/log_check.h"
 #include "study/log_model.h"
 #include "study/study_log_records.h"
@@ -41,7 +42,7 @@ TEST_F(LogTest, ReadsRecordsTheirCountsAndStamps) {
   EXPECT_EQ(window_ones(text), (std::vector<int32_t>{29959, 29900}));
   int64_t stamp = 0;
   ASSERT_TRUE(record_stamp(text.records[0], stamp));
-  EXPECT_EQ(wall_time_text(stamp), "2026-05-01 10:04:59");
+  EXPECT_EQ(format_local_time(stamp), "2026-05-01 10:04:59");
   EXPECT_EQ(text.bytes, log.size());
   EXPECT_EQ(record_seconds(text), (std::vector<int64_t>{300, 600}));
 }
@@ -139,25 +140,25 @@ TEST_F(LogTest, SecondTimesCountOnFromRecordsAndMendMidnight) {
   ASSERT_TRUE(read_study_log(directory / "log", text, error));
   SecondTimes times(text, -1);
   const auto first = times.time_of(1);
-  EXPECT_EQ(wall_time_text(first.first), "2026-05-01 23:50:01");
+  EXPECT_EQ(format_local_time(first.first), "2026-05-01 23:50:01");
   EXPECT_EQ(first.second, TimeSource::extrapolated);
   EXPECT_EQ(times.time_of(300).second, TimeSource::record);
-  EXPECT_EQ(wall_time_text(times.time_of(301).first), "2026-05-01 23:55:01");
+  EXPECT_EQ(format_local_time(times.time_of(301).first), "2026-05-01 23:55:01");
   EXPECT_EQ(times.time_of(301).second, TimeSource::interpolated);
-  EXPECT_EQ(wall_time_text(times.time_of(600).first), "2026-05-02 00:00:00");
-  EXPECT_EQ(wall_time_text(times.time_of(700).first), "2026-05-02 00:01:40");
+  EXPECT_EQ(format_local_time(times.time_of(600).first), "2026-05-02 00:00:00");
+  EXPECT_EQ(format_local_time(times.time_of(700).first), "2026-05-02 00:01:40");
   EXPECT_EQ(times.time_of(700).second, TimeSource::extrapolated);
 }
 
 TEST(WallTime, ReadsAndWritesCalendarTimes) {
   int64_t seconds = 0;
-  ASSERT_TRUE(parse_wall_time("2024-02-29 23:59:59", seconds));
-  EXPECT_EQ(wall_time_text(seconds + 1), "2024-03-01 00:00:00");
-  EXPECT_TRUE(parse_wall_time("1970-01-01 00:00:00", seconds));
+  ASSERT_TRUE(parse_local_time("2024-02-29 23:59:59", seconds));
+  EXPECT_EQ(format_local_time(seconds + 1), "2024-03-01 00:00:00");
+  EXPECT_TRUE(parse_local_time("1970-01-01 00:00:00", seconds));
   EXPECT_EQ(seconds, 0);
-  EXPECT_FALSE(parse_wall_time("2023-02-29 00:00:00", seconds));
-  EXPECT_FALSE(parse_wall_time("2023-01-01 24:00:00", seconds));
-  EXPECT_FALSE(parse_wall_time("2023-01-01T00:00:00", seconds));
+  EXPECT_FALSE(parse_local_time("2023-02-29 00:00:00", seconds));
+  EXPECT_FALSE(parse_local_time("2023-01-01 24:00:00", seconds));
+  EXPECT_FALSE(parse_local_time("2023-01-01T00:00:00", seconds));
 }
 
 }  // namespace
