@@ -8,12 +8,12 @@
 #include "app/sim_options.h"
 
 #include <charconv>
-#include <string_view>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "runtime/clock.h"
+#include "study/local_time.h"
 
 const char SIM_USAGE[] =
     "uso: testnuv-sim [opciones]\n"
@@ -37,7 +37,6 @@ namespace {
 
 constexpr int64_t LARGEST_TIMER = INT32_MAX;  // the virtual timer stays a 32-bit number
 constexpr int64_t LARGEST_SECONDS = INT32_MAX - 1;
-constexpr char START_SHAPE[] = "dddd-dd-dd dd:dd:dd";  // 'd' a digit, anything else itself
 
 // The texts CLI11 gathered for each option, one entry per time it was given.
 struct OptionTexts {
@@ -75,33 +74,16 @@ bool read_integer(const char* name, const std::string& text, int64_t low, int64_
   return false;
 }
 
-// Return the number of the digits text[at, at + count).
-int read_digits(const std::string& text, size_t at, size_t count) {
-  int value = 0;
-  for (size_t i = at; i < at + count; ++i) value = value * 10 + (text[i] - '0');
-  return value;
-}
-
-// Read "YYYY-MM-DD HH:MM:SS", every field all digits, into a calendar time; false with a message.
+// Read "YYYY-MM-DD HH:MM:SS" from 1970 on, every field all digits, into a calendar time;
+// false with a message.
 bool read_start(const std::string& text, std::tm& start, std::string& message) {
-  const std::string_view shape = START_SHAPE;
-  bool shaped = text.size() == shape.size();
-  for (size_t i = 0; shaped && i < shape.size(); ++i) {
-    const bool digit = text[i] >= '0' && text[i] <= '9';
-    shaped = shape[i] == 'd' ? digit : text[i] == shape[i];
-  }
-  const int year = shaped ? read_digits(text, 0, 4) : 0;
-  const int month = shaped ? read_digits(text, 5, 2) : 0;
-  const int day = shaped ? read_digits(text, 8, 2) : 0;
-  const int hour = shaped ? read_digits(text, 11, 2) : 0;
-  const int minute = shaped ? read_digits(text, 14, 2) : 0;
-  const int second = shaped ? read_digits(text, 17, 2) : 0;
-  if (!shaped || year < 1970 || month < 1 || month > 12 || day < 1 ||
-      day > days_in_month(year, month) || hour > 23 || minute > 59 || second > 59) {
+  int64_t seconds = 0;
+  if (!parse_local_time(text, seconds) || seconds < 0) {
     message = "--start: fecha no valida \"" + text + "\" (AAAA-MM-DD HH:MM:SS)";
     return false;
   }
-  start = civil_time(year, month, day, hour, minute, second);
+  start = civil_from_seconds(seconds);
+  start.tm_isdst = -1;  // daylight saving unknown
   return true;
 }
 
