@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 
+#include "runtime/durable.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "study/plot_reduce.h"
@@ -233,36 +233,6 @@ void add_log_deviation(std::string& html, const ReportTexts& texts) {
   html += "<h2>" + escape_html(texts.log_deviation_title) + "</h2>\n";
   html += "<p>" + escape_html(first) + "</p>\n<p>" + escape_html(texts.log_deviation_text_2) + "</p>\n<p>" +
           escape_html(texts.log_deviation_text_3) + "</p>\n";
-}
-
-// Write a file through a temporary beside it, renamed into place once complete.
-bool write_file(const std::filesystem::path& path, const std::string& content, std::string& error) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      error = temporary.string() + ": cannot be written";
-      return false;
-    }
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    out.flush();
-    if (!out) {
-      error = temporary.string() + ": write failed (disk full?)";
-      out.close();
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    error = path.string() + ": " + ec.message();
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -549,7 +519,7 @@ bool write_outputs(const std::filesystem::path& out, const std::vector<FolderDat
     return false;
   }
   const std::string summary = summary_json(folders, analysis).dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-  return write_file(out / SUMMARY_FILE, summary, error) &&
-         write_file(out / WINDOWS_FILE, windows_csv(folders, analysis), error) &&
-         write_file(out / REPORT_FILE, report_html(folders, analysis, language), error);
+  return replace_file_atomically(out / SUMMARY_FILE, summary, error) &&
+         replace_file_atomically(out / WINDOWS_FILE, windows_csv(folders, analysis), error) &&
+         replace_file_atomically(out / REPORT_FILE, report_html(folders, analysis, language), error);
 }
