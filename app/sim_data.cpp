@@ -1,6 +1,7 @@
 #include "app/sim_data.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "experiment/state.h"
 #include "experiment/study_log.h"
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "runtime/random.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
@@ -46,7 +48,7 @@ void take_bit(int32_t bit) {
 }  // namespace
 
 bool begin_sim_data(const std::string& folder, bool replace, std::string& error) {
-  if (!writer.begin(folder, true, replace, error)) return false;
+  if (!writer.begin(path_from_utf8(folder), true, replace, error)) return false;
   writing = true;
   set_bit_observer(take_bit);
   return true;
@@ -70,12 +72,15 @@ bool finish_sim_data(std::string& error) {
       {"seconds", writer.rows()},
       {"bits", true},
       {"run", run}};
-  const fs::path log = study_log_file().c_str();
+  const fs::path log = path_from_utf8(study_log_file());
   const auto digest = run.find("log_sha256");
   if (!log.empty() && digest != run.end() && digest->is_string()) {
-    std::error_code code;
-    provenance["log_file"] = log.filename().string();
-    provenance["log_path"] = fs::absolute(log, code).string();
+    if (!name_log_in_provenance(provenance, log)) {
+      std::error_code code;
+      std::fprintf(stderr, "testnuv-sim: aviso: el nombre del registro de estudio %s no es UTF-8 y "
+                   "no se puede guardar tal cual en %s\n", shown_path(fs::absolute(log, code)).c_str(),
+                   PROVENANCE_FILE);
+    }
     provenance["log_bytes"] = run.value("log_bytes", int64_t{0});
     provenance["log_sha256"] = *digest;
     provenance["log_torn"] = false;

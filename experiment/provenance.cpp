@@ -6,6 +6,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/durable.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
 #include "runtime/version.h"
@@ -26,11 +27,11 @@ ProvenanceDigest digest_file = nullptr;  // hashes the log at the end (none: no 
 void write_record() {
   if (record_file.empty()) return;
   std::string error;
-  if (replace_file_atomically(record_file, record.dump(2) + "\n", error)) return;
+  if (replace_file_atomically(record_file, json_file_text(record), error)) return;
   if (failure_said) return;
   failure_said = true;
   std::fprintf(stderr, "testnuv: no se pudo escribir el registro de procedencia \"%s\": %s; "
-               "el experimento sigue\n", record_file.string().c_str(), error.c_str());
+               "el experimento sigue\n", shown_path(record_file).c_str(), error.c_str());
 }
 
 }  // namespace
@@ -51,13 +52,17 @@ nlohmann::json generator_description() {
 
 void set_provenance_digest(ProvenanceDigest digest) { digest_file = digest; }
 
-void set_provenance_program(const std::string& program, int argc, char** argv) {
+void set_provenance_program(const std::string& program, const std::vector<std::string>& arguments) {
   recorded_program = program;
   command_line.clear();
-  for (int i = 0; i < argc; ++i) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
     if (i > 0) command_line += ' ';
-    command_line += argv[i];
+    command_line += arguments[i];
   }
+}
+
+std::string json_file_text(const nlohmann::json& value) {
+  return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start_local,
@@ -77,7 +82,7 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
             {"utc_offset_minutes", platform_utc_offset_minutes()},
             {"time_zone", platform_time_zone_name()},
             {"host", platform_host_name()},
-            {"log_file", log.filename().string()},
+            {"log_file", path_to_utf8(log.filename())},
             {"command_line", command_line}};
   write_record();
 }

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -33,8 +34,9 @@ using ProvenanceDigest = bool (*)(const std::filesystem::path& file, std::string
 // Use `digest` for the log's size and SHA-256 at the end (the programs pass sha256_of_file).
 void set_provenance_digest(ProvenanceDigest digest);
 
-// Name the program and its command line for the record (call before the experiment starts).
-void set_provenance_program(const std::string& program, int argc, char** argv);
+// Name the program and its command line (UTF-8 arguments, the program first) for the record
+// (call before the experiment starts).
+void set_provenance_program(const std::string& program, const std::vector<std::string>& arguments);
 
 // Start the record: the run's seed, timer, start time, back-end and log; write it.
 void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start_local,
@@ -51,6 +53,10 @@ void move_provenance_aside(const std::filesystem::path& log, const std::filesyst
 
 // Return how the record names an end reason: "space", "signal", "display lost".
 const char* end_reason_name(EndReason reason);
+
+// Return a JSON value as a file's text: indented, with a final line end; bytes that are not
+// UTF-8 (a name on Linux may hold any) are replaced by U+FFFD, so it never fails.
+std::string json_file_text(const nlohmann::json& value);
 
 // Return the record as written last (an empty object before start_provenance).
 const nlohmann::json& current_provenance();

@@ -15,6 +15,7 @@
 
 #include "gfx/pixels.h"
 #include "gfx/screen.h"
+#include "runtime/paths.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ bool save_screen_png(const Text& path, Text* error) {
   lock_screen();
   widen_picture(*screen, image);
   unlock_screen();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = open_path(path_from_utf8(path), "wb");
   if (file == nullptr) {
     if (error != nullptr) *error = path + ": " + std::strerror(errno);
     return false;

@@ -19,6 +19,7 @@
 #include <deque>
 
 #include "runtime/durable.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/program.h"
 
@@ -200,10 +201,10 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   if (mode != FILE_MODE_OUTPUT) return open_failed(record, RESULT_INVALID, EINVAL);
   if (name.find('\0') != Text::npos) return open_failed(record, RESULT_CANNOT_OPEN, EINVAL);
   const Text system_name = platform_file_name(name);
-  record.stream = std::fopen(system_name.c_str(), "wb");
+  record.stream = open_path(path_from_utf8(system_name), "wb");
   if (record.stream == nullptr) return open_failed(record, RESULT_CANNOT_OPEN, errno);
   std::setvbuf(record.stream, nullptr, _IONBF, 0);
-  sync_parent_directory(system_name);
+  sync_parent_directory(path_from_utf8(system_name));
   record.file = new FileState();
   record.file->buffer.reserve(FILE_BUFFER_SIZE);
   record.sink = file_write;

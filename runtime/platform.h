@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "runtime/text.h"
@@ -27,7 +28,7 @@ void platform_sleep_ms(int32_t ms);
 bool platform_sync_file(std::FILE* stream);
 
 // Pass a directory's entries (new names, renames) on to the disk. Returns false on failure.
-bool platform_sync_directory(const char* path);
+bool platform_sync_directory(const std::filesystem::path& path);
 
 // Cut a stream's file to `size` bytes and go on writing there. Returns false (errno set) on failure.
 bool platform_cut_file(std::FILE* stream, int64_t size);

@@ -68,8 +68,8 @@ bool platform_sync_file(std::FILE* stream) {
   return cannot_be_synced(errno);
 }
 
-bool platform_sync_directory(const char* path) {
-  const int descriptor = open(path, O_RDONLY | O_DIRECTORY);
+bool platform_sync_directory(const std::filesystem::path& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY);
   if (descriptor < 0) return false;
   const bool synced = fsync(descriptor) == 0 || cannot_be_synced(errno);
   close(descriptor);

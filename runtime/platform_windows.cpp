@@ -81,7 +81,7 @@ bool platform_sync_file(std::FILE* stream) {
   return false;
 }
 
-bool platform_sync_directory(const char* /*path*/) {
+bool platform_sync_directory(const std::filesystem::path& /*path*/) {
   // NTFS journals renames itself; a directory cannot be flushed like a file.
   return true;
 }
@@ -103,13 +103,17 @@ void platform_prepare_writes() {}
 Text platform_program_file_name() {
   // Paths can exceed MAX_PATH; a name that filled the room was cut short, so ask again with more.
   for (DWORD room = MAX_PATH; room <= MAX_MODULE_PATH; room *= 2) {
-    std::string path(room, '\0');
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), room);
+    std::wstring path(room, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), room);
     if (length == 0) return Text();
     if (length < room) {
       path.resize(length);
-      size_t folder = path.find_last_of("\\/");
-      return folder == std::string::npos ? path : path.substr(folder + 1);
+      const size_t folder = path.find_last_of(L"\\/");
+      const std::wstring name = folder == std::wstring::npos ? path : path.substr(folder + 1);
+      char text[MAX_PATH * 4] = {};
+      const int size = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()),
+                                           text, sizeof text, nullptr, nullptr);
+      return size > 0 ? Text(text, static_cast<size_t>(size)) : Text();
     }
   }
   return Text();

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "experiment/provenance.h"
+#include "runtime/paths.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
 #include "study/local_time.h"
@@ -53,8 +54,8 @@ void report_disagreement(const LoadedLog& log, const LogCheckResult& result) {
                "testnuv-study: %s, linea %" PRId64 ": el registro no coincide con la repeticion\n"
                "  el registro dice:    \"%s\"\n"
                "  la repeticion da:    \"%s\"\n",
-               log.text.file.string().c_str(), result.line, result.found.c_str(),
-               result.expected.c_str());
+               shown_path(log.text.file).c_str(), result.line, shown_log_text(result.found).c_str(),
+               shown_log_text(result.expected).c_str());
 }
 
 // Read a log and its provenance record; print what is worth knowing. False when unreadable.
@@ -68,7 +69,7 @@ bool load_log(const fs::path& file, LoadedLog& log) {
     std::fprintf(stderr,
                  "testnuv-study: %s: el ultimo registro esta cortado (linea %" PRId64
                  "; la ejecucion se interrumpio); se lee hasta el ultimo registro entero\n",
-                 file.string().c_str(), log.text.torn_line);
+                 shown_path(file).c_str(), log.text.torn_line);
   }
   std::error_code code;
   const fs::path record = provenance_name(file);
@@ -133,7 +134,7 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   if (ones.empty()) {
     std::fprintf(stderr, "testnuv-study: %s no tiene ningun registro de 5 minutos: sin registros "
                  "no se puede hallar la semilla (la ejecucion duro menos de 300 segundos o el "
-                 "fichero no es un registro de estudio)\n", log.text.file.string().c_str());
+                 "fichero no es un registro de estudio)\n", shown_path(log.text.file).c_str());
     return found;
   }
   const SeedCandidates candidates = search_seeds(ones, from, to, MAX_LISTED, show_progress);
@@ -157,7 +158,7 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   }
   if (agreeing.empty() && unchecked == 0) {
     std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
-                 " da todos los registros de %s\n", from, to, log.text.file.string().c_str());
+                 " da todos los registros de %s\n", from, to, shown_path(log.text.file).c_str());
     if (!first_failure.agrees) {
       std::fprintf(stderr, "  (%zu semillas dan las primeras cuentas de 5 minutos, pero no todos "
                    "los registros)\n", candidates.seeds.size());
@@ -235,18 +236,21 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
       {"seconds", seconds},
       {"records_checked", written.records_checked},
       {"bits", bits},
-      {"log_file", log.text.file.filename().string()},
-      {"log_path", fs::absolute(log.text.file).string()},
       {"log_bytes", log.text.bytes},
       {"log_sha256", log.text.sha256},
       {"log_torn", log.text.torn}};
+  if (!name_log_in_provenance(provenance, log.text.file)) {
+    std::fprintf(stderr, "testnuv-study: aviso: el nombre del registro de estudio %s no es UTF-8 y "
+                 "no se puede guardar tal cual en %s; verify comprobara la carpeta sin su registro\n",
+                 shown_path(log.text.file).c_str(), PROVENANCE_FILE);
+  }
   if (log.has_run) provenance["run"] = log.run;
   if (!writer.finish(provenance, error)) {
     std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
     return EXIT_TROUBLE;
   }
   std::printf("%s: %" PRId64 " segundos, %" PRId64 " registros comprobados, semilla %" PRIu32 "\n",
-              out.string().c_str(), seconds, written.records_checked, found.seed);
+              shown_path(out).c_str(), seconds, written.records_checked, found.seed);
   return EXIT_DONE;
 }
 
@@ -281,7 +285,7 @@ int verify_folder(const fs::path& folder) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
     return EXIT_TROUBLE;
   }
-  std::FILE* bits_file = std::fopen((folder / BITS_FILE).string().c_str(), "rb");
+  std::FILE* bits_file = open_path(folder / BITS_FILE, "rb");
   Replay replay(static_cast<uint32_t>(seed));
   SecondRow row;
   int64_t rows = 0;
@@ -311,15 +315,20 @@ int verify_folder(const fs::path& folder) {
     status = EXIT_DISAGREES;
   }
   const std::string log_path = json_text(provenance, "log_path");
-  if (status == EXIT_DONE && !log_path.empty()) {
+  const bool log_path_stored = !provenance.contains("log_path_stored") || provenance["log_path_stored"] != false;
+  if (status == EXIT_DONE && !log_path.empty() && !log_path_stored) {
+    std::fprintf(stderr, "testnuv-study: el nombre del registro de estudio de la carpeta no era UTF-8 y "
+                 "no se pudo guardar en %s; se han comprobado solo los datos (compruebe el registro "
+                 "con verify REGISTRO)\n", PROVENANCE_FILE);
+  } else if (status == EXIT_DONE && !log_path.empty()) {
     LoadedLog log;
-    if (!load_log(log_path, log)) {
+    if (!load_log(path_from_utf8(log_path), log)) {
       std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta no se puede leer; "
                    "se han comprobado solo los datos\n");
     } else {
       if (log.text.sha256 != json_text(provenance, "log_sha256")) {
         std::fprintf(stderr, "testnuv-study: %s ha cambiado desde la extraccion (SHA-256 distinto)\n",
-                     log_path.c_str());
+                     shown_text(log_path).c_str());
       }
       const LogCheckResult check = check_seed(log, static_cast<uint32_t>(seed));
       if (!check.agrees) {
@@ -330,7 +339,7 @@ int verify_folder(const fs::path& folder) {
   }
   if (status == EXIT_DONE) {
     std::printf("%s: correcto (%" PRId64 " segundos, semilla %" PRId64 ")\n",
-                folder.string().c_str(), rows, seed);
+                shown_path(folder).c_str(), rows, seed);
   }
   return status;
 }
@@ -346,7 +355,7 @@ int verify_log(const fs::path& file) {
     report_disagreement(log, check);
     return EXIT_DISAGREES;
   }
-  std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", file.string().c_str(),
+  std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", shown_path(file).c_str(),
               check.records_checked, found.seed);
   return EXIT_DONE;
 }
@@ -365,17 +374,29 @@ void print_seed(const FoundSeed& found) {
 
 void set_study_progress(bool shown) { progress_shown = shown; }
 
+CLI::Validator existing_path(bool file_only) {
+  return CLI::Validator(
+      [file_only](std::string& name) -> std::string {
+        std::error_code code;
+        const fs::file_status status = fs::status(path_from_utf8(name), code);
+        if (status.type() == fs::file_type::not_found || code) return "no existe: " + shown_text(name);
+        if (file_only && status.type() == fs::file_type::directory) return "es una carpeta: " + shown_text(name);
+        return "";
+      },
+      file_only ? "FICHERO" : "RUTA");
+}
+
 void add_study_commands(CLI::App& app, int& exit_status) {
   // seed
   auto* seed = app.add_subcommand("seed", "Halla la semilla cuya repeticion da cada registro del registro de estudio");
   static std::string seed_log;
   static int64_t from = 0, to = LAST_SEED;
-  seed->add_option("LOG", seed_log, "registro de estudio (estudio_mm-dd-aaaa)")->required()->check(CLI::ExistingFile);
+  seed->add_option("LOG", seed_log, "registro de estudio (estudio_mm-dd-aaaa)")->required()->check(existing_path(true));
   seed->add_option("--from", from, "primera semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
   seed->add_option("--to", to, "ultima semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
   seed->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(seed_log, log)) {
+    if (!load_log(path_from_utf8(seed_log), log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }
@@ -395,7 +416,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   static std::string extract_log, out;
   static int64_t given_seed = -1;
   static bool bits = false, force = false;
-  extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(CLI::ExistingFile);
+  extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(existing_path(true));
   extract->add_option("--seed", given_seed, "semilla (si no, la del registro de procedencia o la busqueda)")
       ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
   extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
@@ -403,20 +424,21 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
   extract->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(extract_log, log)) {
+    if (!load_log(path_from_utf8(extract_log), log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }
     const FoundSeed found = seed_for(log, given_seed);
-    exit_status = found.status == EXIT_DONE ? extract_folder(log, found, out, bits, force) : found.status;
+    exit_status = found.status == EXIT_DONE ? extract_folder(log, found, path_from_utf8(out), bits, force) : found.status;
   });
 
   // verify
   auto* verify = app.add_subcommand("verify", "Comprueba un registro de estudio, o una carpeta de datos y su registro");
   static std::string target;
-  verify->add_option("LOG_O_CARPETA", target, "registro de estudio o carpeta de datos")->required()->check(CLI::ExistingPath);
+  verify->add_option("LOG_O_CARPETA", target, "registro de estudio o carpeta de datos")->required()->check(existing_path(false));
   verify->callback([&exit_status] {
     std::error_code code;
-    exit_status = fs::is_directory(target, code) ? verify_folder(target) : verify_log(target);
+    const fs::path path = path_from_utf8(target);
+    exit_status = fs::is_directory(path, code) ? verify_folder(path) : verify_log(path);
   });
 }

@@ -10,7 +10,9 @@
 #include <set>
 #include <system_error>
 
+#include "experiment/provenance.h"
 #include "runtime/durable.h"
+#include "runtime/paths.h"
 #include "study/replay.h"
 #include "study/sha256.h"
 
@@ -63,7 +65,7 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
   const fs::file_status status = fs::symlink_status(folder, code);
   if (status.type() == fs::file_type::not_found) return true;
   if (status.type() != fs::file_type::directory) {
-    error = folder.string() + ": existe y no es una carpeta";
+    error = shown_path(folder) + ": existe y no es una carpeta";
     return false;
   }
   bool empty = true;
@@ -71,17 +73,17 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
     empty = false;
     if (!replace) break;
     if (!is_data_file(entry.path()) || !entry.is_regular_file()) {
-      error = folder.string() + ": contiene otros ficheros (" +
-              entry.path().filename().string() + "); no se sustituye";
+      error = shown_path(folder) + ": contiene otros ficheros (" +
+              shown_path(entry.path().filename()) + "); no se sustituye";
       return false;
     }
   }
   if (code) {
-    error = folder.string() + ": " + code.message();
+    error = shown_path(folder) + ": " + code.message();
     return false;
   }
   if (!empty && !replace) {
-    error = folder.string() + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
+    error = shown_path(folder) + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
     return false;
   }
   return true;
@@ -94,30 +96,6 @@ bool holds_current_folder(const fs::path& folder) {
   if (code) return false;
   const fs::path inside = current.lexically_relative(folder);
   return !inside.empty() && *inside.begin() != "..";
-}
-
-// Read a whole small file into a text; false with `error` set.
-bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
-  if (stream == nullptr) {
-    error = file.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  char buffer[1 << 14];
-  size_t got = 0;
-  text.clear();
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
-    text.append(buffer, got);
-  }
-  if (text.size() > MAX_SMALL_FILE) {
-    std::fclose(stream);
-    error = file.string() + ": demasiado grande";
-    return false;
-  }
-  const bool failed = std::ferror(stream) != 0;
-  std::fclose(stream);
-  if (failed) error = file.string() + ": error de lectura";
-  return !failed;
 }
 
 // Read a decimal integer field ending at a comma; advance past the comma.
@@ -197,7 +175,7 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
   if (holds_current_folder(folder_)) {
-    error = folder_.string() + ": es la carpeta actual o la contiene; la carpeta de datos va en "
+    error = shown_path(folder_) + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
     return false;
   }
@@ -206,7 +184,7 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   temporary_ += TEMPORARY_SUFFIX;
   fs::remove_all(temporary_, code);  // left by a run that was killed
   if (!fs::create_directory(temporary_, code)) {
-    error = temporary_.string() + ": " + (code ? code.message() : "ya existe");
+    error = shown_path(temporary_) + ": " + (code ? code.message() : "ya existe");
     return false;
   }
   open_ = true;
@@ -214,8 +192,8 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   auto open_output = [&](const char* file) {
     auto output = std::make_unique<Output>();
     output->name = temporary_ / file;
-    output->stream = std::fopen(output->name.string().c_str(), "wb");
-    if (output->stream == nullptr) error = output->name.string() + ": " + std::strerror(errno);
+    output->stream = open_path(output->name, "wb");
+    if (output->stream == nullptr) error = shown_path(output->name) + ": " + std::strerror(errno);
     return output;
   };
   seconds_ = open_output(SECONDS_FILE);
@@ -240,14 +218,14 @@ bool DataFolderWriter::write_to(Output& output, const char* bytes, size_t count)
   const bool good =
       std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) == output.buffer.size();
   output.buffer.clear();
-  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  if (!good) error_ = shown_path(output.name) + ": " + std::strerror(errno);
   return good;
 }
 
 bool DataFolderWriter::close_output(Output& output) {
   bool good = std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) ==
               output.buffer.size();
-  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  if (!good) error_ = shown_path(output.name) + ": " + std::strerror(errno);
   output.buffer.clear();
   std::FILE* stream = output.stream;
   output.stream = nullptr;
@@ -299,7 +277,7 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
     good = close_output(*bits_);
     add_sum(bits_->digest.finish(), BITS_FILE);
   }
-  const std::string record = provenance.dump(2) + "\n";
+  const std::string record = json_file_text(provenance);
   add_sum(sha256_of(record), PROVENANCE_FILE);
   if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
   if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
@@ -339,14 +317,47 @@ void DataFolderWriter::abandon() {
   open_ = false;
 }
 
+bool name_log_in_provenance(nlohmann::json& provenance, const fs::path& log) {
+  std::error_code code;
+  const std::string path = path_to_utf8(fs::absolute(log, code));
+  provenance["log_file"] = path_to_utf8(log.filename());
+  provenance["log_path"] = path;
+  if (is_utf8(path)) return true;
+  provenance["log_path_stored"] = false;
+  return false;
+}
+
 // ---- Reading ----
+
+bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
+  std::FILE* stream = open_path(file, "rb");
+  if (stream == nullptr) {
+    error = shown_path(file) + ": " + std::strerror(errno);
+    return false;
+  }
+  char buffer[1 << 14];
+  size_t got = 0;
+  text.clear();
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
+    text.append(buffer, got);
+  }
+  if (text.size() > MAX_SMALL_FILE) {
+    std::fclose(stream);
+    error = shown_path(file) + ": demasiado grande";
+    return false;
+  }
+  const bool failed = std::ferror(stream) != 0;
+  std::fclose(stream);
+  if (failed) error = shown_path(file) + ": error de lectura";
+  return !failed;
+}
 
 SecondsReader::~SecondsReader() {
   if (stream_ != nullptr) std::fclose(stream_);
 }
 
 bool SecondsReader::fail(const std::string& why) {
-  error_ = name_.string() + ":" + std::to_string(line_) + ": " + why;
+  error_ = shown_path(name_) + ":" + std::to_string(line_) + ": " + why;
   return false;
 }
 
@@ -357,9 +368,9 @@ bool SecondsReader::open(const fs::path& file) {
   previous_ = 0;
   at_ = filled_ = 0;
   error_.clear();
-  stream_ = std::fopen(file.string().c_str(), "rb");
+  stream_ = open_path(file, "rb");
   if (stream_ == nullptr) {
-    error_ = file.string() + ": " + std::strerror(errno);
+    error_ = shown_path(file) + ": " + std::strerror(errno);
     return false;
   }
   std::string header;
@@ -490,7 +501,7 @@ bool read_provenance(const fs::path& folder, nlohmann::json& provenance, std::st
   if (!read_small_file(file, text, error)) return false;
   provenance = nlohmann::json::parse(text, nullptr, false);
   if (provenance.is_discarded() || !provenance.is_object()) {
-    error = file.string() + ": no es un objeto JSON valido";
+    error = shown_path(file) + ": no es un objeto JSON valido";
     provenance = nlohmann::json::object();
     return false;
   }

@@ -118,6 +118,14 @@ class SecondsReader {
   size_t filled_ = 0;     // bytes in buffer_
 };
 
+// Name a data folder's log in its provenance: "log_file" and the absolute "log_path", and
+// "log_path_stored": false when the name is not UTF-8 (JSON stores it with the stray bytes
+// replaced, so it cannot lead back to the log). Returns whether the name was stored whole.
+bool name_log_in_provenance(nlohmann::json& provenance, const std::filesystem::path& log);
+
+// Read a whole small file (up to 16 MiB) into `text`; false with `error` set.
+bool read_small_file(const std::filesystem::path& file, std::string& text, std::string& error);
+
 // Check the files of a folder against its SHA256SUMS; every problem goes to `problems`.
 // True when every listed file is there with its checksum and every data file is listed.
 bool check_checksums(const std::filesystem::path& folder, std::vector<std::string>& problems);

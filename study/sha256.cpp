@@ -6,6 +6,9 @@
 
 #include "study/sha256.h"
 
+#include "runtime/paths.h"
+
+
 std::string hex_digits(const unsigned char* bytes, size_t count) {
   static const char HEX[] = "0123456789abcdef";
   std::string text;
@@ -24,9 +27,9 @@ std::string sha256_of(const std::string& bytes) {
 
 bool sha256_of_file(const std::filesystem::path& file, std::string& digest, uint64_t& bytes,
                     std::string& error) {
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
+  std::FILE* stream = open_path(file, "rb");
   if (stream == nullptr) {
-    error = file.string() + ": " + std::strerror(errno);
+    error = shown_path(file) + ": " + std::strerror(errno);
     return false;
   }
   Sha256 running;
@@ -40,7 +43,7 @@ bool sha256_of_file(const std::filesystem::path& file, std::string& digest, uint
   const bool failed = std::ferror(stream) != 0;
   std::fclose(stream);
   if (failed) {
-    error = file.string() + ": error de lectura";
+    error = shown_path(file) + ": error de lectura";
     return false;
   }
   digest = running.finish();

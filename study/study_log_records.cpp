@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "study/sha256.h"
 
 namespace fs = std::filesystem;
@@ -134,9 +135,9 @@ int32_t record_line_count(RecordKind kind) {
 bool read_study_log(const fs::path& file, StudyLogText& log, std::string& error) {
   log = StudyLogText{};
   log.file = file;
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
+  std::FILE* stream = open_path(file, "rb");
   if (stream == nullptr) {
-    error = file.string() + ": no se puede leer";
+    error = shown_path(file) + ": no se puede leer";
     return false;
   }
   std::string bytes;
@@ -148,7 +149,7 @@ bool read_study_log(const fs::path& file, StudyLogText& log, std::string& error)
   const bool failed = std::ferror(stream) != 0;
   std::fclose(stream);
   if (failed || bytes.size() >= MAX_LOG_BYTES) {
-    error = file.string() + (failed ? ": error de lectura" : ": demasiado grande para un registro");
+    error = shown_path(file) + (failed ? ": error de lectura" : ": demasiado grande para un registro");
     return false;
   }
   log.bytes = bytes.size();

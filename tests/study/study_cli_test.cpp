@@ -1,9 +1,7 @@
 // testnuv-study on logs written by testnuv-sim: seeds found, records checked,
 // data folders written only from logs that agree.
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -24,11 +22,7 @@ class StudyCliTest : public StudyTest {
  protected:
   // Run a program with arguments, its output kept in `output`; return its exit status.
   int run(const std::string& program, const std::string& arguments) {
-    const std::string command = "cd \"" + directory.string() + "\" && \"" + program + "\" " +
-                                arguments + " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    output = read_file(directory / "out.txt") + read_file(directory / "err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run_program(directory, program, arguments, output);
   }
   // Simulate a run of `seconds` from `seed` into the scratch folder; return its log's path.
   fs::path simulate(uint32_t seed, int64_t seconds, const std::string& more = "") {
