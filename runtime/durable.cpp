@@ -2,13 +2,21 @@
 #include "runtime/durable.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <system_error>
 
 #include "runtime/paths.h"
 #include "runtime/platform.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int NAME_ATTEMPTS = 16;  // unique names tried before giving up
+
+}  // namespace
 
 bool close_synced(std::FILE* stream, const fs::path& name, std::string& error) {
   bool good = std::fflush(stream) == 0;
@@ -44,10 +52,23 @@ bool rename_durably(const fs::path& from, const fs::path& to, std::string& error
   return true;
 }
 
+std::string unique_suffix() {
+  static std::mt19937 random(std::random_device{}());
+  char text[48];
+  std::snprintf(text, sizeof text, "%lld-%08x", static_cast<long long>(platform_process_id()),
+                static_cast<unsigned>(random()));
+  return text;
+}
+
 bool replace_file_atomically(const fs::path& target, const std::string& bytes, std::string& error) {
-  fs::path temporary = target;
-  temporary += ".tmp";
-  std::FILE* stream = open_path(temporary, "wb");
+  fs::path temporary;
+  std::FILE* stream = nullptr;
+  for (int attempt = 0; attempt < NAME_ATTEMPTS && stream == nullptr; ++attempt) {
+    temporary = target;
+    temporary += ".tmp-" + unique_suffix();
+    stream = create_new_file(temporary);
+    if (stream == nullptr && errno != EEXIST) break;
+  }
   if (stream == nullptr) {
     error = shown_path(temporary) + ": " + std::strerror(errno);
     return false;

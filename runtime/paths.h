@@ -31,6 +31,11 @@ std::string path_to_utf8(const std::filesystem::path& path);
 // Open a file as std::fopen does with `mode`; null (errno set) when it cannot be opened.
 std::FILE* open_path(const std::filesystem::path& path, const char* mode);
 
+// Create a new file and open it for writing: never an existing name and never through a
+// symbolic link (an exclusive create). Null (errno set, EEXIST when the name is taken) when
+// it cannot be created.
+std::FILE* create_new_file(const std::filesystem::path& path);
+
 // Make the standard streams show UTF-8 messages as the letters they stand for.
 void prepare_message_output();
 

@@ -1,6 +1,9 @@
 // Paths and arguments (POSIX): names are bytes, taken and given as they are.
 #include "runtime/paths.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 std::vector<std::string> program_arguments(int argc, char** argv) {
@@ -20,6 +23,15 @@ std::string path_to_utf8(const std::filesystem::path& path) { return path.native
 
 std::FILE* open_path(const std::filesystem::path& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* create_new_file(const std::filesystem::path& path) {
+  const int descriptor =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (descriptor < 0) return nullptr;
+  std::FILE* stream = fdopen(descriptor, "wb");
+  if (stream == nullptr) close(descriptor);
+  return stream;
 }
 
 void prepare_message_output() {}

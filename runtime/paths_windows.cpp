@@ -8,6 +8,10 @@
 
 #include <shellapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cwchar>
 
@@ -70,6 +74,16 @@ std::string path_to_utf8(const std::filesystem::path& path) {
 
 std::FILE* open_path(const std::filesystem::path& path, const char* mode) {
   return _wfopen(path.c_str(), wide_from_utf8(mode).c_str());
+}
+
+std::FILE* create_new_file(const std::filesystem::path& path) {
+  // _O_EXCL asks the system for CREATE_NEW: an existing name, a link among them, is refused.
+  const int descriptor = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                _S_IREAD | _S_IWRITE);
+  if (descriptor < 0) return nullptr;
+  std::FILE* stream = _fdopen(descriptor, "wb");
+  if (stream == nullptr) _close(descriptor);
+  return stream;
 }
 
 namespace {

@@ -48,6 +48,12 @@ int32_t platform_utc_offset_minutes();
 // The name of the local time zone ("Europe/Madrid", "CET", …; "" when unknown).
 std::string platform_time_zone_name();
 
+// Return this process's id.
+int64_t platform_process_id();
+
+// Return whether a process with id `pid` runs on this machine (true when it cannot be told).
+bool platform_process_runs(int64_t pid);
+
 // The machine's host name ("" when unknown).
 std::string platform_host_name();
 

@@ -113,6 +113,22 @@ std::string platform_time_zone_name() {
   return "";
 }
 
+int64_t platform_process_id() { return static_cast<int64_t>(getpid()); }
+
+bool platform_process_runs(int64_t pid) {
+  if (pid <= 0 || pid > INT32_MAX) return false;
+  if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return false;
+  // A process that has ended but is not yet reaped (a zombie) runs no more.
+  const std::string stat_file = "/proc/" + std::to_string(pid) + "/stat";
+  char text[512] = {};
+  const int descriptor = open(stat_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return true;
+  const ssize_t got = read(descriptor, text, sizeof text - 1);
+  close(descriptor);
+  const char* after_name = got > 0 ? std::strrchr(text, ')') : nullptr;
+  return after_name == nullptr || after_name[1] != ' ' || after_name[2] != 'Z';
+}
+
 std::string platform_host_name() {
   char name[256] = {};
   if (gethostname(name, sizeof name - 1) != 0) return "";

@@ -137,6 +137,18 @@ std::string platform_time_zone_name() {
   return text;
 }
 
+int64_t platform_process_id() { return static_cast<int64_t>(GetCurrentProcessId()); }
+
+bool platform_process_runs(int64_t pid) {
+  if (pid <= 0 || pid > UINT32_MAX) return false;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) == 0 || code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
+}
+
 std::string platform_host_name() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <system_error>
@@ -13,6 +14,7 @@
 #include "experiment/provenance.h"
 #include "runtime/durable.h"
 #include "runtime/paths.h"
+#include "runtime/platform.h"
 #include "study/replay.h"
 #include "study/sha256.h"
 
@@ -51,8 +53,7 @@ void append_integer(std::string& text, int64_t value) {
 }
 
 // True when a folder entry is one of the files a data folder holds (or its temporaries).
-bool is_data_file(const fs::path& name) {
-  const std::string text = name.filename().string();
+bool is_data_file(const std::string& text) {
   for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE, SUMS_FILE}) {
     if (text == file) return true;
   }
@@ -72,7 +73,7 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
     empty = false;
     if (!replace) break;
-    if (!is_data_file(entry.path()) || !entry.is_regular_file()) {
+    if (!is_data_file(path_to_utf8(entry.path().filename())) || !entry.is_regular_file()) {
       error = shown_path(folder) + ": contiene otros ficheros (" +
               shown_path(entry.path().filename()) + "); no se sustituye";
       return false;
@@ -87,6 +88,91 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
     return false;
   }
   return true;
+}
+
+// The file that marks a folder as this tool's own unfinished work: it names the process
+// that made it, so that a later run removes the folder only once that process is gone.
+constexpr char MARKER_FILE[] = ".testnuv-en-curso";
+constexpr char MARKER_TAG[] = "testnuv-study data folder in progress";
+constexpr int NAME_ATTEMPTS = 16;  // unique names tried before giving up
+
+// Return the marker's text for this process.
+std::string marker_text() {
+  return std::string(MARKER_TAG) + "\npid " + std::to_string(platform_process_id()) + "\nhost " +
+         platform_host_name() + "\n";
+}
+
+// Return whether a folder holds only data-folder files and the marker, all regular files
+// (nothing a user put there, no link, no subfolder).
+bool holds_only_data_files(const fs::path& folder) {
+  std::error_code code;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
+    const std::string name = path_to_utf8(entry.path().filename());
+    const bool ours = is_data_file(name) || name == MARKER_FILE;
+    if (!ours || entry.symlink_status(code).type() != fs::file_type::regular) return false;
+  }
+  return !code;
+}
+
+// Return whether `folder` is the unfinished folder of a process of this machine that has
+// ended: its marker says so, and it holds nothing but what the tool writes.
+bool is_dead_leftover(const fs::path& folder) {
+  std::error_code code;
+  if (fs::symlink_status(folder, code).type() != fs::file_type::directory) return false;
+  if (fs::symlink_status(folder / MARKER_FILE, code).type() != fs::file_type::regular) return false;
+  std::string text, error;
+  if (!read_small_file(folder / MARKER_FILE, text, error)) return false;
+  long long pid = 0;
+  char host[256] = {};
+  const std::string expected_start = std::string(MARKER_TAG) + "\npid ";
+  if (text.compare(0, expected_start.size(), expected_start) != 0) return false;
+  if (std::sscanf(text.c_str() + expected_start.size(), "%lld\nhost %255[^\n]", &pid, host) < 1) return false;
+  if (std::string(host) != platform_host_name() || platform_process_runs(pid)) return false;
+  return holds_only_data_files(folder);
+}
+
+// Make a new folder of our own beside `folder`, named folder + suffix + a unique part, with
+// the marker in it; false with `error` set.
+bool make_own_folder(const fs::path& folder, const char* suffix, fs::path& made, std::string& error) {
+  std::error_code code;
+  for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+    made = folder;
+    made += std::string(suffix) + "-" + unique_suffix();
+    if (fs::create_directory(made, code)) {
+      std::FILE* marker = create_new_file(made / MARKER_FILE);
+      const std::string text = marker_text();
+      const bool written = marker != nullptr &&
+                           std::fwrite(text.data(), 1, text.size(), marker) == text.size();
+      if (marker != nullptr && std::fclose(marker) == 0 && written) return true;
+      error = shown_path(made / MARKER_FILE) + ": " + std::strerror(errno);
+      fs::remove_all(made, code);
+      return false;
+    }
+    if (code) break;  // not a name taken: a real failure
+  }
+  error = shown_path(made) + ": " + (code ? code.message() : "no se pudo crear una carpeta nueva");
+  return false;
+}
+
+// Remove a folder this tool made, provided it holds only what the tool writes.
+void remove_data_folder(const fs::path& folder) {
+  std::error_code code;
+  if (holds_only_data_files(folder)) fs::remove_all(folder, code);
+}
+
+// Remove the unfinished folders that killed runs left beside `folder` (see is_dead_leftover).
+void remove_leftovers(const fs::path& folder) {
+  std::error_code code;
+  const std::string name = path_to_utf8(folder.filename());
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder.parent_path(), code)) {
+    const std::string sibling = path_to_utf8(entry.path().filename());
+    for (const char* suffix : {TEMPORARY_SUFFIX, OLD_SUFFIX}) {
+      const std::string prefix = name + suffix + "-";
+      if (sibling.compare(0, prefix.size(), prefix) == 0 && is_dead_leftover(entry.path())) {
+        fs::remove_all(entry.path(), code);
+      }
+    }
+  }
 }
 
 // Say whether `folder` is the current folder or one that holds it.
@@ -180,19 +266,15 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
     return false;
   }
   if (!folder_may_be_written(folder_, replace, error)) return false;
-  temporary_ = folder_;
-  temporary_ += TEMPORARY_SUFFIX;
-  fs::remove_all(temporary_, code);  // left by a run that was killed
-  if (!fs::create_directory(temporary_, code)) {
-    error = shown_path(temporary_) + ": " + (code ? code.message() : "ya existe");
-    return false;
-  }
+  existed_ = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
+  remove_leftovers(folder_);
+  if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return false;
   open_ = true;
   rows_ = 0;
   auto open_output = [&](const char* file) {
     auto output = std::make_unique<Output>();
     output->name = temporary_ / file;
-    output->stream = open_path(output->name, "wb");
+    output->stream = create_new_file(output->name);
     if (output->stream == nullptr) error = shown_path(output->name) + ": " + std::strerror(errno);
     return output;
   };
@@ -282,21 +364,8 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
   if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
   if (good) good = sync_parent_directory(temporary_ / SUMS_FILE);
-  // Put the folder in place: an old one goes aside first, and is checked again, for other
-  // files may have come into it (an empty folder at the start, a log written there) since.
-  std::error_code code;
-  const bool old_there = fs::exists(folder_, code);
-  fs::path old = folder_;
-  old += OLD_SUFFIX;
-  if (good && old_there) good = folder_may_be_written(folder_, true, error_);
-  if (good && old_there) {
-    fs::remove_all(old, code);
-    good = rename_durably(folder_, old, error_);
-  }
-  if (good) good = rename_durably(temporary_, folder_, error_);
-  if (good && old_there) fs::remove_all(old, code);
+  if (good) good = put_in_place();
   if (!good) {
-    if (old_there && !fs::exists(folder_, code)) fs::rename(old, folder_, code);
     error = error_;
     abandon();
     return false;
@@ -305,16 +374,49 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   return true;
 }
 
+bool DataFolderWriter::put_in_place() {
+  // The marker goes first: the folder in place holds the data files alone.
+  std::error_code code;
+  if (!fs::remove(temporary_ / MARKER_FILE, code) || !sync_parent_directory(temporary_ / SUMS_FILE)) {
+    error_ = shown_path(temporary_ / MARKER_FILE) + ": no se pudo quitar";
+    return false;
+  }
+  const bool old_there = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
+  if (old_there && !replace_ && !existed_) {
+    // Another run put a folder there meanwhile: it is not ours to replace.
+    keep_unfinished_ = true;
+    error_ = shown_path(folder_) + ": la carpeta aparecio durante la ejecucion y no se sustituye "
+             "(sin --force); los datos de esta ejecucion quedan en " + shown_path(temporary_);
+    return false;
+  }
+  // An old folder goes aside first, and is checked again, for other files may have come
+  // into it (an empty folder at the start, a log written there) since.
+  fs::path old;
+  if (old_there) {
+    if (!folder_may_be_written(folder_, true, error_)) return false;
+    old = folder_;
+    old += OLD_SUFFIX;
+    old += "-" + unique_suffix();
+    if (!rename_durably(folder_, old, error_)) return false;
+  }
+  if (!rename_durably(temporary_, folder_, error_)) {
+    if (old_there && fs::symlink_status(folder_, code).type() == fs::file_type::not_found) {
+      fs::rename(old, folder_, code);
+    }
+    return false;
+  }
+  if (old_there) remove_data_folder(old);
+  return true;
+}
+
 void DataFolderWriter::abandon() {
   for (std::unique_ptr<Output>* output : {&seconds_, &bits_}) {
     if (*output != nullptr && (*output)->stream != nullptr) std::fclose((*output)->stream);
     output->reset();
   }
-  if (open_) {
-    std::error_code code;
-    fs::remove_all(temporary_, code);
-  }
+  if (open_ && !keep_unfinished_) remove_data_folder(temporary_);
   open_ = false;
+  keep_unfinished_ = false;
 }
 
 bool name_log_in_provenance(nlohmann::json& provenance, const fs::path& log) {

@@ -78,6 +78,8 @@ class DataFolderWriter {
   struct Output;
   bool write_to(Output& output, const char* bytes, size_t count);
   bool close_output(Output& output);
+  // Take the marker out and rename the finished folder into place; false with error_ set.
+  bool put_in_place();
   std::filesystem::path folder_;     // where the folder goes
   std::filesystem::path temporary_;  // where it grows
   std::unique_ptr<Output> seconds_;
@@ -86,6 +88,8 @@ class DataFolderWriter {
   int64_t rows_ = 0;
   bool replace_ = false;
   bool open_ = false;
+  bool existed_ = false;          // the folder was there (empty, or replaced) at the start
+  bool keep_unfinished_ = false;  // the finished data could not go in place: left where it is
 };
 
 // Reads seconds.csv row by row, checking every row.
