@@ -1,7 +1,10 @@
 // The provenance record beside the study log.
 #include "experiment/provenance.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "runtime/clock.h"
@@ -19,9 +22,44 @@ nlohmann::json record = nlohmann::json::object();  // the record as last written
 fs::path record_file;                              // where it is written ("" before the start)
 fs::path log_file;                                 // the log it describes
 std::string recorded_program = "testnuv";
-std::string command_line;
+std::string command_line;                             // shell-quoted, re-runs as written
+nlohmann::json recorded_arguments = nlohmann::json::array();  // each argument, UTF-8 or escaped
 bool failure_said = false;  // standard error has heard of a failed write
 ProvenanceDigest digest_file = nullptr;  // hashes the log at the end (none: no log_sha256)
+
+// Return an argument as a POSIX shell reads it back: bare when it holds only safe characters,
+// else in single quotes, else (bytes that are not UTF-8, control characters) in $'…' with
+// every byte outside printable ASCII escaped.
+std::string shell_quoted(const std::string& word) {
+  static const char SAFE[] = "@%+=:,./_-";
+  const bool bare = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr(SAFE, c) != nullptr;
+  });
+  if (bare) return word;
+  const bool plain = is_utf8(word) && std::none_of(word.begin(), word.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+  if (plain) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  }
+  std::string quoted = "$'";
+  for (const char c : word) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '\'' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      quoted += escaped;
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
 
 // Write the record; say so once on standard error when it cannot be written.
 void write_record() {
@@ -55,9 +93,11 @@ void set_provenance_digest(ProvenanceDigest digest) { digest_file = digest; }
 void set_provenance_program(const std::string& program, const std::vector<std::string>& arguments) {
   recorded_program = program;
   command_line.clear();
+  recorded_arguments = nlohmann::json::array();
   for (size_t i = 0; i < arguments.size(); ++i) {
     if (i > 0) command_line += ' ';
-    command_line += arguments[i];
+    command_line += shell_quoted(arguments[i]);
+    recorded_arguments.push_back(shown_text(arguments[i]));
   }
 }
 
@@ -83,7 +123,8 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
             {"time_zone", platform_time_zone_name()},
             {"host", platform_host_name()},
             {"log_file", path_to_utf8(log.filename())},
-            {"command_line", command_line}};
+            {"command_line", command_line},
+            {"arguments", recorded_arguments}};
   write_record();
 }
 

@@ -2,6 +2,7 @@
 // an emoji, and (a Linux name may hold any byte) a byte that is not UTF-8.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -94,6 +95,29 @@ TEST_F(NamesTest, MessagesShowNamesAndLogTextsWithoutRawBytes) {
   // A missing file named with such a byte is named escaped, and the status is a usage error.
   EXPECT_EQ(run(TESTNUV_STUDY, std::string("seed ") + NOT_UTF8 + "/nada"), 2) << output;
   EXPECT_NE(output.find("d\\xF1/nada"), std::string::npos) << output;
+}
+
+TEST_F(NamesTest, TheRecordKeepsEveryArgumentAndACommandLineThatRunsAgain) {
+  const std::vector<std::string> folders = {"it's ñ", NOT_UTF8, "tab\there"};
+  for (const std::string& folder : folders) fs::create_directory(directory / folder);
+  for (const std::string& folder : folders) {
+    SCOPED_TRACE(folder);
+    const std::string quoted = folder == "it's ñ" ? "\"it's ñ\"" : "$'" + std::string(folder == NOT_UTF8 ? "d\\xf1" : "tab\\there") + "'";
+    write_file(directory / "run.sh", std::string("\"") + TESTNUV_SIM + "\" --seed 3 --seconds 5 --start \"2026-05-01 10:00:00\" --dir " + quoted + "\n");
+    ASSERT_EQ(run("/bin/bash", "run.sh"), 0) << output;
+    const nlohmann::json record = json_of(directory / folder / (std::string(LOG_NAME) + ".json"));
+    const std::vector<std::string> expected = {TESTNUV_SIM, "--seed", "3", "--seconds", "5", "--start",
+                                               "2026-05-01 10:00:00", "--dir", folder};
+    ASSERT_EQ(record["arguments"].size(), expected.size());
+    EXPECT_EQ(record["arguments"][8], folder == NOT_UTF8 ? "d\\xF1" : folder == "tab\there" ? "tab\\there" : folder);
+    // The command line, given to a shell, gives back every argument byte for byte.
+    write_file(directory / "words.sh", "f() { printf '%s\\0' \"$@\"; }; f " +
+                                           record["command_line"].get<std::string>() + "\n");
+    ASSERT_EQ(run("/bin/bash", "words.sh"), 0) << output;
+    std::string joined;
+    for (const std::string& word : expected) joined += word + '\0';
+    EXPECT_EQ(read_file(directory / "out.txt"), joined) << record["command_line"];
+  }
 }
 
 }  // namespace
