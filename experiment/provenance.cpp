@@ -25,6 +25,7 @@ std::string recorded_program = "testnuv";
 std::string command_line;                             // shell-quoted, re-runs as written
 nlohmann::json recorded_arguments = nlohmann::json::array();  // each argument, UTF-8 or escaped
 bool failure_said = false;  // standard error has heard of a failed write
+int64_t failed_writes = 0;  // writes of the record that failed (a full disk), so far
 ProvenanceDigest digest_file = nullptr;  // hashes the log at the end (none: no log_sha256)
 
 // Return an argument as a POSIX shell reads it back: bare when it holds only safe characters,
@@ -64,12 +65,22 @@ std::string shell_quoted(const std::string& word) {
 // Write the record; say so once on standard error when it cannot be written.
 void write_record() {
   if (record_file.empty()) return;
+  if (failed_writes > 0) record["record_writes_failed"] = failed_writes;
   std::string error;
   if (replace_file_atomically(record_file, json_file_text(record), error)) return;
+  ++failed_writes;
   if (failure_said) return;
   failure_said = true;
   std::fprintf(stderr, "testnuv: no se pudo escribir el registro de procedencia \"%s\": %s; "
                "el experimento sigue\n", shown_path(record_file).c_str(), error.c_str());
+}
+
+// Note what the study log lacks, once it lacked anything.
+void note_log_backlog(const FileBacklog& backlog) {
+  if (backlog.delayed_units == 0 && !record.contains("log_records_delayed")) return;
+  record["log_records_delayed"] = backlog.delayed_units;
+  record["log_records_held"] = backlog.held_units;
+  record["log_records_dropped"] = backlog.dropped_units;
 }
 
 }  // namespace
@@ -110,6 +121,7 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
   log_file = log;
   record_file = provenance_name(log);
   failure_said = false;
+  failed_writes = 0;
   record = {{"format", PROVENANCE_FORMAT},
             {"program", recorded_program},
             {"version", version_text()},
@@ -128,15 +140,18 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
   write_record();
 }
 
-void update_provenance(int64_t seconds_run, int32_t cycles) {
+void update_provenance(int64_t seconds_run, int32_t cycles, const FileBacklog& log_backlog) {
   if (record_file.empty()) return;
+  note_log_backlog(log_backlog);
   record["seconds_run"] = seconds_run;
   record["cycles"] = cycles;
   write_record();
 }
 
-void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason) {
+void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason,
+                       const FileBacklog& log_backlog) {
   if (record_file.empty()) return;
+  note_log_backlog(log_backlog);
   record["end_local"] = calendar_text(active_clock().local_time());
   record["seconds_run"] = seconds_run;
   record["cycles"] = cycles;
@@ -180,4 +195,5 @@ void reset_provenance() {
   record_file.clear();
   log_file.clear();
   failure_said = false;
+  failed_writes = 0;
 }

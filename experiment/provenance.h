@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runtime/files.h"
 #include "runtime/program.h"
 
 // The record's format tag.
@@ -42,11 +43,14 @@ void set_provenance_program(const std::string& program, const std::vector<std::s
 void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start_local,
                       const std::string& backend, const std::filesystem::path& log);
 
-// Rewrite the record with the seconds and cycles so far (at a cycle end).
-void update_provenance(int64_t seconds_run, int32_t cycles);
+// Rewrite the record with the seconds and cycles so far (at a cycle end), and what the log
+// lacks: records the disk refused at first ("log_records_delayed"), still not written
+// ("log_records_held") and dropped ("log_records_dropped").
+void update_provenance(int64_t seconds_run, int32_t cycles, const FileBacklog& log_backlog);
 
 // Finish the record: end time, seconds, cycles, why the run ended, and the log's size and SHA-256.
-void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason);
+void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason,
+                       const FileBacklog& log_backlog);
 
 // Move a log's record aside with the log: name.json becomes aside.json (aside = name.N).
 void move_provenance_aside(const std::filesystem::path& log, const std::filesystem::path& aside);

@@ -29,6 +29,7 @@ struct FileState {
   std::deque<Text> held;   // whole units the system refused, oldest first
   int64_t held_bytes = 0;  // bytes in `held`
   int64_t dropped = 0;     // units dropped because `held` was full
+  int64_t delayed = 0;     // units ever held (written late, or still held, or dropped)
   int64_t size = 0;        // bytes in the file: whole units only
   bool torn = false;       // the file may hold bytes past `size` that a cut could not remove
   bool unsynced = false;   // units were written since the last sync
@@ -91,6 +92,7 @@ void cut_to(std::FILE* stream, FileState& file, int64_t size) {
 // Take the first `count` bytes of the buffer as a unit behind the held ones; drop it when full.
 bool hold_unit(FileState& file, size_t count) {
   if (count == 0) return true;
+  ++file.delayed;
   const bool fits = file.held_bytes + static_cast<int64_t>(count) <= FILE_HOLD_LIMIT;
   if (fits) {
     file.held.emplace_back(file.buffer, 0, count);
@@ -229,6 +231,7 @@ FileBacklog file_backlog(PrintChannel number) {
   if (record == nullptr) return backlog;
   backlog.held_units = static_cast<int64_t>(record->file->held.size());
   backlog.dropped_units = record->file->dropped;
+  backlog.delayed_units = record->file->delayed;
   backlog.error = record->file->error;
   return backlog;
 }
