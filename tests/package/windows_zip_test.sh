@@ -1,5 +1,6 @@
 #!/bin/bash
-# The Windows zip: build it from the cross build, unpack it, and run what it
+# The Windows zip: build it from the cross build, check its texts (the user's guide,
+# the licence, the notices of the libraries compiled in), unpack it, and run what it
 # holds under Wine (console programs, so no display is needed): the programs
 # answer --version, testnuv-sim.exe writes, byte for byte, the study log and the
 # per-second data (--data) that the Linux simulator writes for the same seed and
@@ -7,18 +8,21 @@
 # per-second data that the Linux tool extracts, with the same SHA-256 sums
 # (Windows CNG against libcrypto).
 #
-# Usage: windows_zip_test.sh CPACK_CONFIG VERSION LINUX_SIM LINUX_STUDY
+# Usage: windows_zip_test.sh CPACK_CONFIG LINUX_SIM LINUX_STUDY GUIDE
 # Exit code 77 (skipped) when Wine is not installed.
 set -u
 
 config=$1
-version=$2
-linux_sim=$3
-linux_study=$4
+linux_sim=$2
+linux_study=$3
+guide=$4
 
 fail() { echo "FAIL: $*"; exit 1; }
 command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
 [ -f "$config" ] || fail "$config is missing (build the Windows programs with 'make windows')"
+# The version of the Windows build, as cmake/version.cmake wrote it.
+version=$(sed -n 's/^set(TESTNUV_VERSION "\(.*\)")$/\1/p' "$(dirname "$config")/version-info.cmake")
+[ -n "$version" ] || fail "no version-info.cmake beside $config"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/testnuv-zip.XXXXXX")
 cleanup() {
@@ -35,10 +39,16 @@ zip_file=$work/zip/testnuv-$version-windows-x86_64.zip
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$zip_file") || fail "cannot unpack $zip_file"
 dir=$work/unpacked/testnuv-$version-windows-x86_64
-for f in testnuv.exe testnuv-sim.exe testnuv-study.exe README.md LICENSE.txt; do
+for f in testnuv.exe testnuv-sim.exe testnuv-study.exe README.txt LICENSE.txt THIRD-PARTY.txt; do
   [ -f "$dir/$f" ] || fail "$f is not in the zip"
 done
+# The texts have Windows line ends, every one; README.txt is the user's guide.
+for f in README.txt LICENSE.txt THIRD-PARTY.txt; do
+  [ "$(grep -c $'\r$' "$dir/$f")" -eq "$(wc -l <"$dir/$f")" ] || fail "$f has lines without CR LF"
+done
+cmp <(tr -d '\r' <"$dir/README.txt") "$guide" || fail "README.txt is not the user's guide"
 echo "PASS: $(basename "$zip_file") holds $(cd "$dir" && ls | tr '\n' ' ')"
+"$(dirname "$0")/package_test.sh" licences "$dir/THIRD-PARTY.txt" windows || exit 1
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -49,7 +59,7 @@ run_exe() { (cd "$dir" && timeout 300 wine "$@" 2>"$work/wine.err" | tr -d '\r')
 
 for program in testnuv testnuv-sim testnuv-study; do
   out=$(run_exe "./$program.exe" --version) || fail "$program.exe --version: $(cat "$work/wine.err")"
-  [[ "$out" =~ ^$program\ ${version//./\\.}\ \( ]] || fail "$program.exe --version printed '$out'"
+  [ "$out" = "$program $version" ] || fail "$program.exe --version printed '$out', not '$program $version'"
   echo "PASS: $out"
 done
 
