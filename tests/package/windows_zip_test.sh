@@ -4,7 +4,7 @@
 # holds under Wine (console programs, so no display is needed): the programs
 # answer --version, testnuv-sim.exe writes, byte for byte, the study log and the
 # per-second data (--data) that the Linux simulator writes for the same seed and
-# start, and testnuv-study.exe verifies that log and extracts from it the
+# start, and a picture (--png, through WIC) with the Linux one's pixels, and testnuv-study.exe verifies that log and extracts from it the
 # per-second data that the Linux tool extracts, with the same SHA-256 sums
 # (Windows CNG against libcrypto).
 #
@@ -65,10 +65,10 @@ done
 
 args=(--seconds 1801 --seed 7 --start "2026-03-01 10:00:00")
 mkdir "$dir/run" "$work/linux"
-run_exe ./testnuv-sim.exe "${args[@]}" --dir run --data simdatos >"$work/sim.out" ||
+run_exe ./testnuv-sim.exe "${args[@]}" --dir run --data simdatos --png pantalla.png >"$work/sim.out" ||
   { cat "$work/sim.out" "$work/wine.err"; fail "testnuv-sim.exe failed"; }
-"$linux_sim" "${args[@]}" --dir "$work/linux" --data "$work/linux/simdatos" >/dev/null 2>&1 ||
-  fail "the Linux simulator failed"
+"$linux_sim" "${args[@]}" --dir "$work/linux" --data "$work/linux/simdatos" --png "$work/linux/pantalla.png" \
+  >/dev/null 2>&1 || fail "the Linux simulator failed"
 log=estudio_03-01-2026
 [ -s "$dir/run/$log" ] || fail "testnuv-sim.exe wrote no study log"
 cmp "$dir/run/$log" "$work/linux/$log" || fail "testnuv-sim.exe's log differs from the Linux one"
@@ -78,6 +78,14 @@ for file in seconds.csv bits.bin; do
     fail "testnuv-sim.exe --data: $file differs from the Linux simulator's"
 done
 echo "PASS: testnuv-sim.exe --data wrote the Linux simulator's seconds.csv and bits.bin"
+# The picture: encoded by WIC on Windows, by libpng on Linux; the same pixels.
+command -v convert >/dev/null 2>&1 || fail "convert is missing (tools/install-deps installs imagemagick)"
+[ "$(identify -format '%w %h %[channels]' "$dir/pantalla.png")" = "800 600 srgb" ] ||
+  fail "testnuv-sim.exe --png wrote $(identify "$dir/pantalla.png" 2>&1)"
+convert "$dir/pantalla.png" -depth 8 "rgb:$work/windows.rgb" && convert "$work/linux/pantalla.png" -depth 8 "rgb:$work/linux.rgb" ||
+  fail "the pictures cannot be read"
+cmp -s "$work/windows.rgb" "$work/linux.rgb" || fail "testnuv-sim.exe --png: the pixels differ from the Linux picture's"
+echo "PASS: testnuv-sim.exe --png wrote the Linux simulator's picture, pixel for pixel ($(stat -c %s "$dir/pantalla.png") bytes)"
 
 # The study tool on that log, beside the Linux one.
 out=$(run_exe ./testnuv-study.exe verify "run\\$log") ||
