@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Write a program's manual page from its hand-written source and its own --help.
 
-The source (packaging/man/<program>.man) is roff, in UTF-8, with marks:
+The source (packaging/man/<program>.man) is roff, in UTF-8 (and so is the page), with marks:
   @VERSION@, @DATE@   the build's version and the commit's date (from the
                       version file that cmake/version.cmake writes);
   a line "@OPTIONS@"  the options of "PROGRAM --help", one .TP entry each;
@@ -85,10 +85,9 @@ def main():
                 page += options_roff(program, [mark.group(1)] if mark.group(1) else [])
             else:
                 page.append(line.replace("@VERSION@", version).replace("@DATE@", date))
-    # Letters beyond ASCII as groff's named Unicode characters, for any input encoding.
-    text = "".join(c if ord(c) < 128 else "\\[u%04X]" % ord(c) for c in "\n".join(page) + "\n")
-    with open(output, "w", encoding="ascii") as f:
-        f.write(text)
+    # UTF-8, which man-db reads (and its index, from the NAME line) as it is.
+    with open(output, "w", encoding="utf-8") as f:
+        f.write("\n".join(page) + "\n")
 
 
 if __name__ == "__main__":

@@ -132,6 +132,11 @@ pages() {
     for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" FILES EXAMPLES "SEE ALSO"; do
       grep -q "^$section\$" <<<"$text" || fail "$name(1) has no $section section"
     done
+    # What man -k and whatis show: the NAME line, read as written.
+    local whatis
+    whatis=$(lexgrog "$page") || fail "lexgrog cannot read the NAME of $name(1)"
+    [[ "$whatis" == *"\"$name - "* && "$whatis" != *'\'* && "$whatis" != *'[u'* ]] ||
+      fail "$name(1) gives the index the line $whatis"
     options=$(sed -n '/^OPTIONS$/,/^EXIT STATUS$/p' <<<"$text")
     help=$("$program" --help) || fail "$name --help failed"
     # The subcommands a --help lists, each with its own options.
