@@ -20,9 +20,6 @@ guide=$4
 fail() { echo "FAIL: $*"; exit 1; }
 command -v wine >/dev/null 2>&1 || { echo "wine is not installed: skipped"; exit 77; }
 [ -f "$config" ] || fail "$config is missing (build the Windows programs with 'make windows')"
-# The version of the Windows build, as cmake/version.cmake wrote it.
-version=$(sed -n 's/^set(TESTNUV_VERSION "\(.*\)")$/\1/p' "$(dirname "$config")/version-info.cmake")
-[ -n "$version" ] || fail "no version-info.cmake beside $config"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/testnuv-zip.XXXXXX")
 cleanup() {
@@ -34,6 +31,9 @@ trap 'exit 1' INT TERM
 
 cpack -G ZIP --config "$config" -B "$work/zip" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; fail "cpack failed"; }
+# The version of the Windows build, as cmake/version.cmake wrote it for cpack.
+version=$(sed -n 's/^set(TESTNUV_VERSION "\(.*\)")$/\1/p' "$(dirname "$config")/version-info.cmake")
+[ -n "$version" ] || fail "no version-info.cmake beside $config"
 zip_file=$work/zip/testnuv-$version-windows-x86_64.zip
 [ -f "$zip_file" ] || fail "no $(basename "$zip_file")"
 mkdir "$work/unpacked"
