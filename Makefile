@@ -37,13 +37,17 @@ windows:
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
+# A package's name carries the version, which moves with every commit: the packages of
+# earlier builds are removed first, so that build/ holds one, the one just made.
 windows-zip: windows
+	rm -f build-windows/testnuv-*-windows-x86_64.zip
 	cmake --build --preset windows --target package
 
 package:
 	@tools/install-deps package
 	cmake --preset release >/dev/null
 	cmake --build --preset release -j $(JOBS)
+	rm -f build/testnuv_*.deb
 	cmake --build --preset release --target package
 
 bench: build
