@@ -31,6 +31,15 @@ std::string path_to_utf8(const std::filesystem::path& path);
 // Open a file as std::fopen does with `mode`; null (errno set) when it cannot be opened.
 std::FILE* open_path(const std::filesystem::path& path, const char* mode);
 
+// How open_input treats a symbolic link.
+enum class Links { follow, refuse };
+
+// Open an input for reading only when it is a regular file: a device, FIFO, socket or folder
+// is refused without waiting on it (the opened file itself is checked, so nothing can be
+// swapped in between), and with Links::refuse so is a symbolic link. Null with `error` set
+// to the name and the reason.
+std::FILE* open_input(const std::filesystem::path& path, Links links, std::string& error);
+
 // Create a new file and open it for writing: never an existing name and never through a
 // symbolic link (an exclusive create). Null (errno set, EEXIST when the name is taken) when
 // it cannot be created.

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 namespace {
@@ -74,6 +75,26 @@ std::string path_to_utf8(const std::filesystem::path& path) {
 
 std::FILE* open_path(const std::filesystem::path& path, const char* mode) {
   return _wfopen(path.c_str(), wide_from_utf8(mode).c_str());
+}
+
+std::FILE* open_input(const std::filesystem::path& path, Links links, std::string& error) {
+  std::error_code code;
+  if (links == Links::refuse && std::filesystem::is_symlink(std::filesystem::symlink_status(path, code))) {
+    error = shown_path(path) + ": es un enlace simbolico, no un fichero";
+    return nullptr;
+  }
+  std::FILE* stream = _wfopen(path.c_str(), L"rb");
+  if (stream == nullptr) {
+    error = shown_path(path) + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    error = shown_path(path) + ": no es un fichero normal (un dispositivo, una tuberia o un socket)";
+    std::fclose(stream);
+    return nullptr;
+  }
+  return stream;
 }
 
 std::FILE* create_new_file(const std::filesystem::path& path) {

@@ -31,11 +31,8 @@ int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t 
 
 // Read a folder's bits.bin into a runs test; false with a message when it is short or unreadable.
 bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
-  std::FILE* in = open_path(path_from_utf8(folder.bits_path), "rb");
-  if (in == nullptr) {
-    error = shown_text(folder.bits_path) + ": cannot be read";
-    return false;
-  }
+  std::FILE* in = open_input(path_from_utf8(folder.bits_path), Links::refuse, error);
+  if (in == nullptr) return false;
   RunsCounter counter;
   std::vector<uint8_t> buffer(BITS_CHUNK);
   uint64_t total = 0;

@@ -114,7 +114,10 @@ bool parse_event(const std::string& text, EventSpec& event, std::string& error) 
 
 bool read_events_file(const std::filesystem::path& file, std::vector<EventSpec>& events, std::string& error) {
   std::string text;
-  if (!read_small_file(file, text, error)) return false;
+  if (!read_small_file(file, Links::follow, text, error)) {
+    error = "the events file cannot be read: " + error;
+    return false;
+  }
   std::istringstream in(text);
   std::string line;
   int number = 0;

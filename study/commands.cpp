@@ -58,10 +58,11 @@ void report_disagreement(const LoadedLog& log, const LogCheckResult& result) {
                shown_log_text(result.expected).c_str());
 }
 
-// Read a log and its provenance record; print what is worth knowing. False when unreadable.
-bool load_log(const fs::path& file, LoadedLog& log) {
+// Read a log (through a link only with Links::follow) and its provenance record; print what is
+// worth knowing. False when unreadable.
+bool load_log(const fs::path& file, Links links, LoadedLog& log) {
   std::string error;
-  if (!read_study_log(file, log.text, error)) {
+  if (!read_study_log(file, links, log.text, error)) {
     std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
     return false;
   }
@@ -285,7 +286,15 @@ int verify_folder(const fs::path& folder) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
     return EXIT_TROUBLE;
   }
-  std::FILE* bits_file = open_path(folder / BITS_FILE, "rb");
+  std::FILE* bits_file = nullptr;
+  std::error_code code;
+  if (fs::symlink_status(folder / BITS_FILE, code).type() != fs::file_type::not_found) {
+    bits_file = open_input(folder / BITS_FILE, Links::refuse, error);
+    if (bits_file == nullptr) {
+      std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+      return EXIT_DISAGREES;
+    }
+  }
   Replay replay(static_cast<uint32_t>(seed));
   SecondRow row;
   int64_t rows = 0;
@@ -304,7 +313,20 @@ int verify_folder(const fs::path& folder) {
       status = EXIT_DISAGREES;
     }
   }
-  if (bits_file != nullptr) std::fclose(bits_file);
+  if (bits_file != nullptr) {
+    // Not a byte more than the rows need.
+    char extra = 0;
+    if (status == EXIT_DONE && std::fread(&extra, 1, 1, bits_file) == 1) {
+      std::fprintf(stderr, "testnuv-study: %s tiene mas bytes que %" PRId64 " filas x %d\n", BITS_FILE,
+                   rows, SECOND_BYTES);
+      status = EXIT_DISAGREES;
+    }
+    std::fclose(bits_file);
+  } else if (provenance.contains("bits") && provenance["bits"] == true) {
+    std::fprintf(stderr, "testnuv-study: falta %s, y %s dice que la carpeta lo tiene\n", BITS_FILE,
+                 PROVENANCE_FILE);
+    status = EXIT_DISAGREES;
+  }
   if (!reader.error().empty()) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
     status = EXIT_DISAGREES;
@@ -322,9 +344,14 @@ int verify_folder(const fs::path& folder) {
                  "con verify REGISTRO)\n", PROVENANCE_FILE);
   } else if (status == EXIT_DONE && !log_path.empty()) {
     LoadedLog log;
-    if (!load_log(path_from_utf8(log_path), log)) {
-      std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta no se puede leer; "
-                   "se han comprobado solo los datos\n");
+    std::error_code absent;
+    const bool there = fs::symlink_status(path_from_utf8(log_path), absent).type() != fs::file_type::not_found;
+    if (there && !load_log(path_from_utf8(log_path), Links::refuse, log)) {
+      // Something other than a log stands where the folder's log was: the folder is damaged.
+      status = EXIT_DISAGREES;
+    } else if (!there) {
+      std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta (%s) no esta; "
+                   "se han comprobado solo los datos\n", shown_text(log_path).c_str());
     } else {
       if (log.text.sha256 != json_text(provenance, "log_sha256")) {
         std::fprintf(stderr, "testnuv-study: %s ha cambiado desde la extraccion (SHA-256 distinto)\n",
@@ -347,7 +374,7 @@ int verify_folder(const fs::path& folder) {
 // Verify a log: find or take its seed and check every record.
 int verify_log(const fs::path& file) {
   LoadedLog log;
-  if (!load_log(file, log)) return EXIT_TROUBLE;
+  if (!load_log(file, Links::follow, log)) return EXIT_TROUBLE;
   const FoundSeed found = seed_for(log, -1);
   if (found.status != EXIT_DONE) return found.status;
   const LogCheckResult check = check_seed(log, found.seed);
@@ -380,8 +407,11 @@ CLI::Validator existing_path(bool file_only) {
         std::error_code code;
         const fs::file_status status = fs::status(path_from_utf8(name), code);
         if (status.type() == fs::file_type::not_found || code) return "no existe: " + shown_text(name);
-        if (file_only && status.type() == fs::file_type::directory) return "es una carpeta: " + shown_text(name);
-        return "";
+        if (status.type() == fs::file_type::regular) return "";
+        if (status.type() == fs::file_type::directory) {
+          return file_only ? "es una carpeta: " + shown_text(name) : "";
+        }
+        return "no es un fichero normal (un dispositivo, una tuberia o un socket): " + shown_text(name);
       },
       file_only ? "FICHERO" : "RUTA");
 }
@@ -396,7 +426,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   seed->add_option("--to", to, "ultima semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
   seed->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(path_from_utf8(seed_log), log)) {
+    if (!load_log(path_from_utf8(seed_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }
@@ -424,7 +454,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
   extract->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(path_from_utf8(extract_log), log)) {
+    if (!load_log(path_from_utf8(extract_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }

@@ -121,7 +121,7 @@ bool is_dead_leftover(const fs::path& folder) {
   if (fs::symlink_status(folder, code).type() != fs::file_type::directory) return false;
   if (fs::symlink_status(folder / MARKER_FILE, code).type() != fs::file_type::regular) return false;
   std::string text, error;
-  if (!read_small_file(folder / MARKER_FILE, text, error)) return false;
+  if (!read_small_file(folder / MARKER_FILE, Links::refuse, text, error)) return false;
   long long pid = 0;
   char host[256] = {};
   const std::string expected_start = std::string(MARKER_TAG) + "\npid ";
@@ -431,12 +431,9 @@ bool name_log_in_provenance(nlohmann::json& provenance, const fs::path& log) {
 
 // ---- Reading ----
 
-bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
-  std::FILE* stream = open_path(file, "rb");
-  if (stream == nullptr) {
-    error = shown_path(file) + ": " + std::strerror(errno);
-    return false;
-  }
+bool read_small_file(const fs::path& file, Links links, std::string& text, std::string& error) {
+  std::FILE* stream = open_input(file, links, error);
+  if (stream == nullptr) return false;
   char buffer[1 << 14];
   size_t got = 0;
   text.clear();
@@ -470,11 +467,8 @@ bool SecondsReader::open(const fs::path& file) {
   previous_ = 0;
   at_ = filled_ = 0;
   error_.clear();
-  stream_ = open_path(file, "rb");
-  if (stream_ == nullptr) {
-    error_ = shown_path(file) + ": " + std::strerror(errno);
-    return false;
-  }
+  stream_ = open_input(file, Links::refuse, error_);
+  if (stream_ == nullptr) return false;
   std::string header;
   if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
   if (header != SECONDS_HEADER) return fail("cabecera inesperada \"" + header + "\"");
@@ -551,7 +545,7 @@ bool SecondsReader::next(SecondRow& row) {
 bool check_checksums(const fs::path& folder, std::vector<std::string>& problems) {
   const size_t before = problems.size();
   std::string sums, error;
-  if (!read_small_file(folder / SUMS_FILE, sums, error)) {
+  if (!read_small_file(folder / SUMS_FILE, Links::refuse, sums, error)) {
     problems.push_back(error);
     return false;
   }
@@ -600,7 +594,7 @@ bool read_provenance(const fs::path& folder, nlohmann::json& provenance, std::st
   std::string text;
   std::error_code code;
   const fs::path file = fs::is_directory(folder, code) ? folder / PROVENANCE_FILE : folder;
-  if (!read_small_file(file, text, error)) return false;
+  if (!read_small_file(file, Links::refuse, text, error)) return false;
   provenance = nlohmann::json::parse(text, nullptr, false);
   if (provenance.is_discarded() || !provenance.is_object()) {
     error = shown_path(file) + ": no es un objeto JSON valido";

@@ -17,6 +17,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runtime/paths.h"
+
 
 // The files of a data folder.
 constexpr char SECONDS_FILE[] = "seconds.csv";
@@ -127,8 +129,10 @@ class SecondsReader {
 // replaced, so it cannot lead back to the log). Returns whether the name was stored whole.
 bool name_log_in_provenance(nlohmann::json& provenance, const std::filesystem::path& log);
 
-// Read a whole small file (up to 16 MiB) into `text`; false with `error` set.
-bool read_small_file(const std::filesystem::path& file, std::string& text, std::string& error);
+// Read a whole small file (up to 16 MiB, a regular file: see open_input) into `text`; false
+// with `error` set.
+bool read_small_file(const std::filesystem::path& file, Links links, std::string& text,
+                     std::string& error);
 
 // Check the files of a folder against its SHA256SUMS; every problem goes to `problems`.
 // True when every listed file is there with its checksum and every data file is listed.

@@ -27,11 +27,8 @@ std::string sha256_of(const std::string& bytes) {
 
 bool sha256_of_file(const std::filesystem::path& file, std::string& digest, uint64_t& bytes,
                     std::string& error) {
-  std::FILE* stream = open_path(file, "rb");
-  if (stream == nullptr) {
-    error = shown_path(file) + ": " + std::strerror(errno);
-    return false;
-  }
+  std::FILE* stream = open_input(file, Links::refuse, error);
+  if (stream == nullptr) return false;
   Sha256 running;
   std::vector<char> buffer(1 << 16);
   bytes = 0;

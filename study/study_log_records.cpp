@@ -132,14 +132,11 @@ int32_t record_line_count(RecordKind kind) {
   return 1;
 }
 
-bool read_study_log(const fs::path& file, StudyLogText& log, std::string& error) {
+bool read_study_log(const fs::path& file, Links links, StudyLogText& log, std::string& error) {
   log = StudyLogText{};
   log.file = file;
-  std::FILE* stream = open_path(file, "rb");
-  if (stream == nullptr) {
-    error = shown_path(file) + ": no se puede leer";
-    return false;
-  }
+  std::FILE* stream = open_input(file, links, error);
+  if (stream == nullptr) return false;
   std::string bytes;
   char buffer[1 << 16];
   size_t got = 0;

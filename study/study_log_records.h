@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/paths.h"
+
 // The kinds of record, in the order a second writes them.
 enum class RecordKind { window_15min, window_5min, cycle };
 
@@ -42,7 +44,8 @@ struct StudyLogText {
 };
 
 // Read a study log; false with `error` set when it cannot be read.
-bool read_study_log(const std::filesystem::path& file, StudyLogText& log, std::string& error);
+bool read_study_log(const std::filesystem::path& file, Links links, StudyLogText& log,
+                    std::string& error);
 
 // Return the ones of every 5-minute record of the log, in order (stopping at an unreadable one).
 std::vector<int32_t> window_ones(const StudyLogText& log);
