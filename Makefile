@@ -1,7 +1,7 @@
 # testnuv: one-command entry points. See README.md.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test test-asan windows windows-zip package bench clean
+.PHONY: all deps build run test test-asan windows windows-zip package bench fuzz clean
 
 all: build
 
@@ -53,5 +53,14 @@ package:
 bench: build
 	bench/run-all
 
+# Fuzz each reader of the study tool for FUZZ_SECONDS (libFuzzer, clang); inputs that crash
+# go to tests/fuzz/crashes/, which the test suite replays.
+FUZZ_SECONDS ?= 150
+fuzz:
+	@tools/install-deps fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target fuzz_study_log fuzz_seconds_csv fuzz_provenance fuzz_events
+	tools/fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-debug build-asan build-windows
+	rm -rf build build-debug build-asan build-windows build-fuzz
