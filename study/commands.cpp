@@ -72,6 +72,14 @@ bool load_log(const fs::path& file, Links links, LoadedLog& log) {
                  "; la ejecucion se interrumpio); se lee hasta el ultimo registro entero\n",
                  shown_path(file).c_str(), log.text.torn_line);
   }
+  if (log.text.lf_line_ends || log.text.bom) {
+    std::fprintf(stderr,
+                 "testnuv-study: %s: %s%s%s; se lee como el programa lo escribe, pero su SHA-256 ya no es el "
+                 "del original\n",
+                 shown_path(file).c_str(), log.text.lf_line_ends ? "sus fines de linea no son CR LF" : "",
+                 log.text.lf_line_ends && log.text.bom ? " y " : "",
+                 log.text.bom ? "empieza con una marca de orden de bytes (BOM)" : "");
+  }
   std::error_code code;
   const fs::path record = provenance_name(file);
   if (fs::exists(record, code)) {

@@ -3,6 +3,7 @@
 // quickly with a message and its own status, and every input is left as it was.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,60 @@ TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
   sum_again();
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("falta bits.bin"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ALogAsItArrivesByMailIsReadAndSaidSo) {
+  simulate();
+  const std::string original = read_file(directory / LOG_NAME);
+  ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --out original"), 0) << output;
+  std::string lf;
+  for (char c : original) {
+    if (c != '\r') lf += c;
+  }
+  for (const std::string& mailed : {lf, "\xEF\xBB\xBF" + original, "\xEF\xBB\xBF" + lf}) {
+    write_file(directory / "correo", mailed);
+    fs::remove_all(directory / "recibido");
+    ASSERT_EQ(study("extract correo --seed 606 --out recibido"), 0) << output;
+    EXPECT_NE(output.find("SHA-256 ya no es el del original"), std::string::npos) << output;
+    EXPECT_EQ(read_file(directory / "recibido" / SECONDS_FILE), read_file(directory / "original" / SECONDS_FILE));
+  }
+  // One LF alone among CR LF line ends is damage, not a mail program's doing.
+  std::string mixed = original;
+  mixed.erase(mixed.rfind("\r\n"), 1);
+  write_file(directory / "correo", mixed);
+  EXPECT_EQ(study("extract correo --seed 606 --out mezclado"), 5) << output;
+  EXPECT_NE(output.find("fin de linea sin CR"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, OnlyTheStartOfARecordMayFollowTheLastOne) {
+  simulate();
+  const std::string log = read_file(directory / LOG_NAME);
+  // A run cut off while writing: the start of the next record (a stamp, a title).
+  write_file(directory / "cortado", log + log.substr(0, 30));
+  EXPECT_EQ(study("extract cortado --seed 606 --out a"), 0) << output;
+  EXPECT_NE(output.find("cortado"), std::string::npos) << output;
+  // A power cut: NUL bytes after the last whole record.
+  write_file(directory / "apagon", log + std::string(512, '\0'));
+  EXPECT_EQ(study("extract apagon --seed 606 --out b"), 0) << output;
+  // Anything else is named with its line.
+  const std::string next_line = "linea " + std::to_string(std::count(log.begin(), log.end(), '\n') + 1);
+  for (const std::string tail : {"hello world", "hello world\r\n", "05-01-2026 - 1x"}) {
+    write_file(directory / "cola", log + tail);
+    EXPECT_EQ(study("extract cola --seed 606 --out c"), 5) << tail << ": " << output;
+    EXPECT_NE(output.find(next_line), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(directory / "c"));
+  }
+}
+
+TEST_F(HostileInputTest, ALineLongerThanAnyRecordEndsTheReadingAtOnce) {
+  write_file(directory / "aes", std::string(8u << 20, 'a'));
+  EXPECT_EQ(study("seed aes"), 4) << output;
+  write_file(directory / "saltos", std::string(8u << 20, '\n'));
+  EXPECT_EQ(study("seed saltos"), 4) << output;
+  simulate();
+  write_file(directory / "cola", read_file(directory / LOG_NAME) + std::string(8u << 20, 'a'));
+  EXPECT_EQ(study("verify cola"), 5) << output;
+  EXPECT_NE(output.find("mas larga que cualquier registro"), std::string::npos) << output;
 }
 
 }  // namespace
