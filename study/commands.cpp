@@ -89,6 +89,32 @@ bool load_log(const fs::path& file, Links links, LoadedLog& log) {
   return true;
 }
 
+// Say whether the log is the one its provenance record describes (size and SHA-256 at the
+// run's end); EXIT_DISAGREES, with what differs, when it is not.
+int matches_its_record(const LoadedLog& log) {
+  if (!log.has_run || log.text.sha256.empty()) return EXIT_DONE;
+  const auto digest = log.run.find("log_sha256");
+  if (digest == log.run.end() || !digest->is_string()) {
+    std::fprintf(stderr, "testnuv-study: %s: el registro de procedencia no tiene el final de la "
+                 "ejecucion (se corto, o sigue en marcha); el registro de estudio se comprueba tal como esta\n",
+                 shown_path(log.text.file).c_str());
+    return EXIT_DONE;
+  }
+  const std::string recorded = digest->get<std::string>();
+  if (recorded == log.text.sha256 || recorded == log.text.sha256_as_written) return EXIT_DONE;
+  const auto bytes = log.run.find("log_bytes");
+  const std::string recorded_bytes = bytes != log.run.end() && bytes->is_number_integer()
+                                         ? std::to_string(bytes->get<int64_t>())
+                                         : "?";
+  std::fprintf(stderr,
+               "testnuv-study: %s no es el registro de estudio que describe su registro de procedencia\n"
+               "  el registro de estudio:       %" PRIu64 " bytes, SHA-256 %s\n"
+               "  el registro de procedencia:   %s bytes, SHA-256 %s\n",
+               shown_path(log.text.file).c_str(), log.text.bytes, log.text.sha256.c_str(),
+               recorded_bytes.c_str(), shown_text(recorded).c_str());
+  return EXIT_DISAGREES;
+}
+
 // Return an integer field of a JSON object, or `fallback`.
 int64_t json_integer(const nlohmann::json& object, const char* key, int64_t fallback) {
   const auto field = object.find(key);
@@ -383,13 +409,16 @@ int verify_folder(const fs::path& folder) {
 int verify_log(const fs::path& file) {
   LoadedLog log;
   if (!load_log(file, Links::follow, log)) return EXIT_TROUBLE;
+  // A log that is not its record's is named, and checked on, to name its first changed line.
+  const int matches = matches_its_record(log);
   const FoundSeed found = seed_for(log, -1);
-  if (found.status != EXIT_DONE) return found.status;
+  if (found.status != EXIT_DONE) return matches != EXIT_DONE ? matches : found.status;
   const LogCheckResult check = check_seed(log, found.seed);
   if (!check.agrees) {
     report_disagreement(log, check);
     return EXIT_DISAGREES;
   }
+  if (matches != EXIT_DONE) return matches;
   std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", shown_path(file).c_str(),
               check.records_checked, found.seed);
   return EXIT_DONE;
@@ -464,6 +493,14 @@ void add_study_commands(CLI::App& app, int& exit_status) {
     LoadedLog log;
     if (!load_log(path_from_utf8(extract_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;
+      return;
+    }
+    if (matches_its_record(log) != EXIT_DONE) {
+      // Nothing is written; the check still names the first line that changed.
+      const FoundSeed found = seed_for(log, given_seed);
+      const LogCheckResult check = found.status == EXIT_DONE ? check_seed(log, found.seed) : LogCheckResult{};
+      if (!check.agrees) report_disagreement(log, check);
+      exit_status = EXIT_DISAGREES;
       return;
     }
     const FoundSeed found = seed_for(log, given_seed);

@@ -142,8 +142,34 @@ TEST_F(HostileInputTest, ALineLongerThanAnyRecordEndsTheReadingAtOnce) {
   EXPECT_EQ(study("seed saltos"), 4) << output;
   simulate();
   write_file(directory / "cola", read_file(directory / LOG_NAME) + std::string(8u << 20, 'a'));
-  EXPECT_EQ(study("verify cola"), 5) << output;
+  EXPECT_EQ(study("extract cola --seed 606 --out fuera"), 5) << output;
   EXPECT_NE(output.find("mas larga que cualquier registro"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ALogIsCheckedAgainstWhatItsRecordSaysOfIt) {
+  ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed 606 --seconds 3600", output), 0) << output;
+  std::string log;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    if (entry.path().extension().empty()) log = entry.path().filename().string();
+  }
+  const std::string whole = read_file(directory / log);
+  // Cut at a record boundary: every record left agrees, but the run wrote more.
+  size_t at = 0;
+  for (int line = 0; line < 20; ++line) at = whole.find('\n', at) + 1;
+  write_file(directory / log, whole.substr(0, at));
+  EXPECT_EQ(study("verify " + log), 5) << output;
+  EXPECT_NE(output.find("no es el registro de estudio que describe su registro de procedencia"),
+            std::string::npos) << output;
+  EXPECT_EQ(study("extract " + log + " --out datos"), 5) << output;
+  EXPECT_FALSE(fs::exists(directory / "datos"));
+  // Only its line ends changed: it is the record's log, and that is said.
+  std::string lf;
+  for (char c : whole) {
+    if (c != '\r') lf += c;
+  }
+  write_file(directory / log, lf);
+  EXPECT_EQ(study("verify " + log), 0) << output;
+  EXPECT_NE(output.find("fines de linea"), std::string::npos) << output;
 }
 
 }  // namespace
