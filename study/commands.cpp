@@ -6,6 +6,7 @@
 // verify checks a log, or a data folder with its checksums and its log.
 #include "study/commands.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -438,6 +439,32 @@ void print_seed(const FoundSeed& found) {
 
 void set_study_progress(bool shown) { progress_shown = shown; }
 
+bool read_seed(const std::string& text, uint32_t& seed, std::string& message) {
+  int64_t value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, problem] = std::from_chars(text.data(), last, value);
+  if (text.empty() || problem == std::errc::invalid_argument || end != last) {
+    message = "no es un numero entero decimal: " + shown_text(text);
+    return false;
+  }
+  if (problem == std::errc::result_out_of_range || value < INT32_MIN || value > int64_t{UINT32_MAX}) {
+    message = "fuera de -2147483648 a 4294967295: " + shown_text(text);
+    return false;
+  }
+  seed = static_cast<uint32_t>(value);  // a negative seed counts modulo 2^32, as the generator takes it
+  return true;
+}
+
+CLI::Validator seed_check() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        uint32_t seed = 0;
+        std::string message;
+        return read_seed(text, seed, message) ? "" : message;
+      },
+      "SEMILLA");
+}
+
 CLI::Validator existing_path(bool file_only) {
   return CLI::Validator(
       [file_only](std::string& name) -> std::string {
@@ -482,14 +509,20 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   auto* extract = app.add_subcommand("extract", "Comprueba cada registro y escribe la carpeta de datos por segundo");
   static std::string extract_log, out;
   static int64_t given_seed = -1;
+  static std::string seed_text;
   static bool bits = false, force = false;
   extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(existing_path(true));
-  extract->add_option("--seed", given_seed, "semilla (si no, la del registro de procedencia o la busqueda)")
-      ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
+  extract->add_option("--seed", seed_text,
+                      "semilla, entero decimal de -2147483648 a 4294967295 (si no, la del registro de "
+                      "procedencia o la busqueda)")
+      ->check(seed_check());
   extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
   extract->add_flag("--bits", bits, "escribe tambien bits.bin (25 bytes por segundo)");
   extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
   extract->callback([&exit_status] {
+    uint32_t seed = 0;
+    std::string message;
+    given_seed = !seed_text.empty() && read_seed(seed_text, seed, message) ? int64_t{seed} : -1;
     LoadedLog log;
     if (!load_log(path_from_utf8(extract_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;

@@ -172,4 +172,20 @@ TEST_F(HostileInputTest, ALogIsCheckedAgainstWhatItsRecordSaysOfIt) {
   EXPECT_NE(output.find("fines de linea"), std::string::npos) << output;
 }
 
+TEST_F(HostileInputTest, SeedsAreWholeDecimalNumbersAsTheSimulatorTakesThem) {
+  ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed -1 --seconds 600 --start \"2026-05-01 10:00:00\"", output), 0)
+      << output;
+  // The simulator's -1 is the generator's 4294967295: extract takes either.
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed -1 --out a"), 0) << output;
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 4294967295 --out b"), 0) << output;
+  EXPECT_EQ(read_file(directory / "a" / SECONDS_FILE), read_file(directory / "b" / SECONDS_FILE));
+  for (const std::string text : {"0x10", "abc", "1e3", "4294967296", "-2147483649"}) {
+    EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed " + text + " --out c"), 2) << text;
+    EXPECT_NE(output.find(text), std::string::npos) << output;
+  }
+  EXPECT_NE(output.find("fuera de -2147483648 a 4294967295"), std::string::npos) << output;
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed abc --out c"), 2);
+  EXPECT_NE(output.find("no es un numero entero decimal"), std::string::npos) << output;
+}
+
 }  // namespace
