@@ -148,6 +148,7 @@ void show_progress(double done) {
 FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
                     bool disagreement_is_final) {
   FoundSeed found;
+  LogCheckResult record_disagrees;  // the check of the record's seed, when it disagreed
   const int64_t recorded = log.has_run ? json_integer(log.run, "seed", -1) : -1;
   if (recorded >= 0 && recorded <= UINT32_MAX) {
     const LogCheckResult check = check_seed(log, static_cast<uint32_t>(recorded));
@@ -158,13 +159,10 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
       found.records = check.records_checked;
       return found;
     }
-    report_disagreement(log, check);
-    if (disagreement_is_final) {
-      found.status = EXIT_DISAGREES;
-      return found;
-    }
+    // The record's seed or the log is wrong: the search over every seed tells which.
     std::fprintf(stderr, "testnuv-study: la semilla %" PRId64 " del registro de procedencia no "
                  "da este registro de estudio; se busca entre todas\n", recorded);
+    record_disagrees = check;
   }
   const std::vector<int32_t> ones = window_ones(log.text);
   if (ones.empty()) {
@@ -190,8 +188,15 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   if (agreeing.size() == 1 && unchecked == 0) {
     found.status = EXIT_DONE;
     found.seed = agreeing.front();
+    if (!record_disagrees.agrees) {
+      // The log is whole; its provenance record names another seed.
+      std::fprintf(stderr, "testnuv-study: el registro de estudio concuerda con la semilla %" PRIu32
+                   ": es su registro de procedencia el que no concuerda\n", found.seed);
+      if (disagreement_is_final) found.status = EXIT_DISAGREES;
+    }
     return found;
   }
+  if (!record_disagrees.agrees) report_disagreement(log, record_disagrees);
   if (agreeing.empty() && unchecked == 0) {
     std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
                  " da todos los registros de %s\n", from, to, shown_path(log.text.file).c_str());

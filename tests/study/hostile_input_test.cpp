@@ -188,4 +188,17 @@ TEST_F(HostileInputTest, SeedsAreWholeDecimalNumbersAsTheSimulatorTakesThem) {
   EXPECT_NE(output.find("no es un numero entero decimal"), std::string::npos) << output;
 }
 
+TEST_F(HostileInputTest, ARecordWhoseSeedIsWrongIsBlamedNotTheLog) {
+  simulate();
+  const fs::path record = directory / (std::string(LOG_NAME) + ".json");
+  std::string text = read_file(record);
+  const size_t at = text.find("\"seed\": 606");
+  ASSERT_NE(at, std::string::npos);
+  write_file(record, text.replace(at, 12, "\"seed\": 607"));
+  EXPECT_EQ(study(std::string("verify ") + LOG_NAME), 5) << output;
+  EXPECT_NE(output.find("concuerda con la semilla 606: es su registro de procedencia el que no concuerda"),
+            std::string::npos) << output;
+  EXPECT_EQ(output.find("linea 1"), std::string::npos) << output;
+}
+
 }  // namespace
