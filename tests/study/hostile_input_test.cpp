@@ -194,7 +194,7 @@ TEST_F(HostileInputTest, ARecordWhoseSeedIsWrongIsBlamedNotTheLog) {
   std::string text = read_file(record);
   const size_t at = text.find("\"seed\": 606");
   ASSERT_NE(at, std::string::npos);
-  write_file(record, text.replace(at, 12, "\"seed\": 607"));
+  write_file(record, text.replace(at, 11, "\"seed\": 607"));
   EXPECT_EQ(study(std::string("verify ") + LOG_NAME), 5) << output;
   EXPECT_NE(output.find("concuerda con la semilla 606: es su registro de procedencia el que no concuerda"),
             std::string::npos) << output;
