@@ -207,14 +207,22 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
       // One seed gives the first windows: the log is that run's, and this record disagrees.
       if (candidates.count == 1 && disagreement_is_final) found.status = EXIT_DISAGREES;
     }
+    if (!record_disagrees.agrees && disagreement_is_final) found.status = EXIT_DISAGREES;
     return found;
   }
-  found.status = EXIT_SEVERAL;
+  found.status = !record_disagrees.agrees && disagreement_is_final ? EXIT_DISAGREES : EXIT_SEVERAL;
   if (list) {
-    std::printf("%" PRIu64 " semillas posibles (el registro tiene %zu registros de 5 minutos; "
-                "cinco bastan para fijar una):\n", agreeing.size() + unchecked, ones.size());
+    if (unchecked == 0) {
+      std::printf("%zu semillas posibles (el registro tiene %zu registros de 5 minutos; "
+                  "cinco bastan para fijar una):\n", agreeing.size(), ones.size());
+    } else {
+      std::printf("%" PRIu64 " semillas dan las cuentas de 5 minutos; de las %zu primeras, %zu dan "
+                  "todos los registros (el registro tiene %zu registros de 5 minutos; cinco bastan "
+                  "para fijar una):\n", candidates.count, candidates.seeds.size(), agreeing.size(),
+                  ones.size());
+    }
     for (uint32_t seed : agreeing) std::printf("%" PRIu32 "\n", seed);
-    if (unchecked > 0) std::printf("... y %" PRIu64 " mas\n", unchecked);
+    if (unchecked > 0) std::printf("... y %" PRIu64 " mas sin comprobar con todos los registros\n", unchecked);
   } else {
     std::fprintf(stderr, "testnuv-study: varias semillas dan este registro; indique una con --seed "
                  "(testnuv-study seed las lista)\n");
