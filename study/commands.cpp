@@ -332,7 +332,7 @@ int verify_folder(const fs::path& folder) {
   SecondsReader reader;
   if (!reader.open(folder / SECONDS_FILE)) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
-    return EXIT_TROUBLE;
+    return EXIT_DISAGREES;  // a data folder without a readable seconds.csv is damaged
   }
   std::FILE* bits_file = nullptr;
   std::error_code code;

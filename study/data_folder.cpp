@@ -471,7 +471,10 @@ bool SecondsReader::open(const fs::path& file) {
   if (stream_ == nullptr) return false;
   std::string header;
   if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
-  if (header != SECONDS_HEADER) return fail("cabecera inesperada \"" + header + "\"");
+  if (header != SECONDS_HEADER) {
+    // Shown with its invisible characters, so that a CR or a BOM is seen to differ.
+    return fail("cabecera inesperada \"" + shown_text(header) + "\" (se esperaba \"" + SECONDS_HEADER + "\")");
+  }
   return true;
 }
 

@@ -85,6 +85,17 @@ TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
   sum_again();
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("mas bytes"), std::string::npos) << output;
+  write_file(bits, whole);
+  // seconds.csv with CR LF line ends: the message shows the CR, so the headers look different.
+  const fs::path seconds = directory / "datos" / SECONDS_FILE;
+  const std::string lf = read_file(seconds);
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  write_file(seconds, crlf);
+  sum_again();
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("time_source\\r\""), std::string::npos) << output;
+  write_file(seconds, lf);
   // bits.bin gone while provenance.json says the folder has it.
   fs::remove(bits);
   sum_again();
