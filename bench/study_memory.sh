@@ -21,7 +21,9 @@ measure() {
   shift
   status=0
   "$TIME" -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err" || status=$?
-  read -r wall kb <"$work/time"
+  # GNU time puts "Command exited with non-zero status N" before the figures.
+  tail -n 1 "$work/time" >"$work/figures"
+  read -r wall kb <"$work/figures"
   printf '%-40s status %d  wall %6.2f s  peak %7d KiB\n' "$label" "$status" "$wall" "$kb"
 }
 
