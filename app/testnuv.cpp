@@ -52,5 +52,6 @@ int main(int argc, char** argv) {
   platform_start_process();
   set_provenance_program("testnuv", argc, argv);
   set_provenance_digest(sha256_of_file);
-  experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
+  watch_stop_requests();  // before the start-up: a request during it ends the program in order
+  experiment_main(SCREEN_FULLSCREEN);
 }

@@ -8,6 +8,13 @@
 // presentation thread stops touching the display. Other X errors are ignored:
 // the experiment must not die of a failed drawing request. Only the X11
 // video driver is watched; the handlers run on the presentation thread.
+//
+// The handlers are in place before SDL opens its first connection. Until the
+// window is watched, Xlib would still end the process after the handler
+// returns (the connection's exit handler is set per connection); the
+// presentation thread is starting then and holds no lock, so it stops there
+// for good instead (sdl_strand_presenter), as it does while it tears its
+// window down, where SDL would wait for the dead server's answers for ever.
 #include <atomic>
 
 #include "gfx/keys.h"
@@ -32,9 +39,11 @@ void note_lost() {
 Display* watched_display = nullptr;  // the connection SDL's window lives on
 Window watched_window = 0;           // that window
 
-// A broken connection: note it; returning lets Xlib go on to the exit handler below.
+// A broken connection: note it; returning (from within a step) lets Xlib go on to the exit
+// handler below, outside the step the thread stops here.
 int on_io_error(Display* /*display*/) {
   note_lost();
+  sdl_strand_presenter();
   return 0;
 }
 
@@ -52,8 +61,17 @@ int on_error(Display* /*display*/, XErrorEvent* error) {
 
 }  // namespace
 
-void sdl_watch_display(SdlState& s) {
+void sdl_catch_display_loss() {
   lost.store(false);
+#ifdef TESTNUV_HAVE_X11
+  watched_display = nullptr;
+  watched_window = 0;
+  XSetErrorHandler(on_error);
+  XSetIOErrorHandler(on_io_error);
+#endif
+}
+
+void sdl_watch_display(SdlState& s) {
 #ifdef TESTNUV_HAVE_X11
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);

@@ -7,9 +7,16 @@
 // texture, clears the marks and turns events into key codes, drops the lock,
 // shows the frame if anything changed and sleeps 10 ms. Pictures of 16 bits
 // (5-6-5) and 32 bits are shown; 8-bit palette screens and OpenGL are refused.
+//
+// Nothing the program thread does waits without limit on the display: when
+// the display is lost while the thread starts or tears its window down (where
+// it holds no lock), the thread stops for good where it stands; exit waits
+// for the thread at most STOP_LIMIT, then leaves it behind, and the process
+// then ends without its own teardown (request_quick_exit).
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -20,26 +27,63 @@
 #include "gfx/screen.h"
 #include "gfx/sdl/sdl_keys.h"
 #include "gfx/sdl/sdl_video.h"
+#include "runtime/program.h"
 
 namespace {
 
 constexpr int32_t STEP_SLEEP_MS = 10;
+constexpr auto STOP_LIMIT = std::chrono::seconds(2);        // exit's wait for the thread's end
+constexpr auto START_POLL = std::chrono::milliseconds(50);  // init's look at stop requests
+constexpr int32_t START_POLLS_AFTER_STOP = 40;              // init waits 2 s more after one
 
 enum class Startup { starting, ready, failed };
+enum class Phase { starting, running, stopping };  // where the thread is; only `running` steps
 
 SdlState state;                      // written by init before the thread starts, then the thread's
 std::recursive_mutex screen_lock;    // the screen lock shared with the program's thread
 std::thread presenter;
 std::atomic<bool> alive{false};      // cleared by exit; read by the thread once per step
-std::mutex startup_mutex;
+std::atomic<Phase> phase{Phase::starting};  // set by the thread, read by its display-loss handler
+bool abandoned = false;              // a thread was left behind: no other may start (program thread)
+std::mutex startup_mutex;            // guards the three below
 std::condition_variable startup_changed;
 Startup startup = Startup::starting;
+bool finished = false;               // the thread's work is over; it is about to return
+bool stranded = false;               // the thread stopped for good on a lost display
 
 // Tell init how the start went.
 void report_startup(Startup outcome) {
   std::lock_guard<std::mutex> guard(startup_mutex);
   startup = outcome;
   startup_changed.notify_all();
+}
+
+// Tell exit that the thread's work is over.
+void report_finished() {
+  std::lock_guard<std::mutex> guard(startup_mutex);
+  finished = true;
+  startup_changed.notify_all();
+}
+
+// Wait until the start went one way or the other. A stop request that the start does not answer
+// within START_POLLS_AFTER_STOP looks ends the wait too (a display that never answers).
+Startup wait_startup() {
+  std::unique_lock<std::mutex> wait(startup_mutex);
+  int32_t polls_after_stop = 0;
+  while (startup == Startup::starting) {
+    startup_changed.wait_for(wait, START_POLL);
+    if (requested_end() == EndReason::stop_request && ++polls_after_stop > START_POLLS_AFTER_STOP) {
+      break;
+    }
+  }
+  return startup;
+}
+
+// Wait at most STOP_LIMIT for the thread's work to end; false when it did not (stuck or stranded).
+bool wait_finished() {
+  std::unique_lock<std::mutex> wait(startup_mutex);
+  startup_changed.wait_for(wait, STOP_LIMIT, [] { return finished || stranded; });
+  return finished;
 }
 
 // Leave the stop signals to the program's threads, so SDL's calls run uninterrupted.
@@ -103,29 +147,35 @@ void step() {
 // Run the presentation thread from window creation to its destruction.
 void run_presenter() {
   block_stop_signals();
+  sdl_catch_display_loss();  // before SDL opens its first connection
   if (!start_video()) {
     report_startup(Startup::failed);
+    report_finished();
     return;
   }
   sdl_watch_display(state);
   SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
+  phase.store(Phase::running);
   report_startup(Startup::ready);
   while (alive.load()) {
     if (!sdl_display_lost()) step();  // a lost display is asked nothing more
     SDL_Delay(STEP_SLEEP_MS);
   }
+  phase.store(Phase::stopping);
   sdl_bell_close();
   // NOTE: SDL waits for the server's answers when it destroys a window; a lost display never
   // gives them, so its window and connection are left to the end of the process.
-  if (sdl_display_lost()) return;
-  sdl_destroy_window(state);
-  SDL_Quit();
+  if (!sdl_display_lost()) {
+    sdl_destroy_window(state);
+    SDL_Quit();
+  }
+  report_finished();
 }
 
-// Start the thread and wait, without time-out, until it is ready or has ended.
+// Start the thread and wait until it is ready or has ended (or a stop request went unanswered).
 int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth,
                  int32_t /*refresh_rate*/, int32_t flags) {
-  if ((flags & SCREEN_OPENGL) || presenter.joinable()) return 1;
+  if ((flags & SCREEN_OPENGL) || presenter.joinable() || abandoned) return 1;
   if (depth != 16 && depth != 32) return 1;
   state = SdlState{};
   state.title = latin1_to_utf8(title != nullptr ? title : "");
@@ -135,25 +185,34 @@ int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth
   state.flags = flags;
   state.full_screen = (flags & SCREEN_FULLSCREEN) != 0;
   startup = Startup::starting;
+  finished = false;
+  stranded = false;
+  phase.store(Phase::starting);
   alive.store(true);
   try {
     presenter = std::thread(run_presenter);
   } catch (...) {
     return 1;
   }
-  std::unique_lock<std::mutex> wait(startup_mutex);
-  startup_changed.wait(wait, [] { return startup != Startup::starting; });
-  if (startup == Startup::failed) return 1;
+  if (wait_startup() != Startup::ready) return 1;
   set_bell_sound(sdl_request_bell);
   return 0;
 }
 
-// Stop the thread and wait for it; it destroys the window it made.
+// Stop the thread and wait for it, at most STOP_LIMIT; it destroys the window it made.
 void sdl_exit() {
   if (!presenter.joinable()) return;
-  if (startup == Startup::ready) set_bell_sound(nullptr);
+  set_bell_sound(nullptr);
   alive.store(false);
-  presenter.join();
+  if (wait_finished()) {
+    presenter.join();
+    return;
+  }
+  // NOTE: the thread waits on a display that is gone or silent; it holds nothing the rest of the
+  // program needs, and the process must not tear down what it may still touch.
+  presenter.detach();
+  abandoned = true;
+  request_quick_exit();
 }
 
 // Enter the screen lock.
@@ -174,6 +233,17 @@ void sdl_set_window_title(const char* title) {
 }
 
 }  // namespace
+
+void sdl_strand_presenter() {
+  if (phase.load() == Phase::running) return;
+  {
+    std::lock_guard<std::mutex> guard(startup_mutex);
+    stranded = true;
+    if (startup == Startup::starting) startup = Startup::failed;
+    startup_changed.notify_all();
+  }
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 extern const ScreenDriver sdl_driver = {
     "SDL",
