@@ -9,7 +9,7 @@ also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
 Cases: picture, toggle, small, keys, close, signals, flood, display, streams, window, nodisplay,
-logout, startloss.
+logout, startloss, tworuns.
 """
 
 import argparse
@@ -651,6 +651,39 @@ def case_startloss(args):
             expect_orderly_end(s, p, f"SIGTERM during start-up (trial {trial + 1})", "signal")
 
 
+def case_tworuns(args):
+    """A second program started in the same folder on the same day refuses before it moves or
+    writes anything (status 3, one line naming the first one's process id); once the first is
+    killed outright, the next starts."""
+    with Session() as s:
+        s.start_xvfb()
+        first, _ = start_program(s, args)
+        time.sleep(1)
+        before = {n: open(os.path.join(s.workdir, n), "rb").read()
+                  for n in os.listdir(s.workdir) if n.startswith("estudio_")}
+        second = s.spawn([args.program], env=s.x_env())
+        wait_end(second, "a second start in the same folder")
+        second.stderr.seek(0)
+        err = second.stderr.read().decode(errors="replace")
+        problems = [] if second.returncode == 3 else [f"second run: exit code {second.returncode}"]
+        if len(err.splitlines()) != 1 or f"(el proceso {first.pid})" not in err:
+            problems.append(f"second run said {err!r}, expected one line naming {first.pid}")
+        after = {n: open(os.path.join(s.workdir, n), "rb").read()
+                 for n in os.listdir(s.workdir) if n.startswith("estudio_")}
+        if after != before:
+            problems.append(f"the study files changed: {sorted(before)} then {sorted(after)}")
+        report(problems, "a second run in the same folder")
+        first.kill()
+        first.wait()
+        third, _ = start_program(s, args)
+        time.sleep(1)
+        s.x("xdotool", "key", "space")
+        wait_end(third, "the space bar")
+        if third.returncode != 0 or not os.path.exists(os.path.join(s.workdir, log_name() + ".1")):
+            raise Failure(f"after a killed run: exit code {third.returncode}, files "
+                          f"{sorted(os.listdir(s.workdir))}")
+
+
 def kill_window_at_once(session, p):
     """Kill the program's connection (xdotool windowkill) as soon as its window exists."""
     deadline = time.monotonic() + 20
@@ -903,6 +936,7 @@ CASES = {
     "window": case_window,
     "logout": case_logout,
     "startloss": case_startloss,
+    "tworuns": case_tworuns,
 }
 
 
