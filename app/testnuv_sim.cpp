@@ -176,8 +176,14 @@ int main(int argc, char** argv) {
   if (!run_fits(options, options.seed, options.start, message) || !enter_directory(message)) {
     return refuse(message);
   }
-  if (!options.data.empty() && !begin_sim_data(options.data, options.force, message)) {
-    return refuse("--data: " + message);
+  if (!options.data.empty()) {
+    const SimDataStart data = begin_sim_data(options.data, options.force, message);
+    if (data == SimDataStart::refused) return refuse("--data: " + message);
+    if (data == SimDataStart::failed) {
+      std::fprintf(stderr, "testnuv-sim: no se puede crear la carpeta de datos \"%s\": %s\n",
+                   options.data.c_str(), message.c_str());
+      return 1;
+    }
   }
   watch_stop_requests();
   show_progress = stderr_is_terminal();

@@ -196,12 +196,14 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   folder_ = fs::absolute(folder, code).lexically_normal();
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
+  refused_ = true;
   if (holds_current_folder(folder_)) {
     error = folder_.string() + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
     return false;
   }
   if (!folder_may_be_written(folder_, replace, error)) return false;
+  refused_ = false;
   temporary_ = folder_;
   temporary_ += TEMPORARY_SUFFIX;
   fs::remove_all(temporary_, code);  // left by a run that was killed

@@ -71,6 +71,8 @@ class DataFolderWriter {
   void abandon();
   // Return why the last operation failed.
   const std::string& error() const { return error_; }
+  // Tell whether the last begin() refused the folder itself (not whether it could be written).
+  bool refused() const { return refused_; }
   // Return the rows written so far.
   int64_t rows() const { return rows_; }
 
@@ -86,6 +88,7 @@ class DataFolderWriter {
   int64_t rows_ = 0;
   bool replace_ = false;
   bool open_ = false;
+  bool refused_ = false;             // begin() refused the folder (it exists, holds the current one)
 };
 
 // Reads seconds.csv row by row, checking every row.

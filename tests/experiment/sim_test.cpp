@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -63,7 +64,6 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
       {"--dir /nonexistent/dir", "--dir: no se puede usar"},
       {"--data --seconds 5", "--data: falta el valor"},
       {"--force", "--force: solo vale con --data"},
-      {"--data /nonexistent/dir/datos", "--data: "},
       {"--data .", "--data: "},  // the study log's own folder
   };
   for (const auto& [arguments, why] : refused) {
@@ -87,6 +87,30 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
                     out),
             0)
       << read_file(out);
+}
+
+TEST_F(SimTest, ADataFolderThatCannotBeMadeEndsWithStatus1InOneLineBeforeTheRun) {
+  const fs::path out = directory / "out.txt";
+  std::ofstream(directory / "fichero") << "x";
+  for (const fs::path& parent : {fs::path("/nonexistent/dir"), directory / "fichero"}) {
+    const fs::path folder = parent / "datos";
+    EXPECT_EQ(run_sim("--seconds 300 --dir \"" + directory.string() + "\" --data \"" +
+                          folder.string() + "\"",
+                      out),
+              1)
+        << folder;
+    const std::string said = read_file(out);
+    EXPECT_EQ(said.rfind("testnuv-sim: no se puede crear la carpeta de datos \"" + folder.string() +
+                             "\": ",
+                         0),
+              0u)
+        << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
+  // Nothing was run: no study log.
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    EXPECT_NE(entry.path().filename().string().rfind("estudio_", 0), 0u) << entry.path();
+  }
 }
 
 TEST_F(SimTest, APictureThatCannotBeWrittenEndsWithStatus1) {
