@@ -292,7 +292,7 @@ def study_files_problems(session, end_reason):
     """Check that the folder holds today's study log and its provenance record, ended for
     `end_reason`; return what is wrong."""
     names = sorted(n for n in os.listdir(session.workdir) if n.startswith("estudio_"))
-    expected = [log_name(), log_name() + ".json"]
+    expected = [log_name(), log_name() + ".json", log_name() + ".lock"]
     if names != expected:
         return [f"study files {names}, expected {expected}"]
     with open(os.path.join(session.workdir, log_name() + ".json"), encoding="utf-8") as f:
