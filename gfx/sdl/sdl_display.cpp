@@ -9,12 +9,12 @@
 // the experiment must not die of a failed drawing request. Only the X11
 // video driver is watched; the handlers run on the presentation thread.
 //
-// The handlers are in place before SDL opens its first connection. Until the
-// window is watched, Xlib would still end the process after the handler
-// returns (the connection's exit handler is set per connection); the
-// presentation thread is starting then and holds no lock, so it stops there
-// for good instead (sdl_strand_presenter), as it does while it tears its
-// window down, where SDL would wait for the dead server's answers for ever.
+// The handlers are in place before SDL opens its first connection. The I/O
+// error handler does not return: Xlib would then end the process (the exit
+// handler is set per connection, and only once the window is watched), or
+// SDL would wait for the dead server's answers for ever (as it does when it
+// hides a window). The presentation thread stops for good where it stands
+// instead (sdl_strand_presenter); the program ends without it.
 #include <atomic>
 
 #include "gfx/keys.h"
@@ -39,15 +39,14 @@ void note_lost() {
 Display* watched_display = nullptr;  // the connection SDL's window lives on
 Window watched_window = 0;           // that window
 
-// A broken connection: note it; returning (from within a step) lets Xlib go on to the exit
-// handler below, outside the step the thread stops here.
+// A broken connection: note it; the presentation thread stops here.
 int on_io_error(Display* /*display*/) {
   note_lost();
   sdl_strand_presenter();
-  return 0;
 }
 
-// Xlib's last step for a broken connection: return instead of ending the process.
+// Xlib's last step for a broken connection, should the handler above ever return: return
+// instead of ending the process.
 void on_io_error_exit(Display* /*display*/, void* /*data*/) { note_lost(); }
 
 // A request that failed: the window's own absence means the display is lost; others are ignored.

@@ -9,10 +9,11 @@
 // (5-6-5) and 32 bits are shown; 8-bit palette screens and OpenGL are refused.
 //
 // Nothing the program thread does waits without limit on the display: when
-// the display is lost while the thread starts or tears its window down (where
-// it holds no lock), the thread stops for good where it stands; exit waits
-// for the thread at most STOP_LIMIT, then leaves it behind, and the process
-// then ends without its own teardown (request_quick_exit).
+// the connection breaks, the thread lets go of the screen lock if it holds it
+// and stops for good where it stands, so that neither Xlib's exit nor a wait
+// on the dead connection can hold the program up; exit waits for the thread
+// at most STOP_LIMIT, then leaves it behind, and the process then ends
+// without its own teardown (request_quick_exit).
 #include <signal.h>
 
 #include <atomic>
@@ -37,13 +38,12 @@ constexpr auto START_POLL = std::chrono::milliseconds(50);  // init's look at st
 constexpr int32_t START_POLLS_AFTER_STOP = 40;              // init waits 2 s more after one
 
 enum class Startup { starting, ready, failed };
-enum class Phase { starting, running, stopping };  // where the thread is; only `running` steps
 
 SdlState state;                      // written by init before the thread starts, then the thread's
 std::recursive_mutex screen_lock;    // the screen lock shared with the program's thread
 std::thread presenter;
 std::atomic<bool> alive{false};      // cleared by exit; read by the thread once per step
-std::atomic<Phase> phase{Phase::starting};  // set by the thread, read by its display-loss handler
+bool step_holds_lock = false;        // the thread is in its step, holding the screen lock (thread's)
 bool abandoned = false;              // a thread was left behind: no other may start (program thread)
 std::mutex startup_mutex;            // guards the three below
 std::condition_variable startup_changed;
@@ -134,11 +134,13 @@ void step() {
   bool changed = false;
   {
     std::lock_guard<std::recursive_mutex> guard(screen_lock);
+    step_holds_lock = true;
     GraphicsScreen* screen = current_screen();
     if (state.title_changed) SDL_SetWindowTitle(state.window, state.title.c_str());
     state.title_changed = false;
     if (screen != nullptr) changed = sdl_upload_dirty(state, *screen);
     sdl_handle_events(state, screen);
+    step_holds_lock = false;
   }
   if (changed) sdl_show_frame(state);
   sdl_bell_step();
@@ -155,13 +157,11 @@ void run_presenter() {
   }
   sdl_watch_display(state);
   SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
-  phase.store(Phase::running);
   report_startup(Startup::ready);
   while (alive.load()) {
     if (!sdl_display_lost()) step();  // a lost display is asked nothing more
     SDL_Delay(STEP_SLEEP_MS);
   }
-  phase.store(Phase::stopping);
   sdl_bell_close();
   // NOTE: SDL waits for the server's answers when it destroys a window; a lost display never
   // gives them, so its window and connection are left to the end of the process.
@@ -187,7 +187,6 @@ int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth
   startup = Startup::starting;
   finished = false;
   stranded = false;
-  phase.store(Phase::starting);
   alive.store(true);
   try {
     presenter = std::thread(run_presenter);
@@ -235,7 +234,8 @@ void sdl_set_window_title(const char* title) {
 }  // namespace
 
 void sdl_strand_presenter() {
-  if (phase.load() == Phase::running) return;
+  // NOTE: the step's guard never runs its end, as the thread never returns: this is the one unlock.
+  if (step_holds_lock) screen_lock.unlock();
   {
     std::lock_guard<std::mutex> guard(startup_mutex);
     stranded = true;

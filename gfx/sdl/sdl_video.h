@@ -54,10 +54,10 @@ void sdl_show_frame(SdlState& s);
 void sdl_handle_events(SdlState& s, GraphicsScreen* screen);
 
 // sdl_video.cpp
-// On a lost display, from the presentation thread: outside its step (starting, or tearing the
-// window down), where it holds no lock, tell init and exit and sleep until the process ends, so
-// that nothing waits on the dead connection; within the step, return.
-void sdl_strand_presenter();
+// On a lost display, from the presentation thread: let go of the screen lock if the step holds
+// it, tell init and exit, and sleep until the process ends, so that nothing waits on the dead
+// connection and Xlib does not end the process. Never returns.
+[[noreturn]] void sdl_strand_presenter();
 
 // sdl_display.cpp
 // Answer the loss of any display connection (X11) before SDL opens one: nothing ends the process.
