@@ -45,6 +45,7 @@ std::thread presenter;
 std::atomic<bool> alive{false};      // cleared by exit; read by the thread once per step
 bool step_holds_lock = false;        // the thread is in its step, holding the screen lock (thread's)
 bool abandoned = false;              // a thread was left behind: no other may start (program thread)
+int32_t polls_after_stop = 0;        // init's looks since a stop request (program thread)
 std::mutex startup_mutex;            // guards the three below
 std::condition_variable startup_changed;
 Startup startup = Startup::starting;
@@ -65,11 +66,11 @@ void report_finished() {
   startup_changed.notify_all();
 }
 
-// Wait until the start went one way or the other. A stop request that the start does not answer
-// within START_POLLS_AFTER_STOP looks ends the wait too (a display that never answers).
+// Wait until the start went one way or the other. A stop request that the starts do not answer
+// within START_POLLS_AFTER_STOP looks, counted over every attempt, ends the wait too (a display
+// that never answers).
 Startup wait_startup() {
   std::unique_lock<std::mutex> wait(startup_mutex);
-  int32_t polls_after_stop = 0;
   while (startup == Startup::starting) {
     startup_changed.wait_for(wait, START_POLL);
     if (requested_end() == EndReason::stop_request && ++polls_after_stop > START_POLLS_AFTER_STOP) {

@@ -621,7 +621,7 @@ def case_startloss(args):
     """The display lost in the program's first tenth of a second: never a hang; a display gone
     before the screen is set up is a missing display (the message, status 0, no log), one lost
     later a lost display (status 1, the log closed). A stop request during start-up ends it in
-    order."""
+    order, within seconds also when the X server answers nothing."""
     ways = [("the connection killed as soon as the window exists", None)] * 5
     ways += [(f"the X server killed {d * 1000:.0f} ms after the start", d)
              for d in (0.05, 0.075, 0.1, 0.125, 0.15)]
@@ -649,6 +649,16 @@ def case_startloss(args):
             wait_signal_caught(p, signal.SIGTERM)
             p.send_signal(signal.SIGTERM)
             expect_orderly_end(s, p, f"SIGTERM during start-up (trial {trial + 1})", "signal")
+    with Session() as s:  # a display that answers nothing: the start gives up after a stop request
+        s.start_xvfb()
+        s.processes[0].send_signal(signal.SIGSTOP)
+        p = s.spawn([args.program], env=s.x_env())
+        wait_signal_caught(p, signal.SIGTERM)
+        p.send_signal(signal.SIGTERM)
+        wait_end(p, "SIGTERM during a start on a stopped X server")
+        s.processes[0].kill()
+        if p.returncode != 0:
+            raise Failure(f"SIGTERM during a start on a stopped X server: exit code {p.returncode}")
 
 
 def case_tworuns(args):
