@@ -17,7 +17,7 @@ namespace {
 
 constexpr char CLASS_PREFIX[] = "TestnuvPantalla_";
 constexpr size_t CLASS_TITLE_CHARS = 139;
-constexpr DWORD STOP_LIMIT_MS = 2000;  // how long stopping waits for the thread's end
+constexpr DWORD STOP_LIMIT_MS = 5000;  // how long stopping waits for the thread (a mode switch back)
 
 // Run one step of the thread: palette, presentation and key states under the lock, then the
 // window messages outside it.
