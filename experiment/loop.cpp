@@ -180,12 +180,16 @@ void experiment_start(int32_t screen_flags) {
   print_side_panel_startup();
   set_text_window(TEXT_WINDOW_TOP, TEXT_WINDOW_BOTTOM);
   at_program_end(finish_run_record);  // registered before the log's end actions: runs after them
-  open_study_log();
+  const LogOpening log = open_study_log();
+  if (log == LogOpening::in_use) end_program(EXIT_LOG_IN_USE);
   const double timer_at_start = timer_seconds();
   seed_random(timer_at_start);
   const GraphicsScreen* screen = current_screen();
   const char* backend = screen != nullptr && screen->driver != nullptr ? screen->driver->name : "";
-  start_provenance(random_seed(), timer_at_start, start, backend, study_log_file());
+  // A record describes the log beside it: none without a log.
+  if (log == LogOpening::open) {
+    start_provenance(random_seed(), timer_at_start, start, backend, study_log_file());
+  }
 }
 
 void set_bit_observer(void (*observer)(int32_t bit)) { bit_observer = observer; }
