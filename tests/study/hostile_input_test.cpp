@@ -212,4 +212,21 @@ TEST_F(HostileInputTest, ARecordWhoseSeedIsWrongIsBlamedNotTheLog) {
   EXPECT_EQ(output.find("linea 1"), std::string::npos) << output;
 }
 
+TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
+  simulate();
+  fs::copy(directory / "datos", directory / "copia");
+  EXPECT_EQ(study("analyze datos copia --quiet --out informe"), 2) << output;
+  EXPECT_NE(output.find("hold the same bits"), std::string::npos) << output;
+  // Seeds an hour apart on the generator's orbit: the second run's first hour is the first's second.
+  for (const std::string seed : {"13579", "920953739"}) {
+    fs::create_directory(directory / ("r" + seed));
+    ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed " + seed + " --seconds 7200 --dir r" + seed + " --data s" + seed,
+                          output),
+              0)
+        << output;
+  }
+  EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out informe"), 0) << output;
+  EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
+}
+
 }  // namespace
