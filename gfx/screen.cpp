@@ -193,6 +193,7 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
     return false;
   }
   screen->driver = driver;
+  screen->lock_free = driver->lock == nullptr && driver->unlock == nullptr;
   at_program_end(release_screen);
   return true;
 }

@@ -85,17 +85,16 @@ const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
   return table;
 }
 
-// Paint k glyphs in 16-bit 8x16 cells: one 16-byte store per glyph row.
+// Paint k glyphs in 16-bit 8x16 cells: glyph by glyph, one 16-byte store per glyph row.
 void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
                        int32_t cy) {
   const ColourTable& table = colour_table(screen.foreground, screen.background);
-  for (int32_t j = 0; j < 16; ++j) {
-    uint8_t* out = screen.rows[static_cast<size_t>(cy * 16 + j)] + static_cast<size_t>(cx) * 16;
-    const uint8_t* font_row = screen.font + j;
-    for (int32_t i = 0; i < k; ++i) {
-      const GlyphRow& row = table.rows[font_row[bytes[i] * 16]];
-      std::memcpy(out + i * 16, &row, 16);
-    }
+  uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
+  const size_t offset = static_cast<size_t>(cx) * 16;
+  for (int32_t i = 0; i < k; ++i) {
+    const uint8_t* glyph = screen.font + bytes[i] * 16;
+    const size_t at = offset + static_cast<size_t>(i) * 16;
+    for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + at, &table.rows[glyph[j]], 16);
   }
 }
 
@@ -121,15 +120,28 @@ void extend_band(Layout& l, int32_t first, int32_t last) {
   l.band_last = std::max(l.band_last, last);
 }
 
+// Rotate `count` row pointers up by `shift` (shift < count): the first `shift` go to the end.
+void rotate_rows(uint8_t** rows, int32_t shift, int32_t count) {
+  constexpr int32_t HELD_LIMIT = 64;  // row pointers moved through the stack at once
+  if (shift > HELD_LIMIT) {
+    std::rotate(rows, rows + shift, rows + count);
+    return;
+  }
+  uint8_t* held[HELD_LIMIT];
+  const size_t moved = static_cast<size_t>(count - shift) * sizeof(uint8_t*);
+  std::memcpy(held, rows, static_cast<size_t>(shift) * sizeof(uint8_t*));
+  std::memmove(rows, rows + shift, moved);
+  std::memcpy(rows + (count - shift), held, static_cast<size_t>(shift) * sizeof(uint8_t*));
+}
+
 // Scroll the text window up by n rows; freed rows take the background colour.
 void scroll_window(Layout& l, int32_t n) {
   GraphicsScreen& s = l.screen;
   int32_t t = l.top * s.font_height, o = (l.bottom + 1) * s.font_height;
   int32_t h = std::min(n, l.bottom - l.top + 1) * s.font_height;
-  auto rows = s.rows.begin();
   int32_t first_freed = t;
   if (h < o - t) {
-    std::rotate(rows + t, rows + t + h, rows + o);
+    rotate_rows(s.rows.data() + t, h, o - t);
     first_freed = o - h;
   }
   fill_run(s, first_freed, 0, s.width - 1, s.background);
@@ -329,7 +341,8 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   if (length <= 0 && !(flags & FORCE_BOOKKEEPING)) return;
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return;
-  lock_screen();
+  const bool take_lock = !screen->lock_free;
+  if (take_lock) lock_screen();
   Layout l = start_layout(*screen);
   take_pending_scroll(l);
   lay_out(l, bytes, std::max(length, 0));
@@ -337,7 +350,7 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   screen->cursor_column = l.cx;
   screen->cursor_row = l.cy;
   if (drawing_visible(*screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
-  unlock_screen();
+  if (take_lock) unlock_screen();
 }
 
 void text_size(int32_t* columns, int32_t* rows) {
