@@ -211,13 +211,6 @@ bool add_screen_layer(const ScreenLayer* layer) {
   return true;
 }
 
-ScreenPixel rgb_to_screen(RgbColour colour) {
-  uint32_t red = (colour >> 16) & 0xFF;
-  uint32_t green = (colour >> 8) & 0xFF;
-  uint32_t blue = colour & 0xFF;
-  return static_cast<ScreenPixel>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
-}
-
 void set_window_title(const Text& title) {
   size_t length = title.size() < TITLE_LIMIT ? title.size() : TITLE_LIMIT;
   std::memcpy(title_buffer, title.data(), length);

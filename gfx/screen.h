@@ -108,7 +108,12 @@ GraphicsScreen* current_screen();
 bool add_screen_layer(const ScreenLayer* layer);
 
 // Convert an RgbColour to a 5-6-5 screen pixel by keeping the top 5, 6 and 5 bits.
-ScreenPixel rgb_to_screen(RgbColour colour);
+inline ScreenPixel rgb_to_screen(RgbColour colour) {
+  uint32_t red = (colour >> 16) & 0xFF;
+  uint32_t green = (colour >> 8) & 0xFF;
+  uint32_t blue = colour & 0xFF;
+  return static_cast<ScreenPixel>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+}
 
 // Store the window title (at most 127 bytes) and show it if a window is open.
 void set_window_title(const Text& title);

@@ -76,12 +76,20 @@ void build_table(ColourTable& table, uint32_t foreground, uint32_t background) {
 
 // Return the expanded font for a colour pair, building it when not at hand.
 const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
+  static const ColourTable* last_used = &colour_tables[0];  // the pair asked for last
+  if (last_used->valid && last_used->foreground == foreground && last_used->background == background) {
+    return *last_used;
+  }
   for (const ColourTable& table : colour_tables) {
-    if (table.valid && table.foreground == foreground && table.background == background) return table;
+    if (table.valid && table.foreground == foreground && table.background == background) {
+      last_used = &table;
+      return table;
+    }
   }
   ColourTable& table = colour_tables[next_table];
   next_table = (next_table + 1) % colour_tables.size();
   build_table(table, foreground, background);
+  last_used = &table;
   return table;
 }
 
@@ -292,6 +300,26 @@ Layout start_layout(GraphicsScreen& screen) {
   return Layout{screen, 0, right, top, bottom, cx, cy, screen.height, -1};
 }
 
+// Print printable bytes that end before the row's last cell (no wrap, no scroll) as the
+// full layout would, without it; false (nothing done) when they need the full layout.
+bool print_in_row(GraphicsScreen& screen, const char* bytes, int32_t length) {
+  int32_t bottom = std::min(screen.text_window.bottom, screen.text_rows - 1);
+  int32_t cx = screen.cursor_column, cy = screen.cursor_row;
+  bool fast = screen.bytes_per_pixel == 2 && screen.font_height == 16;
+  if (!fast || screen.pending_scroll || length > screen.text_columns - 1 - cx || cx < 0 || cy < 0 ||
+      cy > bottom) {
+    return false;
+  }
+  for (int32_t i = 0; i < length; ++i) {
+    unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (byte == 7 || byte == 8 || byte == 9 || byte == 10 || byte == 13) return false;
+  }
+  paint_glyphs_fast(screen, reinterpret_cast<const unsigned char*>(bytes), length, cx, cy);
+  screen.cursor_column = cx + length;
+  if (drawing_visible(screen)) mark_dirty(cy * 16, cy * 16 + 15);
+  return true;
+}
+
 const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
 
 // Route the screen channel here and give a new screen the whole grid as its window.
@@ -343,6 +371,10 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   if (screen == nullptr) return;
   const bool take_lock = !screen->lock_free;
   if (take_lock) lock_screen();
+  if (length > 0 && print_in_row(*screen, bytes, length)) {
+    if (take_lock) unlock_screen();
+    return;
+  }
   Layout l = start_layout(*screen);
   take_pending_scroll(l);
   lay_out(l, bytes, std::max(length, 0));
