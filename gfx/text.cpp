@@ -93,16 +93,29 @@ const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
   return table;
 }
 
-// Paint k glyphs in 16-bit 8x16 cells: glyph by glyph, one 16-byte store per glyph row.
+// Paint K glyphs in 16-bit 8x16 cells row by row: per pixel row one row lookup, then one
+// 16-byte store per glyph.
+template <int32_t K>
+void paint_glyph_rows(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* const* glyphs) {
+  for (int32_t j = 0; j < 16; ++j) {
+    uint8_t* out = rows[j] + offset;
+    for (int32_t i = 0; i < K; ++i) std::memcpy(out + i * 16, &table.rows[glyphs[i][j]], 16);
+  }
+}
+
+// Paint k glyphs in 16-bit 8x16 cells: one 16-byte store per glyph row.
 void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
                        int32_t cy) {
   const ColourTable& table = colour_table(screen.foreground, screen.background);
   uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
-  const size_t offset = static_cast<size_t>(cx) * 16;
-  for (int32_t i = 0; i < k; ++i) {
-    const uint8_t* glyph = screen.font + bytes[i] * 16;
-    const size_t at = offset + static_cast<size_t>(i) * 16;
-    for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + at, &table.rows[glyph[j]], 16);
+  size_t offset = static_cast<size_t>(cx) * 16;
+  for (; k >= 2; k -= 2, bytes += 2, offset += 32) {
+    const uint8_t* glyphs[2] = {screen.font + bytes[0] * 16, screen.font + bytes[1] * 16};
+    paint_glyph_rows<2>(table, rows, offset, glyphs);
+  }
+  if (k == 1) {
+    const uint8_t* glyph = screen.font + bytes[0] * 16;
+    paint_glyph_rows<1>(table, rows, offset, &glyph);
   }
 }
 
