@@ -85,7 +85,7 @@ struct GraphicsScreen {
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held
   bool auto_locked = false;                         // ...by the operation now running
-  bool lock_free = false;                           // the back-end has no lock: nothing else reads the picture
+  bool lock_free = false;                           // the back-end has no lock (no other thread): prints and key reads skip it
 };
 
 // A layer that lives on the open screen (the text layer, the key queue) and follows
