@@ -76,20 +76,18 @@ void build_table(ColourTable& table, uint32_t foreground, uint32_t background) {
 
 // Return the expanded font for a colour pair, building it when not at hand.
 const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
-  static const ColourTable* last_used = &colour_tables[0];  // the pair asked for last
-  if (last_used->valid && last_used->foreground == foreground && last_used->background == background) {
-    return *last_used;
+  // Every table is looked at, without a branch on which one matches: prints that change
+  // colours at random (the bits) would send such a branch the wrong way half the time.
+  size_t found = colour_tables.size();
+  for (size_t i = 0; i < colour_tables.size(); ++i) {
+    const ColourTable& table = colour_tables[i];
+    size_t match = table.valid & (table.foreground == foreground) & (table.background == background);
+    found ^= (found ^ i) & (0 - match);
   }
-  for (const ColourTable& table : colour_tables) {
-    if (table.valid && table.foreground == foreground && table.background == background) {
-      last_used = &table;
-      return table;
-    }
-  }
+  if (found < colour_tables.size()) return colour_tables[found];
   ColourTable& table = colour_tables[next_table];
   next_table = (next_table + 1) % colour_tables.size();
   build_table(table, foreground, background);
-  last_used = &table;
   return table;
 }
 
