@@ -80,7 +80,7 @@ void end_on_space() {
 
 // Draw, count and show one bit; pause after every 50th.
 void draw_bit(ExperimentState& s) {
-  s.bit = round_to_int32(std::floor(random_unit(1) * 2.0));
+  s.bit = floor_to_int32(random_unit(1) * 2.0);
   // Counted and coloured without a branch on the bit, which would go the wrong way half the time.
   const int32_t one = s.bit != 0 ? 1 : 0;
   const int32_t zero = 1 - one;
