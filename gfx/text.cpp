@@ -43,14 +43,16 @@ struct GlyphRow {
 
 // The 256 font bytes expanded for one colour pair.
 struct ColourTable {
-  uint32_t foreground = 0;
-  uint32_t background = 0;
-  bool valid = false;
   std::array<GlyphRow, 256> rows{};
 };
 
+constexpr uint64_t NO_PAIR = uint64_t{1} << 32;  // the key of a table not built yet
+
 std::array<ColourTable, 4> colour_tables;  // the most recent colour pairs
-size_t next_table = 0;                     // the table replaced on a miss
+// The pair of each table, (foreground << 16) | background (16-bit pixels), side by side so
+// that a look-up reads one cache line; NO_PAIR before the table is built.
+std::array<uint64_t, 4> table_pairs = {NO_PAIR, NO_PAIR, NO_PAIR, NO_PAIR};
+size_t next_table = 0;  // the table replaced on a miss
 
 // Return four pixels of a nibble: pixel i (bit i of the nibble) in bits 16i..16i+15.
 constexpr uint64_t nibble_mask(uint32_t nibble) {
@@ -69,23 +71,21 @@ void build_table(ColourTable& table, uint32_t foreground, uint32_t background) {
     uint64_t low = nibble_mask(b & 15), high = nibble_mask(b >> 4);
     table.rows[b] = GlyphRow{(fg & low) | (bg & ~low), (fg & high) | (bg & ~high)};
   }
-  table.foreground = foreground;
-  table.background = background;
-  table.valid = true;
 }
 
 // Return the expanded font for a colour pair, building it when not at hand.
 const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
+  const uint64_t pair = ((foreground & 0xFFFF) << 16) | (background & 0xFFFF);
   // Every table is looked at, without a branch on which one matches: prints that change
   // colours at random (the bits) would send such a branch the wrong way half the time.
   size_t found = colour_tables.size();
   for (size_t i = 0; i < colour_tables.size(); ++i) {
-    const ColourTable& table = colour_tables[i];
-    size_t match = table.valid & (table.foreground == foreground) & (table.background == background);
+    size_t match = table_pairs[i] == pair;
     found ^= (found ^ i) & (0 - match);
   }
   if (found < colour_tables.size()) return colour_tables[found];
   ColourTable& table = colour_tables[next_table];
+  table_pairs[next_table] = pair;
   next_table = (next_table + 1) % colour_tables.size();
   build_table(table, foreground, background);
   return table;
