@@ -26,6 +26,8 @@ constexpr int32_t TAB_WIDTH = 8;
 constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
 constexpr int32_t CONSOLE_COLUMNS = 80;   // the text grid while no screen is open
 constexpr int32_t CONSOLE_ROWS = 25;
+// The bytes that lay_out_byte acts on (bell, backspace, tab, line feed, carriage return), as bits.
+constexpr uint32_t CONTROL_CODES = (1u << 7) | (1u << 8) | (1u << 9) | (1u << 10) | (1u << 13);
 
 // The working state of one print.
 struct Layout {
@@ -323,11 +325,11 @@ bool print_in_row(GraphicsScreen& screen, const char* bytes, int32_t length) {
   }
   for (int32_t i = 0; i < length; ++i) {
     unsigned char byte = static_cast<unsigned char>(bytes[i]);
-    if (byte == 7 || byte == 8 || byte == 9 || byte == 10 || byte == 13) return false;
+    if (byte < 14 && ((CONTROL_CODES >> byte) & 1) != 0) return false;
   }
   paint_glyphs_fast(screen, reinterpret_cast<const unsigned char*>(bytes), length, cx, cy);
   screen.cursor_column = cx + length;
-  if (drawing_visible(screen)) mark_dirty(cy * 16, cy * 16 + 15);
+  if (drawing_visible(screen)) mark_rows_dirty(screen, cy * 16, cy * 16 + 15);
   return true;
 }
 
