@@ -2,7 +2,9 @@
 // text window and print_to_screen, the sink of the screen channel.
 //
 // Glyphs are painted whole (set bits in the foreground colour, clear bits in
-// the background colour) straight into the rows, ignoring the viewport.
+// the background colour) straight into the rows, ignoring the viewport; at 16
+// bits a pixel each glyph row is one 16-byte store from a table of the font
+// in the colour pair. A print that ends inside its text row skips the layout.
 // Scrolling rotates row pointers; no pixel is copied. A row filled to its
 // last cell in the window's bottom row leaves the scroll pending until the
 // next print, which a locate cancels. The text state (colours, cursor, window,
