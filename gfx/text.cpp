@@ -95,30 +95,54 @@ const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
   return table;
 }
 
-// Paint K glyphs in 16-bit 8x16 cells row by row: per pixel row one row lookup, then one
-// 16-byte store per glyph.
-template <int32_t K>
-void paint_glyph_rows(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* const* glyphs) {
+// Return whether a glyph is blank: every font row clear.
+bool blank_glyph(const uint8_t* glyph) {
+  uint64_t top, bottom;
+  std::memcpy(&top, glyph, 8);
+  std::memcpy(&bottom, glyph + 8, 8);
+  return (top | bottom) == 0;
+}
+
+// Paint two glyphs in 16-bit 8x16 cells row by row: per pixel row one row lookup, then one
+// 16-byte store per glyph. A blank glyph (BLANK_*) takes the background row without reading
+// the font.
+template <bool BLANK_FIRST, bool BLANK_SECOND>
+void paint_pair(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* first,
+                const uint8_t* second) {
+  const GlyphRow blank = table.rows[0];
   for (int32_t j = 0; j < 16; ++j) {
     uint8_t* out = rows[j] + offset;
-    for (int32_t i = 0; i < K; ++i) std::memcpy(out + i * 16, &table.rows[glyphs[i][j]], 16);
+    std::memcpy(out, BLANK_FIRST ? &blank : &table.rows[first[j]], 16);
+    std::memcpy(out + 16, BLANK_SECOND ? &blank : &table.rows[second[j]], 16);
   }
 }
 
-// Paint k glyphs in 16-bit 8x16 cells: one 16-byte store per glyph row.
+// Paint one glyph in a 16-bit 8x16 cell, one 16-byte store per row.
+void paint_one(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* glyph) {
+  for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + offset, &table.rows[glyph[j]], 16);
+}
+
+// Paint k glyphs in 16-bit 8x16 cells, two at a time.
 void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
                        int32_t cy) {
   const ColourTable& table = colour_table(screen.foreground, screen.background);
   uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
   size_t offset = static_cast<size_t>(cx) * 16;
   for (; k >= 2; k -= 2, bytes += 2, offset += 32) {
-    const uint8_t* glyphs[2] = {screen.font + bytes[0] * 16, screen.font + bytes[1] * 16};
-    paint_glyph_rows<2>(table, rows, offset, glyphs);
+    const uint8_t* first = screen.font + bytes[0] * 16;
+    const uint8_t* second = screen.font + bytes[1] * 16;
+    const bool blank_first = blank_glyph(first), blank_second = blank_glyph(second);
+    if (blank_first && !blank_second) {
+      paint_pair<true, false>(table, rows, offset, first, second);  // " 0", " 1": every bit
+    } else if (!blank_first && blank_second) {
+      paint_pair<false, true>(table, rows, offset, first, second);
+    } else if (blank_first) {
+      paint_pair<true, true>(table, rows, offset, first, second);
+    } else {
+      paint_pair<false, false>(table, rows, offset, first, second);
+    }
   }
-  if (k == 1) {
-    const uint8_t* glyph = screen.font + bytes[0] * 16;
-    paint_glyph_rows<1>(table, rows, offset, &glyph);
-  }
+  if (k == 1) paint_one(table, rows, offset, screen.font + bytes[0] * 16);
 }
 
 // Paint k glyphs pixel by pixel, for other depths and cell heights.
