@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -230,7 +231,35 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
     combined.folders_p = two_sided_p(combined.folders_z);
     analysis.combined = combined;
   }
+  analysis.orbit = orbit_result(folders, analysis.folders);
   return true;
+}
+
+OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs) {
+  OrbitResult orbit;
+  std::map<uint64_t, std::vector<size_t>> by_length;  // folders whose whole-run count has an orbit p
+  for (size_t f = 0; f < folders.size(); ++f) {
+    const auto [start, draws] = folder_segment(folders[f]);
+    OrbitFolder entry;
+    entry.orbit_start = start;
+    entry.draws = draws;
+    entry.repeats = draws > ORBIT_DRAWS;
+    entry.seconds_used = std::min<uint64_t>(draws, ORBIT_DRAWS) / BITS_PER_SECOND;
+    orbit.folders.push_back(entry);
+    if (draws > 0 && draws < ORBIT_DRAWS) by_length[draws].push_back(f);
+    for (size_t g = 0; g < f; ++g) {
+      const uint64_t shared = shared_draws(start, draws, orbit.folders[g].orbit_start, orbit.folders[g].draws);
+      if (shared > 0) orbit.overlaps.push_back({g, f, shared});
+    }
+  }
+  // One pass over the orbit for each length: the share of all segments as far from half.
+  for (const auto& [draws, members] : by_length) {
+    std::vector<int64_t> deviations;
+    for (size_t f : members) deviations.push_back(runs[f].totals.deviation);
+    const std::vector<double> shares = orbit_tail_shares(draws, deviations);
+    for (size_t k = 0; k < members.size(); ++k) orbit.folders[members[k]].orbit_p = shares[k];
+  }
+  return orbit;
 }
 
 std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,

@@ -104,6 +104,27 @@ struct ControlsResult {
   double empirical_p_events = 0;
 };
 
+// Where a folder's bits lie on the generator's orbit, and the exact p of its whole-run count.
+struct OrbitFolder {
+  uint32_t orbit_start = 0;      // position of its first bit
+  uint64_t draws = 0;            // its bits
+  uint64_t seconds_used = 0;     // its seconds of distinct bits (a run past the orbit repeats)
+  bool repeats = false;          // it is longer than the orbit: its count is the orbit's, fixed
+  std::optional<double> orbit_p; // share of all segments of its length as far from half (none past the orbit)
+};
+
+// Two folders that share bits on the orbit.
+struct OrbitOverlap {
+  size_t folder_a;
+  size_t folder_b;
+  uint64_t draws;
+};
+
+struct OrbitResult {
+  std::vector<OrbitFolder> folders;
+  std::vector<OrbitOverlap> overlaps;
+};
+
 struct Analysis {
   std::vector<RunResult> folders;
   RunResult pooled;
@@ -114,7 +135,12 @@ struct Analysis {
   double events_p = 0;
   std::optional<CombinedResult> combined;
   std::optional<ControlsResult> controls;
+  OrbitResult orbit;
 };
+
+// Place the folders on the orbit, find the bits they share, and give each whole-run count its
+// exact p over all segments of the orbit of the same length (one pass a length).
+OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs);
 
 // Map events onto the folders' seconds; false with a message when one is reversed,
 // overlaps another, or lies outside the data.

@@ -11,6 +11,7 @@
 #include "runtime/paths.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
+#include "study/orbit.h"
 #include "study/plot_reduce.h"
 #include "study/report_assets.h"
 #include "runtime/version.h"
@@ -271,6 +272,27 @@ std::string script_safe_json(const json& value) {
   return safe;
 }
 
+// The orbit: each folder's place and exact p, and the bits folders share.
+json orbit_json(const std::vector<FolderData>& folders, const OrbitResult& orbit) {
+  json list = json::array();
+  for (size_t f = 0; f < orbit.folders.size(); ++f) {
+    const OrbitFolder& entry = orbit.folders[f];
+    list.push_back({{"name", folders[f].name},
+                    {"orbit_start", entry.orbit_start},
+                    {"draws", entry.draws},
+                    {"seconds_used", entry.seconds_used},
+                    {"orbit_p", entry.orbit_p ? json(*entry.orbit_p) : json(nullptr)},
+                    {"repeats", entry.repeats}});
+  }
+  json overlaps = json::array();
+  for (const OrbitOverlap& overlap : orbit.overlaps) {
+    overlaps.push_back({{"folder_a", folders[overlap.folder_a].name},
+                        {"folder_b", folders[overlap.folder_b].name},
+                        {"draws", overlap.draws}});
+  }
+  return {{"period_draws", ORBIT_DRAWS}, {"folders", list}, {"overlaps", overlaps}};
+}
+
 json summary_json(const std::vector<FolderData>& folders, const Analysis& analysis) {
   json summary = run_json(analysis.pooled);
   json widths = json::array();
@@ -322,6 +344,7 @@ json summary_json(const std::vector<FolderData>& folders, const Analysis& analys
                            {"chi2", combined.chi2},       {"chi2_df", combined.seconds}, {"chi2_p", combined.chi2_p},
                            {"folders_z", combined.folders_z}, {"folders_p", combined.folders_p}};
   }
+  summary["orbit"] = orbit_json(folders, analysis.orbit);
   summary["program"] = {{"name", "testnuv-study analyze"}, {"version", version_text()}};
   return summary;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "study/data_folder.h"
 #include "tests/study/support.h"
@@ -227,6 +228,18 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   }
   EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out informe"), 0) << output;
   EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
+  // summary.json places both on the orbit, names the bits they share, and gives each run's
+  // exact p over the orbit, close to the normal p for runs this short.
+  const nlohmann::json summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
+  const nlohmann::json& orbit = summary["orbit"];
+  EXPECT_EQ(orbit["period_draws"], 2147483648u);
+  ASSERT_EQ(orbit["overlaps"].size(), 1u);
+  EXPECT_EQ(orbit["overlaps"][0]["draws"], 720000);
+  ASSERT_EQ(orbit["folders"].size(), 2u);
+  for (size_t f = 0; f < 2; ++f) {
+    EXPECT_EQ(orbit["folders"][f]["draws"], 1440000);
+    EXPECT_NEAR(orbit["folders"][f]["orbit_p"].get<double>(), summary["folders"][f]["p"].get<double>(), 0.03);
+  }
 }
 
 }  // namespace
