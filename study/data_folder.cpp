@@ -15,6 +15,7 @@
 #include "runtime/durable.h"
 #include "runtime/paths.h"
 #include "runtime/platform.h"
+#include "study/orbit.h"
 #include "study/replay.h"
 #include "study/sha256.h"
 
@@ -361,7 +362,14 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
     good = close_output(*bits_);
     add_sum(bits_->digest.finish(), BITS_FILE);
   }
-  const std::string record = json_file_text(provenance);
+  // Where the folder's bits lie on the generator's orbit (the folder starts at the run's second 1).
+  nlohmann::json described = provenance;
+  const auto seed = provenance.find("seed");
+  if (seed != provenance.end() && seed->is_number_unsigned()) {
+    described["orbit_start"] = run_orbit_start(seed->get<uint32_t>());
+    described["draws"] = static_cast<uint64_t>(rows_) * SECOND_BITS;
+  }
+  const std::string record = json_file_text(described);
   add_sum(sha256_of(record), PROVENANCE_FILE);
   if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
   if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
