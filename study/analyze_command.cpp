@@ -156,7 +156,8 @@ void add_analyze_command(CLI::App& app, int& status) {
   command->add_option("--events", options->events_file, "fichero CSV de eventos: inicio,fin,etiqueta");
   command->add_option("--controls", options->controls, "número de controles (repeticiones con otras semillas)")
       ->check(CLI::Range(0, MAX_CONTROLS));
-  command->add_option("--control-seed", options->control_seed, "semilla de la que se sacan las de los controles");
+  command->add_option("--control-seed", options->control_seed, "semilla de la que se sacan las de los controles")
+      ->check(CLI::NonNegativeNumber);
   command->add_option("--lang", *language, "idioma del informe: es o en")->check(CLI::IsMember({"es", "en"}));
   command->add_flag("--quiet{false}", options->progress, "sin líneas de progreso");
   command->callback([options, language, &status]() {

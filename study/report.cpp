@@ -40,6 +40,20 @@ json run_json(const RunResult& run) {
       {"binomial_gof", {{"chi2", run.fit.chi2}, {"df", run.fit.df}, {"p", run.fit.p}, {"bins", fit_bins}}},
       {"lag1_autocorrelation", run.lag1},
   };
+  // With too few seconds no bin is big enough for the test: it does not exist (null), not 0.
+  if (run.fit.df <= 0) {
+    value["binomial_gof"] = {{"chi2", nullptr}, {"df", nullptr}, {"p", nullptr}, {"bins", fit_bins},
+                             {"why_null", "too few seconds for any bin of 5 or more expected"}};
+  }
+  // Under independence r * sqrt(N) is close to N(0, 1).
+  if (totals.seconds > 1) {
+    const double se = 1.0 / std::sqrt(static_cast<double>(totals.seconds));
+    value["lag1_se"] = se;
+    value["lag1_p"] = two_sided_p(run.lag1 / se);
+  } else {
+    value["lag1_se"] = nullptr;
+    value["lag1_p"] = nullptr;
+  }
   if (run.runs) {
     value["runs_test"] = {{"bits", run.runs->bits}, {"ones", run.runs->ones}, {"runs", run.runs->runs},
                           {"z", run.runs->z}, {"p", run.runs->p}};

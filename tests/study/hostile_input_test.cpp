@@ -242,4 +242,15 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   }
 }
 
+TEST_F(HostileInputTest, AStatisticThatDoesNotExistIsNullAndANegativeControlSeedIsRefused) {
+  ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed 8 --seconds 10 --data corto", output), 0) << output;
+  ASSERT_EQ(study("analyze corto --quiet --out informe"), 0) << output;
+  const nlohmann::json summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
+  EXPECT_TRUE(summary["binomial_gof"]["chi2"].is_null()) << summary["binomial_gof"];
+  EXPECT_TRUE(summary["binomial_gof"]["df"].is_null());
+  EXPECT_TRUE(summary["lag1_p"].is_number());
+  EXPECT_EQ(study("analyze corto --quiet --controls 2 --control-seed -1 --out otro"), 2) << output;
+  EXPECT_FALSE(fs::exists(directory / "otro"));
+}
+
 }  // namespace

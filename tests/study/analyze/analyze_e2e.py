@@ -120,7 +120,10 @@ def check_run(name, ones, got):
         fail(f'{name} gof df {got["binomial_gof"]["df"]} != {len(bins) - 1}')
     zt = d / math.sqrt(50)
     centred = zt - zt.mean()
-    close(f'{name} lag1', got['lag1_autocorrelation'], float((centred[:-1] * centred[1:]).sum() / (centred ** 2).sum()))
+    lag1 = float((centred[:-1] * centred[1:]).sum() / (centred ** 2).sum())
+    close(f'{name} lag1', got['lag1_autocorrelation'], lag1)
+    close(f'{name} lag1 se', got['lag1_se'], 1 / math.sqrt(n))
+    close(f'{name} lag1 p', got['lag1_p'], 2 * stats.norm.sf(abs(lag1) * math.sqrt(n)))
 
 
 def benjamini_hochberg(p):
