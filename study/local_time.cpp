@@ -62,7 +62,9 @@ std::string offset_text(int32_t minutes) {
 }
 
 void OffsetTable::note(int64_t utc, int32_t offset_minutes) {
-  if (changes.empty() || changes.back().second != offset_minutes) changes.emplace_back(utc, offset_minutes);
+  if (changes.empty() || (changes.back().second != offset_minutes && utc > changes.back().first)) {
+    changes.emplace_back(utc, offset_minutes);
+  }
 }
 
 int32_t OffsetTable::offset_at(int64_t utc) const {

@@ -38,7 +38,7 @@ struct OffsetTable {
   std::string way;                                  // BY_ZONE_RULES or BY_RECORD_OFFSETS
   std::vector<std::pair<int64_t, int32_t>> changes;  // (first moment, offset minutes), increasing
 
-  // Note the offset of a moment; moments come in increasing order.
+  // Note the offset of a moment (one earlier than the last change is not noted).
   void note(int64_t utc, int32_t offset_minutes);
   // Return the offset in force at a moment (that of the first change before the first).
   int32_t offset_at(int64_t utc) const;
