@@ -143,8 +143,8 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
   int64_t data_first = INT64_MAX, data_last = INT64_MIN;
   for (const FolderData& folder : folders) {
     if (folder.ones.empty()) continue;
-    data_first = std::min(data_first, second_time(folder, 0));
-    data_last = std::max(data_last, second_time(folder, folder.ones.size() - 1));
+    data_first = std::min(data_first, second_utc(folder, 0));
+    data_last = std::max(data_last, second_utc(folder, folder.ones.size() - 1));
   }
   for (const EventSpec& spec : specs) {
     EventResult event;
@@ -158,8 +158,8 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
       }
     }
     if (spec.start < data_first || spec.end > data_last) {
-      error = "event \"" + spec.label + "\" lies outside the data (" + format_local_time(data_first) + " to " +
-              format_local_time(data_last) + ")";
+      error = "event \"" + spec.label + "\" lies outside the data (" + format_utc_time(data_first) + " to " +
+              format_utc_time(data_last) + ")";
       return false;
     }
     if (event.seconds == 0) {

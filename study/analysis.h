@@ -20,11 +20,13 @@ constexpr int SHORT_WINDOW = 300;   // the log's 5-minute checkpoint
 constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
 constexpr double SIGNIFICANCE = 0.05;
 
-// A pre-registered event: an inclusive span of local time with its label.
+// A pre-registered event: an inclusive span of time with its label.
 struct EventSpec {
   std::string label;
-  int64_t start = 0;
-  int64_t end = 0;
+  int64_t start = 0;       // its first second, UTC
+  int64_t end = 0;         // its last second, UTC
+  std::string start_text;  // its start and end as given
+  std::string end_text;
 };
 
 // The seconds of one folder that an event covers: indices [first, last).
@@ -108,6 +110,7 @@ struct Analysis {
   std::vector<WindowResult> windows;
   std::vector<WidthSummary> widths;
   std::vector<EventResult> events;
+  std::string events_zone;  // the zone local event times were read in (the first folder's)
   double events_z = 0;
   double events_p = 0;
   std::optional<CombinedResult> combined;

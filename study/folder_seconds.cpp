@@ -1,4 +1,4 @@
-// Folder seconds: local times by segments, and the merge of several folders by UTC time.
+// Folder seconds: moments and local times by segments, and the merge of several folders by UTC time.
 #include "study/folder_seconds.h"
 
 #include <algorithm>
@@ -23,42 +23,47 @@ void settle(Cursor& cursor) {
   while (cursor.segment + 1 < folder.times.size() && folder.times[cursor.segment + 1].first_index <= cursor.index)
     ++cursor.segment;
   const TimeSegment& segment = folder.times[cursor.segment];
-  cursor.utc = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index) -
-               folder.utc_offset_minutes * 60;
+  cursor.utc = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index);
 }
 
 }  // namespace
 
-int64_t second_time(const FolderData& folder, uint64_t index) {
-  auto after = std::upper_bound(folder.times.begin(), folder.times.end(), index,
+namespace {
+
+// Return the time of a second from a list of segments.
+int64_t time_in(const std::vector<TimeSegment>& segments, uint64_t index) {
+  auto after = std::upper_bound(segments.begin(), segments.end(), index,
                                 [](uint64_t i, const TimeSegment& segment) { return i < segment.first_index; });
   const TimeSegment& segment = *(after - 1);
   return segment.first_time + static_cast<int64_t>(index - segment.first_index);
 }
 
-uint64_t index_at_or_after(const FolderData& folder, int64_t time) {
+}  // namespace
+
+int64_t second_utc(const FolderData& folder, uint64_t index) { return time_in(folder.times, index); }
+
+int64_t second_local(const FolderData& folder, uint64_t index) { return time_in(folder.local_times, index); }
+
+uint64_t index_at_or_after(const FolderData& folder, int64_t utc) {
   const uint64_t count = folder.ones.size();
   for (size_t s = 0; s < folder.times.size(); ++s) {
     const TimeSegment& segment = folder.times[s];
     const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
     const int64_t last_time = segment.first_time + static_cast<int64_t>(end - segment.first_index) - 1;
-    if (time <= segment.first_time) return segment.first_index;
-    if (time <= last_time) return segment.first_index + static_cast<uint64_t>(time - segment.first_time);
+    if (utc <= segment.first_time) return segment.first_index;
+    if (utc <= last_time) return segment.first_index + static_cast<uint64_t>(utc - segment.first_time);
   }
   return count;
 }
 
-void append_second_time(FolderData& folder, int64_t time) {
+void append_second_time(FolderData& folder, int64_t utc, int64_t local) {
   const uint64_t index = folder.ones.size();
-  if (!folder.times.empty()) {
-    const int64_t previous = second_time(folder, index - 1);
-    if (time <= previous + 1) return;  // continues the segment (a clock set back runs on)
+  if (folder.times.empty() || utc > second_utc(folder, index - 1) + 1) {
+    folder.times.push_back(TimeSegment{index, utc});
+  }  // else it continues the segment (a moment that goes back runs on)
+  if (folder.local_times.empty() || local != second_local(folder, index - 1) + 1) {
+    folder.local_times.push_back(TimeSegment{index, local});
   }
-  folder.times.push_back(TimeSegment{index, time});
-}
-
-int64_t second_utc(const FolderData& folder, uint64_t index) {
-  return second_time(folder, index) - folder.utc_offset_minutes * 60;
 }
 
 void for_each_combined_second(const std::vector<FolderData>& folders,

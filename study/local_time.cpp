@@ -61,6 +61,21 @@ std::string offset_text(int32_t minutes) {
   return text;
 }
 
+bool parse_iso_time(std::string_view text, int64_t& seconds, bool& local) {
+  local = text.size() == 19;
+  if (local) return parse_calendar(text, text[10] == 'T' ? 'T' : ' ', seconds);
+  if (text.size() == 20) return parse_utc_time(text, seconds);
+  int hours = 0, minutes = 0;
+  if (text.size() != 25 || (text[19] != '+' && text[19] != '-') || text[22] != ':' ||
+      !read_digits(text, 20, 2, hours) || !read_digits(text, 23, 2, minutes) || hours > 18 || minutes > 59 ||
+      !parse_calendar(text, 'T', seconds)) {
+    return false;
+  }
+  const int64_t offset = (hours * int64_t{60} + minutes) * 60;
+  seconds -= text[19] == '+' ? offset : -offset;
+  return true;
+}
+
 void OffsetTable::note(int64_t utc, int32_t offset_minutes) {
   if (changes.empty() || (changes.back().second != offset_minutes && utc > changes.back().first)) {
     changes.emplace_back(utc, offset_minutes);
@@ -72,6 +87,18 @@ int32_t OffsetTable::offset_at(int64_t utc) const {
   auto after = std::upper_bound(changes.begin(), changes.end(), utc,
                                 [](int64_t moment, const auto& change) { return moment < change.first; });
   return after == changes.begin() ? changes.front().second : (after - 1)->second;
+}
+
+std::vector<int64_t> OffsetTable::moments_of(int64_t local) const {
+  std::vector<int64_t> moments;
+  for (const auto& change : changes) {
+    const int64_t moment = local - change.second * int64_t{60};
+    if (offset_at(moment) == change.second && std::find(moments.begin(), moments.end(), moment) == moments.end()) {
+      moments.push_back(moment);
+    }
+  }
+  std::sort(moments.begin(), moments.end());
+  return moments;
 }
 
 nlohmann::json OffsetTable::to_json() const {

@@ -27,6 +27,11 @@ std::string format_utc_time(int64_t seconds);
 // Format an offset from UTC in minutes as "+02:00" or "-05:00".
 std::string offset_text(int32_t minutes);
 
+// Parse an ISO 8601 time with its offset ("YYYY-MM-DDTHH:MM:SS+02:00", "…Z") into UTC seconds;
+// or, without an offset ("YYYY-MM-DD HH:MM:SS" or with 'T'), into local calendar seconds
+// with `local` set. False unless the text is exactly one of these.
+bool parse_iso_time(std::string_view text, int64_t& seconds, bool& local);
+
 // Ways a data folder's local times were worked out from its moments.
 constexpr char BY_ZONE_RULES[] = "zone rules";         // the zone's own rules, on the machine
 constexpr char BY_RECORD_OFFSETS[] = "record offsets";  // the offsets the log's stamps show
@@ -42,6 +47,8 @@ struct OffsetTable {
   void note(int64_t utc, int32_t offset_minutes);
   // Return the offset in force at a moment (that of the first change before the first).
   int32_t offset_at(int64_t utc) const;
+  // Return the moments, in increasing order, a local time stands for (none: skipped; two: repeated).
+  std::vector<int64_t> moments_of(int64_t local) const;
   // Return the table as provenance.json stores it.
   nlohmann::json to_json() const;
   // Read the table from provenance.json's "local_time"; false when it is not there or not whole.
