@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "study/statistics.h"
 
@@ -14,7 +15,7 @@ struct Cursor {
   const FolderData* folder;
   uint64_t index = 0;    // next second
   size_t segment = 0;    // its time segment
-  int64_t utc = 0;       // its UTC time
+  int64_t utc = INT64_MIN;  // its UTC time, never before the last one's next
 };
 
 // Set a cursor's time for its current index (the index must be inside the folder).
@@ -23,7 +24,8 @@ void settle(Cursor& cursor) {
   while (cursor.segment + 1 < folder.times.size() && folder.times[cursor.segment + 1].first_index <= cursor.index)
     ++cursor.segment;
   const TimeSegment& segment = folder.times[cursor.segment];
-  cursor.utc = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index);
+  const int64_t recorded = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index);
+  cursor.utc = cursor.utc == INT64_MIN ? recorded : std::max(recorded, cursor.utc + 1);
 }
 
 }  // namespace
@@ -44,23 +46,26 @@ int64_t second_utc(const FolderData& folder, uint64_t index) { return time_in(fo
 
 int64_t second_local(const FolderData& folder, uint64_t index) { return time_in(folder.local_times, index); }
 
-uint64_t index_at_or_after(const FolderData& folder, int64_t utc) {
+std::vector<std::pair<uint64_t, uint64_t>> seconds_between(const FolderData& folder, int64_t start, int64_t end) {
+  std::vector<std::pair<uint64_t, uint64_t>> stretches;
   const uint64_t count = folder.ones.size();
   for (size_t s = 0; s < folder.times.size(); ++s) {
     const TimeSegment& segment = folder.times[s];
-    const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
-    const int64_t last_time = segment.first_time + static_cast<int64_t>(end - segment.first_index) - 1;
-    if (utc <= segment.first_time) return segment.first_index;
-    if (utc <= last_time) return segment.first_index + static_cast<uint64_t>(utc - segment.first_time);
+    const uint64_t stop = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
+    const int64_t last_time = segment.first_time + static_cast<int64_t>(stop - segment.first_index) - 1;
+    const int64_t from = std::max(start, segment.first_time), to = std::min(end, last_time);
+    if (from > to) continue;
+    stretches.emplace_back(segment.first_index + static_cast<uint64_t>(from - segment.first_time),
+                           segment.first_index + static_cast<uint64_t>(to - segment.first_time) + 1);
   }
-  return count;
+  return stretches;
 }
 
 void append_second_time(FolderData& folder, int64_t utc, int64_t local) {
   const uint64_t index = folder.ones.size();
-  if (folder.times.empty() || utc > second_utc(folder, index - 1) + 1) {
+  if (folder.times.empty() || utc != second_utc(folder, index - 1) + 1) {
     folder.times.push_back(TimeSegment{index, utc});
-  }  // else it continues the segment (a moment that goes back runs on)
+  }
   if (folder.local_times.empty() || local != second_local(folder, index - 1) + 1) {
     folder.local_times.push_back(TimeSegment{index, local});
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -26,7 +27,7 @@ struct FolderData {
   nlohmann::json provenance;         // the folder's provenance record
   int64_t first_second = 1;          // experiment second number of the first row
   std::vector<uint8_t> ones;         // ones in each second, in order
-  std::vector<TimeSegment> times;    // moments (UTC seconds), strictly increasing
+  std::vector<TimeSegment> times;    // moments (UTC seconds) as recorded (a clock set back by hand goes back)
   std::vector<TimeSegment> local_times;  // local times as seconds.csv gives them (they may go back)
   std::vector<uint64_t> cycle_ends;  // indices of the last second of each completed cycle
   int64_t utc_offset_minutes = 0;    // the station's offset from UTC at its first second
@@ -41,13 +42,13 @@ int64_t second_utc(const FolderData& folder, uint64_t index);
 // Return the local calendar time of a folder's second, as its seconds.csv gives it.
 int64_t second_local(const FolderData& folder, uint64_t index);
 
-// Return the index of the first second at or after a moment (the count of seconds when none).
-uint64_t index_at_or_after(const FolderData& folder, int64_t utc);
+// Return the stretches [first, last) of a folder's seconds whose recorded moments lie in [start, end].
+std::vector<std::pair<uint64_t, uint64_t>> seconds_between(const FolderData& folder, int64_t start, int64_t end);
 
-// Append the moment and local time of the next second; moments are kept strictly increasing
-// (a moment that goes back, from a clock set back by hand, runs on by one second).
+// Append the moment and local time of the next second.
 void append_second_time(FolderData& folder, int64_t utc, int64_t local);
 
-// Call visit(utc, stouffer_z, stations) for every UTC second covered by any folder, in time order.
+// Call visit(utc, stouffer_z, stations) for every UTC second covered by any folder, in time order;
+// a folder whose recorded moments go back (a clock set back by hand) runs on by one second there.
 void for_each_combined_second(const std::vector<FolderData>& folders,
                               const std::function<void(int64_t, double, int)>& visit);

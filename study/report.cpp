@@ -52,14 +52,17 @@ int64_t axis_ms(const std::vector<FolderData>& folders, int64_t utc) {
   return (utc + folders.front().utc_offset_minutes * 60) * 1000;
 }
 
-// Walk a folder's seconds with their UTC times, without a search per second.
+// Walk a folder's seconds with their UTC times, without a search per second; where the recorded
+// times go back (a clock set back by hand) the walk runs on, so that time only goes forward.
 template <typename Visit>
 void for_each_second(const FolderData& folder, Visit visit) {
   const uint64_t count = folder.ones.size();
+  int64_t next = INT64_MIN;
   for (size_t s = 0; s < folder.times.size(); ++s) {
     const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
-    int64_t utc = folder.times[s].first_time;
+    int64_t utc = std::max(folder.times[s].first_time, next);
     for (uint64_t i = folder.times[s].first_index; i < end; ++i, ++utc) visit(i, utc, folder.ones[i]);
+    next = utc;
   }
 }
 

@@ -96,7 +96,8 @@ TEST(Analysis, ATimeGapLeavesEventsInItWithoutSeconds) {
   FolderData folder = replayed_folder(3, 600, "2026-03-01 10:00:00");
   folder.times.push_back(TimeSegment{300, folder.times[0].first_time + 3600});  // an hour missing after 300 s
   EXPECT_EQ(format_utc_time(second_utc(folder, 300)), "2026-03-01T10:00:00Z");
-  EXPECT_EQ(index_at_or_after(folder, folder.times[0].first_time + 1000), 300u);
+  EXPECT_EQ(seconds_between(folder, folder.times[0].first_time + 1000, folder.times[0].first_time + 3659),
+            (std::vector<std::pair<uint64_t, uint64_t>>{{300, 360}}));
   std::vector<EventResult> events;
   std::string error;
   EXPECT_FALSE(place_events({folder}, {event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "hueco")}, events,
@@ -114,8 +115,12 @@ TEST(Analysis, AClockSetBackKeepsTimesIncreasing) {
     append_second_time(folder, time, time);
     folder.ones.push_back(100);
   }
-  for (uint64_t i = 1; i < 4; ++i) EXPECT_EQ(second_utc(folder, i), second_utc(folder, i - 1) + 1);
-  EXPECT_EQ(second_local(folder, 2), t - 3600 + 2);  // the local times stay as the data give them
+  // The recorded times stay as the data give them; combined, the folder's seconds run on.
+  EXPECT_EQ(second_utc(folder, 2), t - 3600 + 2);
+  EXPECT_EQ(second_local(folder, 2), t - 3600 + 2);
+  std::vector<int64_t> combined;
+  for_each_combined_second({folder}, [&](int64_t utc, double, int) { combined.push_back(utc); });
+  EXPECT_EQ(combined, (std::vector<int64_t>{t, t + 1, t + 2, t + 3}));
 }
 
 TEST(Analysis, StationsCombineByUtcSecond) {
