@@ -285,6 +285,13 @@ TEST_F(StudyCliTest, TheFirstRecordsDayComesFromTheStartOrTheNextRecord) {
   forget_provenance();
   ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 31337 --tz UTC --out sin"), 0) << output;
   EXPECT_EQ(without_time_source(read_file(directory / "sin" / SECONDS_FILE)), truth);
+  // verify holds every row's time to its utc and the folder's recorded offsets.
+  replace_in_file(directory / "sin" / SECONDS_FILE, "2026-05-01 23:55:02,", "2026-05-01 23:55:03,");
+  ASSERT_EQ(std::system(("cd \"" + (directory / "sin").string() +
+                         "\" && sha256sum seconds.csv provenance.json >SHA256SUMS").c_str()), 0);
+  EXPECT_EQ(study("verify sin"), EXIT_DISAGREES);
+  EXPECT_NE(output.find("el segundo 2: time 2026-05-01 23:55:03 no es la hora local de utc"), std::string::npos)
+      << output;
 }
 
 TEST_F(StudyCliTest, AStampThatLeadsPastYear9999IsRefusedWithoutAFolder) {
