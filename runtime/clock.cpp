@@ -6,9 +6,9 @@
 // like the system clock's. The calendar arithmetic is proleptic Gregorian.
 #include "runtime/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <algorithm>
 #include <cstdio>
 
 #include "runtime/platform.h"

@@ -3,6 +3,7 @@
 #include "study/second_places.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "runtime/clock.h"
 
