@@ -63,10 +63,12 @@ std::vector<std::pair<uint64_t, uint64_t>> seconds_between(const FolderData& fol
 
 void append_second_time(FolderData& folder, int64_t utc, int64_t local) {
   const uint64_t index = folder.ones.size();
-  if (folder.times.empty() || utc != second_utc(folder, index - 1) + 1) {
-    folder.times.push_back(TimeSegment{index, utc});
-  }
-  if (folder.local_times.empty() || local != second_local(folder, index - 1) + 1) {
+  // The time the last segment gives the new second, were it to go on.
+  auto next_in = [index](const std::vector<TimeSegment>& segments) {
+    return segments.back().first_time + static_cast<int64_t>(index - segments.back().first_index);
+  };
+  if (folder.times.empty() || utc != next_in(folder.times)) folder.times.push_back(TimeSegment{index, utc});
+  if (folder.local_times.empty() || local != next_in(folder.local_times)) {
     folder.local_times.push_back(TimeSegment{index, local});
   }
 }
