@@ -1,6 +1,7 @@
 #include "app/sim_data.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -11,11 +12,12 @@
 #include "experiment/state.h"
 #include "experiment/study_log.h"
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
-#include "study/local_time.h"
 #include "runtime/random.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
+#include "study/local_time.h"
 #include "study/replay.h"
 
 namespace fs = std::filesystem;
@@ -53,7 +55,7 @@ void take_bit(int32_t bit) {
 }  // namespace
 
 bool begin_sim_data(const std::string& folder, bool replace, std::string& error) {
-  if (!writer.begin(folder, true, replace, error)) return false;
+  if (!writer.begin(path_from_utf8(folder), true, replace, error)) return false;
   writing = true;
   offsets = OffsetTable{};
   offsets.zone = platform_time_zone_name();
@@ -81,12 +83,15 @@ bool finish_sim_data(std::string& error) {
       {"bits", true},
       {"local_time", offsets.to_json()},
       {"run", run}};
-  const fs::path log = study_log_file().c_str();
+  const fs::path log = path_from_utf8(study_log_file());
   const auto digest = run.find("log_sha256");
   if (!log.empty() && digest != run.end() && digest->is_string()) {
-    std::error_code code;
-    provenance["log_file"] = log.filename().string();
-    provenance["log_path"] = fs::absolute(log, code).string();
+    if (!name_log_in_provenance(provenance, log)) {
+      std::error_code code;
+      std::fprintf(stderr, "testnuv-sim: aviso: el nombre del registro de estudio %s no es UTF-8 y "
+                   "no se puede guardar tal cual en %s\n", shown_path(fs::absolute(log, code)).c_str(),
+                   PROVENANCE_FILE);
+    }
     provenance["log_bytes"] = run.value("log_bytes", int64_t{0});
     provenance["log_sha256"] = *digest;
     provenance["log_torn"] = false;

@@ -144,7 +144,8 @@ std::string leftover_message(const std::string& word) {
 
 }  // namespace
 
-SimRequest read_sim_options(int argc, char** argv, SimOptions& options, std::string& message) {
+SimRequest read_sim_options(const std::vector<std::string>& arguments, SimOptions& options,
+                            std::string& message) {
   CLI::App app;
   app.set_help_flag();  // the help is the simulator's own, in Spanish
   app.allow_extras();
@@ -160,7 +161,9 @@ SimRequest read_sim_options(int argc, char** argv, SimOptions& options, std::str
   add_text_option(app, "--data", texts.data);
   app.add_flag("--force", options.force);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> words(arguments.rbegin(), arguments.rend());  // CLI11 takes them last first
+    if (!words.empty()) words.pop_back();  // the program's name
+    app.parse(words);
   } catch (const CLI::ParseError& error) {
     message = std::string("argumentos no validos: ") + error.what();
     return SimRequest::refused;

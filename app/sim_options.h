@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What the command line asks the simulator to do.
 enum class SimRequest { run, help, version, refused };
@@ -26,7 +27,8 @@ struct SimOptions {
 extern const char SIM_USAGE[];
 
 // Read the command line into `options`; when refused, `message` says why (in Spanish).
-SimRequest read_sim_options(int argc, char** argv, SimOptions& options, std::string& message);
+SimRequest read_sim_options(const std::vector<std::string>& arguments, SimOptions& options,
+                            std::string& message);
 
 // Check that a run of `options` keeps its timer within 32 bits and its dates, local and UTC,
 // within year 9999; `seed` and `start` (UTC seconds) are the values the run will use. False

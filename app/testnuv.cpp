@@ -12,6 +12,7 @@
 #include "experiment/provenance.h"
 #include "study/sha256.h"
 #include "gfx/driver.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/version.h"
 
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
   if (answer_request(argc, argv, &status)) return status;
   // NOTE: after the answers, so that --help into a closed stdout still reports its failure.
   platform_start_process();
-  set_provenance_program("testnuv", argc, argv);
+  prepare_message_output();
+  set_provenance_program("testnuv", program_arguments(argc, argv));
   set_provenance_digest(sha256_of_file);
   experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
 }

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "app/sim_data.h"
 #include "app/sim_options.h"
@@ -33,6 +34,7 @@
 #include "gfx/png.h"
 #include "gfx/screen.h"
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/program.h"
 #include "runtime/version.h"
@@ -85,7 +87,7 @@ void save_picture() {
 #ifdef TESTNUV_HAVE_PNG
   Text error;
   if (save_screen_png(options.png, &error)) return;
-  std::fprintf(stderr, "testnuv-sim: no se pudo escribir %s: %s\n", options.png.c_str(),
+  std::fprintf(stderr, "testnuv-sim: no se pudo escribir %s: %s\n", shown_text(options.png).c_str(),
                error.c_str());
 #endif
   raise_exit_status(1);
@@ -100,11 +102,15 @@ void on_started() {
 // Make --png and --data absolute and enter --dir, where the study log is written; false with a message.
 bool enter_directory(std::string& message) {
   std::error_code error;
-  if (!options.png.empty()) options.png = std::filesystem::absolute(options.png, error).string();
-  if (!options.data.empty()) options.data = std::filesystem::absolute(options.data, error).string();
+  if (!options.png.empty()) {
+    options.png = path_to_utf8(std::filesystem::absolute(path_from_utf8(options.png), error));
+  }
+  if (!options.data.empty()) {
+    options.data = path_to_utf8(std::filesystem::absolute(path_from_utf8(options.data), error));
+  }
   if (options.dir.empty()) return true;
-  std::filesystem::current_path(options.dir, error);
-  if (error) message = "--dir: no se puede usar \"" + options.dir + "\": " + error.message();
+  std::filesystem::current_path(path_from_utf8(options.dir), error);
+  if (error) message = "--dir: no se puede usar \"" + shown_text(options.dir) + "\": " + error.message();
   return !error;
 }
 
@@ -157,10 +163,12 @@ void report_run(double wall) {
 
 int main(int argc, char** argv) {
   platform_start_process();
-  set_provenance_program("testnuv-sim", argc, argv);
+  prepare_message_output();
+  const std::vector<std::string> arguments = program_arguments(argc, argv);
+  set_provenance_program("testnuv-sim", arguments);
   set_provenance_digest(sha256_of_file);
   std::string message;
-  switch (read_sim_options(argc, argv, options, message)) {
+  switch (read_sim_options(arguments, options, message)) {
     case SimRequest::help:
       return answer(SIM_USAGE);
     case SimRequest::version:
@@ -185,7 +193,7 @@ int main(int argc, char** argv) {
   report_run(std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count());
   if (!options.data.empty() && !finish_sim_data(message)) {
     std::fprintf(stderr, "testnuv-sim: no se pudo escribir la carpeta de datos %s: %s\n",
-                 options.data.c_str(), message.c_str());
+                 shown_text(options.data).c_str(), message.c_str());
     code = 1;
   }
   return code;

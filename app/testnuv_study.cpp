@@ -4,11 +4,14 @@
 // leaves the exit status; this entry point parses the command line and
 // turns CLI11's parse errors into a message and exit status 2.
 #include <cstdio>
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "app/terminal.h"
+#include "runtime/paths.h"
 #include "runtime/version.h"
 #include "study/analyze_command.h"
 #include "study/commands.h"
@@ -18,12 +21,16 @@ int main(int argc, char** argv) {
   app.name("testnuv-study");
   app.set_version_flag("--version", std::string("testnuv-study ") + version_text());
   app.require_subcommand(1);
+  prepare_message_output();
   int exit_status = EXIT_DONE;
   set_study_progress(stderr_is_terminal());
   add_study_commands(app, exit_status);
   add_analyze_command(app, exit_status);
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> words = program_arguments(argc, argv);
+    std::reverse(words.begin(), words.end());  // CLI11 takes them last first
+    if (!words.empty()) words.pop_back();      // the program's name
+    app.parse(words);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error);
     return code == 0 ? EXIT_DONE : EXIT_USAGE;

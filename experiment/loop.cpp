@@ -52,7 +52,7 @@ void (*bit_observer)(int32_t bit) = nullptr;  // sees every bit drawn (the simul
 // Finish the provenance record; runs at the program's end, after the study log is closed.
 void finish_run_record() {
   const ExperimentState& s = experiment_state();
-  finish_provenance(s.seconds_counter - 1, s.cycles, end_reason_name(end_reason()));
+  finish_provenance(s.seconds_counter - 1, s.cycles, end_reason_name(end_reason()), study_log_backlog());
 }
 
 // End the program for `reason`: exit code 0, or 1 with a line on standard error for a lost display.
@@ -236,7 +236,7 @@ void end_cycle() {
   draw_background();
   set_text_window(TEXT_WINDOW_TOP, TEXT_WINDOW_BOTTOM);
   write_cycle_record();
-  update_provenance(s.seconds_counter, s.cycles);
+  update_provenance(s.seconds_counter, s.cycles, study_log_backlog());
 }
 
 void experiment_main(int32_t screen_flags, void (*on_started)()) {

@@ -14,9 +14,11 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "runtime/files.h"
 #include "runtime/program.h"
 
 // The record's format tag.
@@ -35,24 +37,32 @@ using ProvenanceDigest = bool (*)(const std::filesystem::path& file, std::string
 // Use `digest` for the log's size and SHA-256 at the end (the programs pass sha256_of_file).
 void set_provenance_digest(ProvenanceDigest digest);
 
-// Name the program and its command line for the record (call before the experiment starts).
-void set_provenance_program(const std::string& program, int argc, char** argv);
+// Name the program and its command line (UTF-8 arguments, the program first) for the record
+// (call before the experiment starts).
+void set_provenance_program(const std::string& program, const std::vector<std::string>& arguments);
 
 // Start the record: the run's seed, timer, start time, back-end and log; write it.
 void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start_local,
                       const std::string& backend, const std::filesystem::path& log);
 
-// Rewrite the record with the seconds and cycles so far (at a cycle end).
-void update_provenance(int64_t seconds_run, int32_t cycles);
+// Rewrite the record with the seconds and cycles so far (at a cycle end), and what the log
+// lacks: records the disk refused at first ("log_records_delayed"), still not written
+// ("log_records_held") and dropped ("log_records_dropped").
+void update_provenance(int64_t seconds_run, int32_t cycles, const FileBacklog& log_backlog);
 
 // Finish the record: end time and its UTC offset, seconds, cycles, why the run ended, and the log's size and SHA-256.
-void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason);
+void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason,
+                       const FileBacklog& log_backlog);
 
 // Move a log's record aside with the log: name.json becomes aside.json (aside = name.N).
 void move_provenance_aside(const std::filesystem::path& log, const std::filesystem::path& aside);
 
 // Return how the record names an end reason: "space", "signal", "display lost".
 const char* end_reason_name(EndReason reason);
+
+// Return a JSON value as a file's text: indented, with a final line end; bytes that are not
+// UTF-8 (a name on Linux may hold any) are replaced by U+FFFD, so it never fails.
+std::string json_file_text(const nlohmann::json& value);
 
 // Return the record as written last (an empty object before start_provenance).
 const nlohmann::json& current_provenance();

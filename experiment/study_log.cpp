@@ -25,6 +25,7 @@ struct LogDelivery {
   bool open = false;            // the log was created
   bool failing = false;         // a failure was reported and writing has not succeeded since
   int64_t without_log = 0;      // records written while there was no log
+  FileBacklog final_backlog;    // what the log lacked when it was closed
 };
 
 LogDelivery delivery;
@@ -125,6 +126,7 @@ void finish_study_log() {
   }
   flush_record();
   const FileBacklog backlog = file_backlog(experiment_state().log_number);
+  delivery.final_backlog = backlog;
   const int64_t missing = backlog.held_units + backlog.dropped_units;
   if (missing == 0) return;
   std::fprintf(stderr,
@@ -183,6 +185,11 @@ fs::path next_aside_name(const fs::path& name) {
 }
 
 const Text& study_log_file() { return delivery.name; }
+
+FileBacklog study_log_backlog() {
+  const FileBacklog live = file_backlog(experiment_state().log_number);
+  return delivery.open && live.delayed_units == 0 ? delivery.final_backlog : live;
+}
 
 void open_study_log() {
   const Text name = study_log_name(date_text());

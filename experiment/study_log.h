@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "runtime/files.h"
 #include "runtime/text.h"
 
 // Return the log's file name for a date text: "estudio_" + date.
@@ -22,6 +23,10 @@ std::filesystem::path next_aside_name(const std::filesystem::path& name);
 
 // Return the name the study log was opened under ("" before open_study_log).
 const Text& study_log_file();
+
+// Return what the study log lacks or lacked: records still held, dropped, or written late
+// (after the log is closed, as it was at the close).
+FileBacklog study_log_backlog();
 
 // Create the study log for today under log_number, moving an older file of that name aside.
 // When it cannot be created, say why on standard error; the run goes on without a log.

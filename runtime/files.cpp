@@ -19,6 +19,7 @@
 #include <deque>
 
 #include "runtime/durable.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/program.h"
 
@@ -28,6 +29,7 @@ struct FileState {
   std::deque<Text> held;   // whole units the system refused, oldest first
   int64_t held_bytes = 0;  // bytes in `held`
   int64_t dropped = 0;     // units dropped because `held` was full
+  int64_t delayed = 0;     // units ever held (written late, or still held, or dropped)
   int64_t size = 0;        // bytes in the file: whole units only
   bool torn = false;       // the file may hold bytes past `size` that a cut could not remove
   bool unsynced = false;   // units were written since the last sync
@@ -90,6 +92,7 @@ void cut_to(std::FILE* stream, FileState& file, int64_t size) {
 // Take the first `count` bytes of the buffer as a unit behind the held ones; drop it when full.
 bool hold_unit(FileState& file, size_t count) {
   if (count == 0) return true;
+  ++file.delayed;
   const bool fits = file.held_bytes + static_cast<int64_t>(count) <= FILE_HOLD_LIMIT;
   if (fits) {
     file.held.emplace_back(file.buffer, 0, count);
@@ -200,10 +203,10 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   if (mode != FILE_MODE_OUTPUT) return open_failed(record, RESULT_INVALID, EINVAL);
   if (name.find('\0') != Text::npos) return open_failed(record, RESULT_CANNOT_OPEN, EINVAL);
   const Text system_name = platform_file_name(name);
-  record.stream = std::fopen(system_name.c_str(), "wb");
+  record.stream = open_path(path_from_utf8(system_name), "wb");
   if (record.stream == nullptr) return open_failed(record, RESULT_CANNOT_OPEN, errno);
   std::setvbuf(record.stream, nullptr, _IONBF, 0);
-  sync_parent_directory(system_name);
+  sync_parent_directory(path_from_utf8(system_name));
   record.file = new FileState();
   record.file->buffer.reserve(FILE_BUFFER_SIZE);
   record.sink = file_write;
@@ -228,6 +231,7 @@ FileBacklog file_backlog(PrintChannel number) {
   if (record == nullptr) return backlog;
   backlog.held_units = static_cast<int64_t>(record->file->held.size());
   backlog.dropped_units = record->file->dropped;
+  backlog.delayed_units = record->file->delayed;
   backlog.error = record->file->error;
   return backlog;
 }

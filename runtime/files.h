@@ -17,6 +17,7 @@ constexpr int64_t FILE_HOLD_LIMIT = int64_t{1} << 20;
 struct FileBacklog {
   int64_t held_units = 0;     // units kept in memory, in order, waiting for the disk
   int64_t dropped_units = 0;  // units given up because the memory bound was reached
+  int64_t delayed_units = 0;  // units the disk refused at first, in all (held, dropped or written late)
   Text error;                 // why the last write failed; "" once writing succeeds again
 };
 

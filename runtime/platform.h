@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 
 #include "runtime/text.h"
@@ -28,7 +29,7 @@ void platform_sleep_ms(int32_t ms);
 bool platform_sync_file(std::FILE* stream);
 
 // Pass a directory's entries (new names, renames) on to the disk. Returns false on failure.
-bool platform_sync_directory(const char* path);
+bool platform_sync_directory(const std::filesystem::path& path);
 
 // Cut a stream's file to `size` bytes and go on writing there. Returns false (errno set) on failure.
 bool platform_cut_file(std::FILE* stream, int64_t size);
@@ -48,6 +49,11 @@ std::string platform_time_zone_name();
 // Make the zone `name` the zone of local times ("" the process's own zone again). Returns false,
 // and changes nothing, when the system does not know the zone by that name.
 bool platform_use_time_zone(const std::string& name);
+// Return this process's id.
+int64_t platform_process_id();
+
+// Return whether a process with id `pid` runs on this machine (true when it cannot be told).
+bool platform_process_runs(int64_t pid);
 
 // The machine's host name ("" when unknown).
 std::string platform_host_name();

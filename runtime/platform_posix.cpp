@@ -66,8 +66,8 @@ bool platform_sync_file(std::FILE* stream) {
   return cannot_be_synced(errno);
 }
 
-bool platform_sync_directory(const char* path) {
-  const int descriptor = open(path, O_RDONLY | O_DIRECTORY);
+bool platform_sync_directory(const std::filesystem::path& path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_DIRECTORY);
   if (descriptor < 0) return false;
   const bool synced = fsync(descriptor) == 0 || cannot_be_synced(errno);
   close(descriptor);
@@ -146,6 +146,22 @@ bool platform_use_time_zone(const std::string& name) {
   }
   tzset();
   return true;
+}
+
+int64_t platform_process_id() { return static_cast<int64_t>(getpid()); }
+
+bool platform_process_runs(int64_t pid) {
+  if (pid <= 0 || pid > INT32_MAX) return false;
+  if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) return false;
+  // A process that has ended but is not yet reaped (a zombie) runs no more.
+  const std::string stat_file = "/proc/" + std::to_string(pid) + "/stat";
+  char text[512] = {};
+  const int descriptor = open(stat_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return true;
+  const ssize_t got = read(descriptor, text, sizeof text - 1);
+  close(descriptor);
+  const char* after_name = got > 0 ? std::strrchr(text, ')') : nullptr;
+  return after_name == nullptr || after_name[1] != ' ' || after_name[2] != 'Z';
 }
 
 std::string platform_host_name() {

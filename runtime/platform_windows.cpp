@@ -79,7 +79,7 @@ bool platform_sync_file(std::FILE* stream) {
   return false;
 }
 
-bool platform_sync_directory(const char* /*path*/) {
+bool platform_sync_directory(const std::filesystem::path& /*path*/) {
   // NTFS journals renames itself; a directory cannot be flushed like a file.
   return true;
 }
@@ -101,13 +101,17 @@ void platform_prepare_writes() {}
 Text platform_program_file_name() {
   // Paths can exceed MAX_PATH; a name that filled the room was cut short, so ask again with more.
   for (DWORD room = MAX_PATH; room <= MAX_MODULE_PATH; room *= 2) {
-    std::string path(room, '\0');
-    DWORD length = GetModuleFileNameA(nullptr, path.data(), room);
+    std::wstring path(room, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), room);
     if (length == 0) return Text();
     if (length < room) {
       path.resize(length);
-      size_t folder = path.find_last_of("\\/");
-      return folder == std::string::npos ? path : path.substr(folder + 1);
+      const size_t folder = path.find_last_of(L"\\/");
+      const std::wstring name = folder == std::wstring::npos ? path : path.substr(folder + 1);
+      char text[MAX_PATH * 4] = {};
+      const int size = WideCharToMultiByte(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()),
+                                           text, sizeof text, nullptr, nullptr);
+      return size > 0 ? Text(text, static_cast<size_t>(size)) : Text();
     }
   }
   return Text();
@@ -135,6 +139,18 @@ bool platform_use_time_zone(const std::string& name) {
     }
   }
   return false;
+}
+
+int64_t platform_process_id() { return static_cast<int64_t>(GetCurrentProcessId()); }
+
+bool platform_process_runs(int64_t pid) {
+  if (pid <= 0 || pid > UINT32_MAX) return false;
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(process, &code) == 0 || code == STILL_ACTIVE;
+  CloseHandle(process);
+  return running;
 }
 
 std::string platform_host_name() {

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 #include <random>
 #include <set>
 #include <thread>
 
+#include "runtime/paths.h"
 #include "study/local_time.h"
 #include "study/replay.h"
 
@@ -31,22 +31,20 @@ int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t 
 
 // Read a folder's bits.bin into a runs test; false with a message when it is short or unreadable.
 bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
-  std::ifstream in(folder.bits_path, std::ios::binary);
-  if (!in) {
-    error = folder.bits_path + ": cannot be read";
-    return false;
-  }
+  std::FILE* in = open_input(path_from_utf8(folder.bits_path), Links::refuse, error);
+  if (in == nullptr) return false;
   RunsCounter counter;
   std::vector<uint8_t> buffer(BITS_CHUNK);
   uint64_t total = 0;
-  while (in) {
-    in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    const auto got = static_cast<size_t>(in.gcount());
+  size_t got = 0;
+  while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
     counter.feed(std::span<const uint8_t>(buffer.data(), got));
     total += got;
   }
-  if (in.bad() || total != folder.ones.size() * BYTES_PER_SECOND) {
-    error = folder.bits_path + ": does not hold 25 bytes for every second of seconds.csv";
+  const bool failed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (failed || total != folder.ones.size() * BYTES_PER_SECOND) {
+    error = shown_text(folder.bits_path) + ": does not hold 25 bytes for every second of seconds.csv";
     return false;
   }
   test = counter.result();

@@ -3,8 +3,9 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
+#include "runtime/paths.h"
 #include "study/data_folder.h"
 #include "study/local_time.h"
 
@@ -77,24 +78,24 @@ bool event_span(const std::string& start, const std::string& end, const OffsetTa
 
 bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error, bool show_progress) {
   folder = FolderData{};
-  folder.path = path.string();
-  folder.name = path.filename().empty() ? path.parent_path().filename().string() : path.filename().string();
+  folder.path = path_to_utf8(path);
+  folder.name = path_to_utf8(path.filename().empty() ? path.parent_path().filename() : path.filename());
   std::error_code ec;
   if (!std::filesystem::is_directory(path, ec) || !std::filesystem::is_regular_file(path / SECONDS_FILE, ec) ||
       !std::filesystem::is_regular_file(path / SUMS_FILE, ec)) {
-    error = folder.path + ": not a data folder (it needs " + SECONDS_FILE + ", " + PROVENANCE_FILE + " and " +
+    error = shown_text(folder.path) + ": not a data folder (it needs " + SECONDS_FILE + ", " + PROVENANCE_FILE + " and " +
             SUMS_FILE + ")";
     return false;
   }
-  if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", folder.path.c_str());
+  if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", shown_text(folder.path).c_str());
   std::vector<std::string> problems;
   if (!check_checksums(path, problems)) {
-    error = folder.path + ": its checksums do not match";
+    error = shown_text(folder.path) + ": its checksums do not match";
     for (const std::string& problem : problems) error += "\n  " + problem;
     return false;
   }
   if (!read_provenance(path, folder.provenance, error)) {
-    error = folder.path + ": " + error;
+    error = shown_text(folder.path) + ": " + error;
     return false;
   }
   take_provenance(folder);
@@ -109,12 +110,12 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
   while (reader.next(row)) {
     if (show_progress && folder.ones.size() % PROGRESS_ROWS == 0 &&
         std::chrono::steady_clock::now() - last_report >= PROGRESS_PERIOD) {
-      std::fprintf(stderr, "leyendo %s: %zu segundos\n", folder.path.c_str(), folder.ones.size());
+      std::fprintf(stderr, "leyendo %s: %zu segundos\n", shown_text(folder.path).c_str(), folder.ones.size());
       last_report = std::chrono::steady_clock::now();
     }
     int64_t local = 0, utc = 0;
     if (!parse_local_time(row.time, local) || (reader.has_utc() && !parse_utc_time(row.utc, utc))) {
-      error = (path / SECONDS_FILE).string() + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";
+      error = shown_path(path / SECONDS_FILE) + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";
       return false;
     }
     if (!reader.has_utc()) utc = local - folder.offsets.offset_at(0) * int64_t{60};
@@ -133,10 +134,10 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
     return false;
   }
   if (folder.ones.empty()) {
-    error = (path / SECONDS_FILE).string() + ": holds no second";
+    error = shown_path(path / SECONDS_FILE) + ": holds no second";
     return false;
   }
-  if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = (path / BITS_FILE).string();
+  if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = path_to_utf8(path / BITS_FILE);
   return true;
 }
 
@@ -159,11 +160,12 @@ bool parse_event(const std::string& text, const OffsetTable& zone, EventSpec& ev
 
 bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone, std::vector<EventSpec>& events,
                       std::string& error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = file.string() + ": cannot be read";
+  std::string text;
+  if (!read_small_file(file, Links::follow, text, error)) {
+    error = "the events file cannot be read: " + error;
     return false;
   }
+  std::istringstream in(text);
   std::string line;
   int number = 0;
   while (std::getline(in, line)) {
@@ -177,19 +179,15 @@ bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone
     EventSpec event;
     event.label = label;
     if (second == std::string::npos) {
-      error = file.string() + ":" + std::to_string(number) + ": expected \"start,end,label\"";
+      error = shown_path(file) + ":" + std::to_string(number) + ": expected \"start,end,label\"";
       return false;
     }
     if (!event_span(trimmed(line.substr(0, first)), trimmed(line.substr(first + 1, second - first - 1)), zone, event,
                     error)) {
-      error = file.string() + ":" + std::to_string(number) + ": " + error;
+      error = shown_path(file) + ":" + std::to_string(number) + ": " + error;
       return false;
     }
     events.push_back(event);
-  }
-  if (in.bad()) {
-    error = file.string() + ": read failed";
-    return false;
   }
   return true;
 }

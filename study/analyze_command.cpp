@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "runtime/paths.h"
 #include "study/analysis.h"
 #include "study/analysis_input.h"
 #include "study/commands.h"
@@ -45,7 +46,10 @@ bool collect_events(const AnalyzeOptions& options, const OffsetTable& zone, std:
     if (!parse_event(text, zone, event, error)) return false;
     events.push_back(event);
   }
-  if (!options.events_file.empty() && !read_events_file(options.events_file, zone, events, error)) return false;
+  if (!options.events_file.empty() &&
+      !read_events_file(path_from_utf8(options.events_file), zone, events, error)) {
+    return false;
+  }
   return true;
 }
 
@@ -59,30 +63,31 @@ void progress(const AnalyzeOptions& options, const std::string& line) {
 int run_analyze(const AnalyzeOptions& options) {
   std::string error;
   for (const std::string& folder : options.folders) {
-    if (lies_within(options.out, folder)) {
-      complain("the output folder " + options.out + " lies in the data folder " + folder +
+    if (lies_within(path_from_utf8(options.out), path_from_utf8(folder))) {
+      complain("the output folder " + shown_text(options.out) + " lies in the data folder " + shown_text(folder) +
                "; data folders are never written to");
       return EXIT_USAGE;
     }
   }
   std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::path(options.out) / SECONDS_FILE, ec) ||
-      std::filesystem::exists(std::filesystem::path(options.out) / SUMS_FILE, ec)) {
-    complain("the output folder " + options.out + " is a data folder; data folders are never written to");
+  if (std::filesystem::exists(path_from_utf8(options.out) / SECONDS_FILE, ec) ||
+      std::filesystem::exists(path_from_utf8(options.out) / SUMS_FILE, ec)) {
+    complain("the output folder " + shown_text(options.out) + " is a data folder; data folders are never written to");
     return EXIT_USAGE;
   }
   for (size_t f = 0; f < options.folders.size(); ++f) {
     for (size_t g = 0; g < f; ++g) {
-      if (lies_within(options.folders[f], options.folders[g]) && lies_within(options.folders[g], options.folders[f])) {
-        complain("the data folder " + options.folders[f] + " is given twice; its seconds would count twice");
+      if (lies_within(path_from_utf8(options.folders[f]), path_from_utf8(options.folders[g])) &&
+          lies_within(path_from_utf8(options.folders[g]), path_from_utf8(options.folders[f]))) {
+        complain("the data folder " + shown_text(options.folders[f]) + " is given twice; its seconds would count twice");
         return EXIT_USAGE;
       }
     }
   }
   std::vector<FolderData> folders(options.folders.size());
   for (size_t f = 0; f < folders.size(); ++f) {
-    progress(options, "leyendo " + options.folders[f] + " …");
-    if (!load_folder(options.folders[f], folders[f], error, options.progress)) {
+    progress(options, "leyendo " + shown_text(options.folders[f]) + " …");
+    if (!load_folder(path_from_utf8(options.folders[f]), folders[f], error, options.progress)) {
       complain(error);
       return EXIT_TROUBLE;
     }
@@ -108,8 +113,8 @@ int run_analyze(const AnalyzeOptions& options) {
     progress(options, "controles: " + std::to_string(options.controls) + " …");
     run_controls(folders, options.controls, options.control_seed, analysis, options.progress);
   }
-  progress(options, "escribiendo " + options.out + " …");
-  if (!write_outputs(options.out, folders, analysis, options.language, error)) {
+  progress(options, "escribiendo " + shown_text(options.out) + " …");
+  if (!write_outputs(path_from_utf8(options.out), folders, analysis, options.language, error)) {
     complain(error);
     return EXIT_TROUBLE;
   }
@@ -123,7 +128,7 @@ void add_analyze_command(CLI::App& app, int& status) {
       "analyze", "Analiza carpetas de datos: z, p, Stouffer, prueba de varianza, eventos, controles e informe HTML");
   command->add_option("folders", options->folders, "carpetas de datos (de extract o de testnuv-sim --data)")
       ->required()
-      ->check(CLI::ExistingPath);
+      ->check(existing_path(false));
   command->add_option("--out", options->out, "carpeta de salida: summary.json, windows.csv, report.html")->required();
   command->add_option("--window", options->windows, "otra anchura de ventana en segundos (repetible)")
       ->check(CLI::Range(MIN_WINDOW, MAX_WINDOW));

@@ -16,6 +16,7 @@
 
 #include "experiment/provenance.h"
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
@@ -56,14 +57,15 @@ void report_disagreement(const LoadedLog& log, const LogCheckResult& result) {
                "testnuv-study: %s, linea %" PRId64 ": el registro no coincide con la repeticion\n"
                "  el registro dice:    \"%s\"\n"
                "  la repeticion da:    \"%s\"\n",
-               log.text.file.string().c_str(), result.line, result.found.c_str(),
-               result.expected.c_str());
+               shown_path(log.text.file).c_str(), result.line, shown_log_text(result.found).c_str(),
+               shown_log_text(result.expected).c_str());
 }
 
-// Read a log and its provenance record; print what is worth knowing. False when unreadable.
-bool load_log(const fs::path& file, LoadedLog& log) {
+// Read a log (through a link only with Links::follow) and its provenance record; print what is
+// worth knowing. False when unreadable.
+bool load_log(const fs::path& file, Links links, LoadedLog& log) {
   std::string error;
-  if (!read_study_log(file, log.text, error)) {
+  if (!read_study_log(file, links, log.text, error)) {
     std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
     return false;
   }
@@ -71,7 +73,15 @@ bool load_log(const fs::path& file, LoadedLog& log) {
     std::fprintf(stderr,
                  "testnuv-study: %s: el ultimo registro esta cortado (linea %" PRId64
                  "; la ejecucion se interrumpio); se lee hasta el ultimo registro entero\n",
-                 file.string().c_str(), log.text.torn_line);
+                 shown_path(file).c_str(), log.text.torn_line);
+  }
+  if (log.text.lf_line_ends || log.text.bom) {
+    std::fprintf(stderr,
+                 "testnuv-study: %s: %s%s%s; se lee como el programa lo escribe, pero su SHA-256 ya no es el "
+                 "del original\n",
+                 shown_path(file).c_str(), log.text.lf_line_ends ? "sus fines de linea no son CR LF" : "",
+                 log.text.lf_line_ends && log.text.bom ? " y " : "",
+                 log.text.bom ? "empieza con una marca de orden de bytes (BOM)" : "");
   }
   std::error_code code;
   const fs::path record = provenance_name(file);
@@ -80,6 +90,32 @@ bool load_log(const fs::path& file, LoadedLog& log) {
     if (!log.has_run) std::fprintf(stderr, "testnuv-study: %s (se ignora)\n", error.c_str());
   }
   return true;
+}
+
+// Say whether the log is the one its provenance record describes (size and SHA-256 at the
+// run's end); EXIT_DISAGREES, with what differs, when it is not.
+int matches_its_record(const LoadedLog& log) {
+  if (!log.has_run || log.text.sha256.empty()) return EXIT_DONE;
+  const auto digest = log.run.find("log_sha256");
+  if (digest == log.run.end() || !digest->is_string()) {
+    std::fprintf(stderr, "testnuv-study: %s: el registro de procedencia no tiene el final de la "
+                 "ejecucion (se corto, o sigue en marcha); el registro de estudio se comprueba tal como esta\n",
+                 shown_path(log.text.file).c_str());
+    return EXIT_DONE;
+  }
+  const std::string recorded = digest->get<std::string>();
+  if (recorded == log.text.sha256 || recorded == log.text.sha256_as_written) return EXIT_DONE;
+  const auto bytes = log.run.find("log_bytes");
+  const std::string recorded_bytes = bytes != log.run.end() && bytes->is_number_integer()
+                                         ? std::to_string(bytes->get<int64_t>())
+                                         : "?";
+  std::fprintf(stderr,
+               "testnuv-study: %s no es el registro de estudio que describe su registro de procedencia\n"
+               "  el registro de estudio:       %" PRIu64 " bytes, SHA-256 %s\n"
+               "  el registro de procedencia:   %s bytes, SHA-256 %s\n",
+               shown_path(log.text.file).c_str(), log.text.bytes, log.text.sha256.c_str(),
+               recorded_bytes.c_str(), shown_text(recorded).c_str());
+  return EXIT_DISAGREES;
 }
 
 // Return an integer field of a JSON object, or `fallback`.
@@ -136,7 +172,7 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   if (ones.empty()) {
     std::fprintf(stderr, "testnuv-study: %s no tiene ningun registro de 5 minutos: sin registros "
                  "no se puede hallar la semilla (la ejecucion duro menos de 300 segundos o el "
-                 "fichero no es un registro de estudio)\n", log.text.file.string().c_str());
+                 "fichero no es un registro de estudio)\n", shown_path(log.text.file).c_str());
     return found;
   }
   const SeedCandidates candidates = search_seeds(ones, from, to, MAX_LISTED, show_progress);
@@ -160,7 +196,7 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   }
   if (agreeing.empty() && unchecked == 0) {
     std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
-                 " da todos los registros de %s\n", from, to, log.text.file.string().c_str());
+                 " da todos los registros de %s\n", from, to, shown_path(log.text.file).c_str());
     if (!first_failure.agrees) {
       std::fprintf(stderr, "  (%zu semillas dan las primeras cuentas de 5 minutos, pero no todos "
                    "los registros)\n", candidates.seeds.size());
@@ -292,19 +328,22 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
       {"seconds", seconds},
       {"records_checked", written.records_checked},
       {"bits", bits},
-      {"log_file", log.text.file.filename().string()},
-      {"log_path", fs::absolute(log.text.file).string()},
       {"log_bytes", log.text.bytes},
       {"log_sha256", log.text.sha256},
       {"log_torn", log.text.torn},
       {"local_time", places.table().to_json()}};
+  if (!name_log_in_provenance(provenance, log.text.file)) {
+    std::fprintf(stderr, "testnuv-study: aviso: el nombre del registro de estudio %s no es UTF-8 y "
+                 "no se puede guardar tal cual en %s; verify comprobara la carpeta sin su registro\n",
+                 shown_path(log.text.file).c_str(), PROVENANCE_FILE);
+  }
   if (log.has_run) provenance["run"] = log.run;
   if (!writer.finish(provenance, error)) {
     std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
     return EXIT_TROUBLE;
   }
   std::printf("%s: %" PRId64 " segundos, %" PRId64 " registros comprobados, semilla %" PRIu32 "\n",
-              out.string().c_str(), seconds, written.records_checked, found.seed);
+              shown_path(out).c_str(), seconds, written.records_checked, found.seed);
   return EXIT_DONE;
 }
 
@@ -348,7 +387,15 @@ int verify_folder(const fs::path& folder) {
   }
   OffsetTable offsets;
   const bool has_offsets = offsets.from_json(provenance);
-  std::FILE* bits_file = std::fopen((folder / BITS_FILE).string().c_str(), "rb");
+  std::FILE* bits_file = nullptr;
+  std::error_code code;
+  if (fs::symlink_status(folder / BITS_FILE, code).type() != fs::file_type::not_found) {
+    bits_file = open_input(folder / BITS_FILE, Links::refuse, error);
+    if (bits_file == nullptr) {
+      std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+      return EXIT_DISAGREES;
+    }
+  }
   Replay replay(static_cast<uint32_t>(seed));
   SecondRow row;
   int64_t rows = 0;
@@ -373,7 +420,20 @@ int verify_folder(const fs::path& folder) {
       status = EXIT_DISAGREES;
     }
   }
-  if (bits_file != nullptr) std::fclose(bits_file);
+  if (bits_file != nullptr) {
+    // Not a byte more than the rows need.
+    char extra = 0;
+    if (status == EXIT_DONE && std::fread(&extra, 1, 1, bits_file) == 1) {
+      std::fprintf(stderr, "testnuv-study: %s tiene mas bytes que %" PRId64 " filas x %d\n", BITS_FILE,
+                   rows, SECOND_BYTES);
+      status = EXIT_DISAGREES;
+    }
+    std::fclose(bits_file);
+  } else if (provenance.contains("bits") && provenance["bits"] == true) {
+    std::fprintf(stderr, "testnuv-study: falta %s, y %s dice que la carpeta lo tiene\n", BITS_FILE,
+                 PROVENANCE_FILE);
+    status = EXIT_DISAGREES;
+  }
   if (!reader.error().empty()) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
     status = EXIT_DISAGREES;
@@ -384,15 +444,25 @@ int verify_folder(const fs::path& folder) {
     status = EXIT_DISAGREES;
   }
   const std::string log_path = json_text(provenance, "log_path");
-  if (status == EXIT_DONE && !log_path.empty()) {
+  const bool log_path_stored = !provenance.contains("log_path_stored") || provenance["log_path_stored"] != false;
+  if (status == EXIT_DONE && !log_path.empty() && !log_path_stored) {
+    std::fprintf(stderr, "testnuv-study: el nombre del registro de estudio de la carpeta no era UTF-8 y "
+                 "no se pudo guardar en %s; se han comprobado solo los datos (compruebe el registro "
+                 "con verify REGISTRO)\n", PROVENANCE_FILE);
+  } else if (status == EXIT_DONE && !log_path.empty()) {
     LoadedLog log;
-    if (!load_log(log_path, log)) {
-      std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta no se puede leer; "
-                   "se han comprobado solo los datos\n");
+    std::error_code absent;
+    const bool there = fs::symlink_status(path_from_utf8(log_path), absent).type() != fs::file_type::not_found;
+    if (there && !load_log(path_from_utf8(log_path), Links::refuse, log)) {
+      // Something other than a log stands where the folder's log was: the folder is damaged.
+      status = EXIT_DISAGREES;
+    } else if (!there) {
+      std::fprintf(stderr, "testnuv-study: el registro de estudio de la carpeta (%s) no esta; "
+                   "se han comprobado solo los datos\n", shown_text(log_path).c_str());
     } else {
       if (log.text.sha256 != json_text(provenance, "log_sha256")) {
         std::fprintf(stderr, "testnuv-study: %s ha cambiado desde la extraccion (SHA-256 distinto)\n",
-                     log_path.c_str());
+                     shown_text(log_path).c_str());
       }
       const LogCheckResult check = check_seed(log, static_cast<uint32_t>(seed));
       if (!check.agrees) {
@@ -403,7 +473,7 @@ int verify_folder(const fs::path& folder) {
   }
   if (status == EXIT_DONE) {
     std::printf("%s: correcto (%" PRId64 " segundos, semilla %" PRId64 ")\n",
-                folder.string().c_str(), rows, seed);
+                shown_path(folder).c_str(), rows, seed);
   }
   return status;
 }
@@ -411,15 +481,18 @@ int verify_folder(const fs::path& folder) {
 // Verify a log: find or take its seed and check every record.
 int verify_log(const fs::path& file) {
   LoadedLog log;
-  if (!load_log(file, log)) return EXIT_TROUBLE;
+  if (!load_log(file, Links::follow, log)) return EXIT_TROUBLE;
+  // A log that is not its record's is named, and checked on, to name its first changed line.
+  const int matches = matches_its_record(log);
   const FoundSeed found = seed_for(log, -1);
-  if (found.status != EXIT_DONE) return found.status;
+  if (found.status != EXIT_DONE) return matches != EXIT_DONE ? matches : found.status;
   const LogCheckResult check = check_seed(log, found.seed);
   if (!check.agrees) {
     report_disagreement(log, check);
     return EXIT_DISAGREES;
   }
-  std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", file.string().c_str(),
+  if (matches != EXIT_DONE) return matches;
+  std::printf("%s: correcto (%" PRId64 " registros, semilla %" PRIu32 ")\n", shown_path(file).c_str(),
               check.records_checked, found.seed);
   return EXIT_DONE;
 }
@@ -438,17 +511,32 @@ void print_seed(const FoundSeed& found) {
 
 void set_study_progress(bool shown) { progress_shown = shown; }
 
+CLI::Validator existing_path(bool file_only) {
+  return CLI::Validator(
+      [file_only](std::string& name) -> std::string {
+        std::error_code code;
+        const fs::file_status status = fs::status(path_from_utf8(name), code);
+        if (status.type() == fs::file_type::not_found || code) return "no existe: " + shown_text(name);
+        if (status.type() == fs::file_type::regular) return "";
+        if (status.type() == fs::file_type::directory) {
+          return file_only ? "es una carpeta: " + shown_text(name) : "";
+        }
+        return "no es un fichero normal (un dispositivo, una tuberia o un socket): " + shown_text(name);
+      },
+      file_only ? "FICHERO" : "RUTA");
+}
+
 void add_study_commands(CLI::App& app, int& exit_status) {
   // seed
   auto* seed = app.add_subcommand("seed", "Halla la semilla cuya repeticion da cada registro del registro de estudio");
   static std::string seed_log;
   static int64_t from = 0, to = LAST_SEED;
-  seed->add_option("LOG", seed_log, "registro de estudio (estudio_mm-dd-aaaa)")->required()->check(CLI::ExistingFile);
+  seed->add_option("LOG", seed_log, "registro de estudio (estudio_mm-dd-aaaa)")->required()->check(existing_path(true));
   seed->add_option("--from", from, "primera semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
   seed->add_option("--to", to, "ultima semilla buscada")->check(CLI::Range(int64_t{0}, int64_t{LAST_SEED}));
   seed->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(seed_log, log)) {
+    if (!load_log(path_from_utf8(seed_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }
@@ -469,7 +557,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   static int64_t given_seed = -1;
   static bool bits = false, force = false;
   static std::string zone;
-  extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(CLI::ExistingFile);
+  extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(existing_path(true));
   extract->add_option("--seed", given_seed, "semilla (si no, la del registro de procedencia o la busqueda)")
       ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
   extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
@@ -479,20 +567,31 @@ void add_study_commands(CLI::App& app, int& exit_status) {
                       "procedencia, p. ej. Europe/Madrid (por omision, la de esta maquina)");
   extract->callback([&exit_status] {
     LoadedLog log;
-    if (!load_log(extract_log, log)) {
+    if (!load_log(path_from_utf8(extract_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;
       return;
     }
+    if (matches_its_record(log) != EXIT_DONE) {
+      // Nothing is written; the check still names the first line that changed.
+      const FoundSeed found = seed_for(log, given_seed);
+      const LogCheckResult check = found.status == EXIT_DONE ? check_seed(log, found.seed) : LogCheckResult{};
+      if (!check.agrees) report_disagreement(log, check);
+      exit_status = EXIT_DISAGREES;
+      return;
+    }
     const FoundSeed found = seed_for(log, given_seed);
-    exit_status = found.status == EXIT_DONE ? extract_folder(log, found, out, bits, force, zone) : found.status;
+    exit_status = found.status == EXIT_DONE
+                      ? extract_folder(log, found, path_from_utf8(out), bits, force, zone)
+                      : found.status;
   });
 
   // verify
   auto* verify = app.add_subcommand("verify", "Comprueba un registro de estudio, o una carpeta de datos y su registro");
   static std::string target;
-  verify->add_option("LOG_O_CARPETA", target, "registro de estudio o carpeta de datos")->required()->check(CLI::ExistingPath);
+  verify->add_option("LOG_O_CARPETA", target, "registro de estudio o carpeta de datos")->required()->check(existing_path(false));
   verify->callback([&exit_status] {
     std::error_code code;
-    exit_status = fs::is_directory(target, code) ? verify_folder(target) : verify_log(target);
+    const fs::path path = path_from_utf8(target);
+    exit_status = fs::is_directory(path, code) ? verify_folder(path) : verify_log(path);
   });
 }

@@ -14,6 +14,10 @@ constexpr int EXIT_SEVERAL = 3;       // several seeds give the log
 constexpr int EXIT_NO_SEED = 4;       // no seed gives the log
 constexpr int EXIT_DISAGREES = 5;     // a record of the log disagrees with the replay
 
+// Return a check for CLI11 that the UTF-8 name given is an existing file (`file_only`) or an
+// existing file or folder.
+CLI::Validator existing_path(bool file_only);
+
 // Show progress lines of long searches on standard error (when a person watches it).
 void set_study_progress(bool shown);
 

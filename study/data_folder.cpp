@@ -6,11 +6,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <system_error>
 
+#include "experiment/provenance.h"
 #include "runtime/durable.h"
+#include "runtime/paths.h"
+#include "runtime/platform.h"
 #include "study/local_time.h"
 #include "study/replay.h"
 #include "study/sha256.h"
@@ -50,8 +54,7 @@ void append_integer(std::string& text, int64_t value) {
 }
 
 // True when a folder entry is one of the files a data folder holds (or its temporaries).
-bool is_data_file(const fs::path& name) {
-  const std::string text = name.filename().string();
+bool is_data_file(const std::string& text) {
   for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE, SUMS_FILE}) {
     if (text == file) return true;
   }
@@ -64,28 +67,113 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
   const fs::file_status status = fs::symlink_status(folder, code);
   if (status.type() == fs::file_type::not_found) return true;
   if (status.type() != fs::file_type::directory) {
-    error = folder.string() + ": existe y no es una carpeta";
+    error = shown_path(folder) + ": existe y no es una carpeta";
     return false;
   }
   bool empty = true;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
     empty = false;
     if (!replace) break;
-    if (!is_data_file(entry.path()) || !entry.is_regular_file()) {
-      error = folder.string() + ": contiene otros ficheros (" +
-              entry.path().filename().string() + "); no se sustituye";
+    if (!is_data_file(path_to_utf8(entry.path().filename())) || !entry.is_regular_file()) {
+      error = shown_path(folder) + ": contiene otros ficheros (" +
+              shown_path(entry.path().filename()) + "); no se sustituye";
       return false;
     }
   }
   if (code) {
-    error = folder.string() + ": " + code.message();
+    error = shown_path(folder) + ": " + code.message();
     return false;
   }
   if (!empty && !replace) {
-    error = folder.string() + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
+    error = shown_path(folder) + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
     return false;
   }
   return true;
+}
+
+// The file that marks a folder as this tool's own unfinished work: it names the process
+// that made it, so that a later run removes the folder only once that process is gone.
+constexpr char MARKER_FILE[] = ".testnuv-en-curso";
+constexpr char MARKER_TAG[] = "testnuv-study data folder in progress";
+constexpr int NAME_ATTEMPTS = 16;  // unique names tried before giving up
+
+// Return the marker's text for this process.
+std::string marker_text() {
+  return std::string(MARKER_TAG) + "\npid " + std::to_string(platform_process_id()) + "\nhost " +
+         platform_host_name() + "\n";
+}
+
+// Return whether a folder holds only data-folder files and the marker, all regular files
+// (nothing a user put there, no link, no subfolder).
+bool holds_only_data_files(const fs::path& folder) {
+  std::error_code code;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
+    const std::string name = path_to_utf8(entry.path().filename());
+    const bool ours = is_data_file(name) || name == MARKER_FILE;
+    if (!ours || entry.symlink_status(code).type() != fs::file_type::regular) return false;
+  }
+  return !code;
+}
+
+// Return whether `folder` is the unfinished folder of a process of this machine that has
+// ended: its marker says so, and it holds nothing but what the tool writes.
+bool is_dead_leftover(const fs::path& folder) {
+  std::error_code code;
+  if (fs::symlink_status(folder, code).type() != fs::file_type::directory) return false;
+  if (fs::symlink_status(folder / MARKER_FILE, code).type() != fs::file_type::regular) return false;
+  std::string text, error;
+  if (!read_small_file(folder / MARKER_FILE, Links::refuse, text, error)) return false;
+  long long pid = 0;
+  char host[256] = {};
+  const std::string expected_start = std::string(MARKER_TAG) + "\npid ";
+  if (text.compare(0, expected_start.size(), expected_start) != 0) return false;
+  if (std::sscanf(text.c_str() + expected_start.size(), "%lld\nhost %255[^\n]", &pid, host) < 1) return false;
+  if (std::string(host) != platform_host_name() || platform_process_runs(pid)) return false;
+  return holds_only_data_files(folder);
+}
+
+// Make a new folder of our own beside `folder`, named folder + suffix + a unique part, with
+// the marker in it; false with `error` set.
+bool make_own_folder(const fs::path& folder, const char* suffix, fs::path& made, std::string& error) {
+  std::error_code code;
+  for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+    made = folder;
+    made += std::string(suffix) + "-" + unique_suffix();
+    if (fs::create_directory(made, code)) {
+      std::FILE* marker = create_new_file(made / MARKER_FILE);
+      const std::string text = marker_text();
+      const bool written = marker != nullptr &&
+                           std::fwrite(text.data(), 1, text.size(), marker) == text.size();
+      if (marker != nullptr && std::fclose(marker) == 0 && written) return true;
+      error = shown_path(made / MARKER_FILE) + ": " + std::strerror(errno);
+      fs::remove_all(made, code);
+      return false;
+    }
+    if (code) break;  // not a name taken: a real failure
+  }
+  error = shown_path(made) + ": " + (code ? code.message() : "no se pudo crear una carpeta nueva");
+  return false;
+}
+
+// Remove a folder this tool made, provided it holds only what the tool writes.
+void remove_data_folder(const fs::path& folder) {
+  std::error_code code;
+  if (holds_only_data_files(folder)) fs::remove_all(folder, code);
+}
+
+// Remove the unfinished folders that killed runs left beside `folder` (see is_dead_leftover).
+void remove_leftovers(const fs::path& folder) {
+  std::error_code code;
+  const std::string name = path_to_utf8(folder.filename());
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder.parent_path(), code)) {
+    const std::string sibling = path_to_utf8(entry.path().filename());
+    for (const char* suffix : {TEMPORARY_SUFFIX, OLD_SUFFIX}) {
+      const std::string prefix = name + suffix + "-";
+      if (sibling.compare(0, prefix.size(), prefix) == 0 && is_dead_leftover(entry.path())) {
+        fs::remove_all(entry.path(), code);
+      }
+    }
+  }
 }
 
 // Say whether `folder` is the current folder or one that holds it.
@@ -95,30 +183,6 @@ bool holds_current_folder(const fs::path& folder) {
   if (code) return false;
   const fs::path inside = current.lexically_relative(folder);
   return !inside.empty() && *inside.begin() != "..";
-}
-
-// Read a whole small file into a text; false with `error` set.
-bool read_small_file(const fs::path& file, std::string& text, std::string& error) {
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
-  if (stream == nullptr) {
-    error = file.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  char buffer[1 << 14];
-  size_t got = 0;
-  text.clear();
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
-    text.append(buffer, got);
-  }
-  if (text.size() > MAX_SMALL_FILE) {
-    std::fclose(stream);
-    error = file.string() + ": demasiado grande";
-    return false;
-  }
-  const bool failed = std::ferror(stream) != 0;
-  std::fclose(stream);
-  if (failed) error = file.string() + ": error de lectura";
-  return !failed;
 }
 
 // Read a decimal integer field ending at a comma; advance past the comma.
@@ -198,25 +262,21 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
   if (holds_current_folder(folder_)) {
-    error = folder_.string() + ": es la carpeta actual o la contiene; la carpeta de datos va en "
+    error = shown_path(folder_) + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
     return false;
   }
   if (!folder_may_be_written(folder_, replace, error)) return false;
-  temporary_ = folder_;
-  temporary_ += TEMPORARY_SUFFIX;
-  fs::remove_all(temporary_, code);  // left by a run that was killed
-  if (!fs::create_directory(temporary_, code)) {
-    error = temporary_.string() + ": " + (code ? code.message() : "ya existe");
-    return false;
-  }
+  existed_ = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
+  remove_leftovers(folder_);
+  if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return false;
   open_ = true;
   rows_ = 0;
   auto open_output = [&](const char* file) {
     auto output = std::make_unique<Output>();
     output->name = temporary_ / file;
-    output->stream = std::fopen(output->name.string().c_str(), "wb");
-    if (output->stream == nullptr) error = output->name.string() + ": " + std::strerror(errno);
+    output->stream = create_new_file(output->name);
+    if (output->stream == nullptr) error = shown_path(output->name) + ": " + std::strerror(errno);
     return output;
   };
   seconds_ = open_output(SECONDS_FILE);
@@ -241,14 +301,14 @@ bool DataFolderWriter::write_to(Output& output, const char* bytes, size_t count)
   const bool good =
       std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) == output.buffer.size();
   output.buffer.clear();
-  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  if (!good) error_ = shown_path(output.name) + ": " + std::strerror(errno);
   return good;
 }
 
 bool DataFolderWriter::close_output(Output& output) {
   bool good = std::fwrite(output.buffer.data(), 1, output.buffer.size(), output.stream) ==
               output.buffer.size();
-  if (!good) error_ = output.name.string() + ": " + std::strerror(errno);
+  if (!good) error_ = shown_path(output.name) + ": " + std::strerror(errno);
   output.buffer.clear();
   std::FILE* stream = output.stream;
   output.stream = nullptr;
@@ -302,26 +362,13 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
     good = close_output(*bits_);
     add_sum(bits_->digest.finish(), BITS_FILE);
   }
-  const std::string record = provenance.dump(2) + "\n";
+  const std::string record = json_file_text(provenance);
   add_sum(sha256_of(record), PROVENANCE_FILE);
   if (good) good = replace_file_atomically(temporary_ / PROVENANCE_FILE, record, error_);
   if (good) good = replace_file_atomically(temporary_ / SUMS_FILE, sums, error_);
   if (good) good = sync_parent_directory(temporary_ / SUMS_FILE);
-  // Put the folder in place: an old one goes aside first, and is checked again, for other
-  // files may have come into it (an empty folder at the start, a log written there) since.
-  std::error_code code;
-  const bool old_there = fs::exists(folder_, code);
-  fs::path old = folder_;
-  old += OLD_SUFFIX;
-  if (good && old_there) good = folder_may_be_written(folder_, true, error_);
-  if (good && old_there) {
-    fs::remove_all(old, code);
-    good = rename_durably(folder_, old, error_);
-  }
-  if (good) good = rename_durably(temporary_, folder_, error_);
-  if (good && old_there) fs::remove_all(old, code);
+  if (good) good = put_in_place();
   if (!good) {
-    if (old_there && !fs::exists(folder_, code)) fs::rename(old, folder_, code);
     error = error_;
     abandon();
     return false;
@@ -330,26 +377,89 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   return true;
 }
 
+bool DataFolderWriter::put_in_place() {
+  // The marker goes first: the folder in place holds the data files alone.
+  std::error_code code;
+  if (!fs::remove(temporary_ / MARKER_FILE, code) || !sync_parent_directory(temporary_ / SUMS_FILE)) {
+    error_ = shown_path(temporary_ / MARKER_FILE) + ": no se pudo quitar";
+    return false;
+  }
+  const bool old_there = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
+  if (old_there && !replace_ && !existed_) {
+    // Another run put a folder there meanwhile: it is not ours to replace.
+    keep_unfinished_ = true;
+    error_ = shown_path(folder_) + ": la carpeta aparecio durante la ejecucion y no se sustituye "
+             "(sin --force); los datos de esta ejecucion quedan en " + shown_path(temporary_);
+    return false;
+  }
+  // An old folder goes aside first, and is checked again, for other files may have come
+  // into it (an empty folder at the start, a log written there) since.
+  fs::path old;
+  if (old_there) {
+    if (!folder_may_be_written(folder_, true, error_)) return false;
+    old = folder_;
+    old += OLD_SUFFIX;
+    old += "-" + unique_suffix();
+    if (!rename_durably(folder_, old, error_)) return false;
+  }
+  if (!rename_durably(temporary_, folder_, error_)) {
+    if (old_there && fs::symlink_status(folder_, code).type() == fs::file_type::not_found) {
+      fs::rename(old, folder_, code);
+    }
+    return false;
+  }
+  if (old_there) remove_data_folder(old);
+  return true;
+}
+
 void DataFolderWriter::abandon() {
   for (std::unique_ptr<Output>* output : {&seconds_, &bits_}) {
     if (*output != nullptr && (*output)->stream != nullptr) std::fclose((*output)->stream);
     output->reset();
   }
-  if (open_) {
-    std::error_code code;
-    fs::remove_all(temporary_, code);
-  }
+  if (open_ && !keep_unfinished_) remove_data_folder(temporary_);
   open_ = false;
+  keep_unfinished_ = false;
+}
+
+bool name_log_in_provenance(nlohmann::json& provenance, const fs::path& log) {
+  std::error_code code;
+  const std::string path = path_to_utf8(fs::absolute(log, code));
+  provenance["log_file"] = path_to_utf8(log.filename());
+  provenance["log_path"] = path;
+  if (is_utf8(path)) return true;
+  provenance["log_path_stored"] = false;
+  return false;
 }
 
 // ---- Reading ----
+
+bool read_small_file(const fs::path& file, Links links, std::string& text, std::string& error) {
+  std::FILE* stream = open_input(file, links, error);
+  if (stream == nullptr) return false;
+  char buffer[1 << 14];
+  size_t got = 0;
+  text.clear();
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
+    text.append(buffer, got);
+  }
+  if (text.size() > MAX_SMALL_FILE) {
+    std::fclose(stream);
+    error = shown_path(file) + ": demasiado grande";
+    return false;
+  }
+  const bool failed = std::ferror(stream) != 0;
+  std::fclose(stream);
+  if (failed) error = shown_path(file) + ": error de lectura";
+  return !failed;
+}
 
 SecondsReader::~SecondsReader() {
   if (stream_ != nullptr) std::fclose(stream_);
 }
 
 bool SecondsReader::fail(const std::string& why) {
-  error_ = name_.string() + ":" + std::to_string(line_) + ": " + why;
+  error_ = shown_path(name_) + ":" + std::to_string(line_) + ": " + why;
   return false;
 }
 
@@ -360,11 +470,8 @@ bool SecondsReader::open(const fs::path& file) {
   previous_ = 0;
   at_ = filled_ = 0;
   error_.clear();
-  stream_ = std::fopen(file.string().c_str(), "rb");
-  if (stream_ == nullptr) {
-    error_ = file.string() + ": " + std::strerror(errno);
-    return false;
-  }
+  stream_ = open_input(file, Links::refuse, error_);
+  if (stream_ == nullptr) return false;
   std::string header;
   if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
   has_utc_ = header == SECONDS_HEADER;
@@ -453,7 +560,7 @@ bool SecondsReader::next(SecondRow& row) {
 bool check_checksums(const fs::path& folder, std::vector<std::string>& problems) {
   const size_t before = problems.size();
   std::string sums, error;
-  if (!read_small_file(folder / SUMS_FILE, sums, error)) {
+  if (!read_small_file(folder / SUMS_FILE, Links::refuse, sums, error)) {
     problems.push_back(error);
     return false;
   }
@@ -502,10 +609,10 @@ bool read_provenance(const fs::path& folder, nlohmann::json& provenance, std::st
   std::string text;
   std::error_code code;
   const fs::path file = fs::is_directory(folder, code) ? folder / PROVENANCE_FILE : folder;
-  if (!read_small_file(file, text, error)) return false;
+  if (!read_small_file(file, Links::refuse, text, error)) return false;
   provenance = nlohmann::json::parse(text, nullptr, false);
   if (provenance.is_discarded() || !provenance.is_object()) {
-    error = file.string() + ": no es un objeto JSON valido";
+    error = shown_path(file) + ": no es un objeto JSON valido";
     provenance = nlohmann::json::object();
     return false;
   }

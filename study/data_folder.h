@@ -17,6 +17,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "runtime/paths.h"
+
 
 // The files of a data folder.
 constexpr char SECONDS_FILE[] = "seconds.csv";
@@ -81,6 +83,8 @@ class DataFolderWriter {
   struct Output;
   bool write_to(Output& output, const char* bytes, size_t count);
   bool close_output(Output& output);
+  // Take the marker out and rename the finished folder into place; false with error_ set.
+  bool put_in_place();
   std::filesystem::path folder_;     // where the folder goes
   std::filesystem::path temporary_;  // where it grows
   std::unique_ptr<Output> seconds_;
@@ -89,6 +93,8 @@ class DataFolderWriter {
   int64_t rows_ = 0;
   bool replace_ = false;
   bool open_ = false;
+  bool existed_ = false;          // the folder was there (empty, or replaced) at the start
+  bool keep_unfinished_ = false;  // the finished data could not go in place: left where it is
 };
 
 // Reads seconds.csv row by row, checking every row.
@@ -123,6 +129,16 @@ class SecondsReader {
   size_t at_ = 0;         // next unread byte of buffer_
   size_t filled_ = 0;     // bytes in buffer_
 };
+
+// Name a data folder's log in its provenance: "log_file" and the absolute "log_path", and
+// "log_path_stored": false when the name is not UTF-8 (JSON stores it with the stray bytes
+// replaced, so it cannot lead back to the log). Returns whether the name was stored whole.
+bool name_log_in_provenance(nlohmann::json& provenance, const std::filesystem::path& log);
+
+// Read a whole small file (up to 16 MiB, a regular file: see open_input) into `text`; false
+// with `error` set.
+bool read_small_file(const std::filesystem::path& file, Links links, std::string& text,
+                     std::string& error);
 
 // Check the files of a folder against its SHA256SUMS; every problem goes to `problems`.
 // True when every listed file is there with its checksum and every data file is listed.

@@ -134,7 +134,9 @@ LogCheckResult check_log(const StudyLogText& log, uint32_t seed, int64_t seconds
     return disagreement(result, extra.line, extra.lines.front(), "(ningun registro en este segundo)");
   }
   if (log.bad_line != 0) {
-    return disagreement(result, log.bad_line, log.bad_text, "(un registro de 5 o 15 minutos o de ciclo)");
+    const std::string wanted = "(un registro de 5 o 15 minutos o de ciclo" +
+                               (log.bad_why.empty() ? std::string() : "; " + log.bad_why) + ")";
+    return disagreement(result, log.bad_line, log.bad_text, wanted);
   }
   return result;
 }

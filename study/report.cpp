@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "runtime/durable.h"
+#include "runtime/paths.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "study/plot_reduce.h"
@@ -524,7 +525,7 @@ bool write_outputs(const std::filesystem::path& out, const std::vector<FolderDat
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec || !std::filesystem::is_directory(out)) {
-    error = out.string() + ": cannot be made a folder" + (ec ? " (" + ec.message() + ")" : std::string());
+    error = shown_path(out) + ": cannot be made a folder" + (ec ? " (" + ec.message() + ")" : std::string());
     return false;
   }
   const std::string summary = summary_json(folders, analysis).dump(2, ' ', false, json::error_handler_t::replace) + "\n";

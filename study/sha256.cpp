@@ -6,6 +6,9 @@
 
 #include "study/sha256.h"
 
+#include "runtime/paths.h"
+
+
 std::string hex_digits(const unsigned char* bytes, size_t count) {
   static const char HEX[] = "0123456789abcdef";
   std::string text;
@@ -24,11 +27,8 @@ std::string sha256_of(const std::string& bytes) {
 
 bool sha256_of_file(const std::filesystem::path& file, std::string& digest, uint64_t& bytes,
                     std::string& error) {
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
-  if (stream == nullptr) {
-    error = file.string() + ": " + std::strerror(errno);
-    return false;
-  }
+  std::FILE* stream = open_input(file, Links::refuse, error);
+  if (stream == nullptr) return false;
   Sha256 running;
   std::vector<char> buffer(1 << 16);
   bytes = 0;
@@ -40,7 +40,7 @@ bool sha256_of_file(const std::filesystem::path& file, std::string& digest, uint
   const bool failed = std::ferror(stream) != 0;
   std::fclose(stream);
   if (failed) {
-    error = file.string() + ": error de lectura";
+    error = shown_path(file) + ": error de lectura";
     return false;
   }
   digest = running.finish();

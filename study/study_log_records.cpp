@@ -3,8 +3,10 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 #include "runtime/clock.h"
+#include "runtime/paths.h"
 #include "study/sha256.h"
 
 namespace fs = std::filesystem;
@@ -16,7 +18,8 @@ constexpr size_t TIME_LENGTH = 8;   // "hh:mm:ss"
 constexpr char STAMP_JOIN[] = " - ";
 constexpr char MARK_15MIN[] = ">>>>>";
 constexpr char CYCLE_TEXT[] = "ciclos de 12 horas completados: ";
-constexpr uint64_t MAX_LOG_BYTES = uint64_t{1} << 32;  // far beyond a century of records
+constexpr size_t MAX_LINE_BYTES = 1024;  // far beyond the longest line a record has
+constexpr size_t READ_CHUNK = size_t{1} << 16;
 
 // A checkpoint title and which of its counts comes first.
 struct Title {
@@ -102,22 +105,161 @@ bool read_title(const std::string& text, LogRecord& record) {
   return false;
 }
 
-// Split the file's bytes into lines at LF; `ended` tells whether the last one had its CR LF.
-std::vector<std::string> split_lines(const std::string& bytes, bool& last_whole) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  last_whole = true;
-  while (start < bytes.size()) {
-    const size_t stop = bytes.find('\n', start);
-    if (stop == std::string::npos) {
-      lines.push_back(bytes.substr(start));
-      last_whole = false;
-      break;
+// True when `text` could be the start of a record's first line as the program writes it:
+// each character in place (digits where the stamp has digits), the text simply ending early.
+bool could_start_title(const std::string& text) {
+  auto prefix_of = [&text](size_t at, const std::string& shape) {
+    for (size_t i = 0; i < shape.size(); ++i) {
+      if (at + i >= text.size()) return true;
+      const char c = text[at + i];
+      if (shape[i] == 'd' ? (c < '0' || c > '9') : c != shape[i]) return false;
     }
-    lines.push_back(bytes.substr(start, stop + 1 - start));
-    start = stop + 1;
+    return false;
+  };
+  auto counts_prefix = [&text](size_t at) {
+    for (size_t i = at; i < text.size(); ++i) {
+      if (text[i] != ' ' && (text[i] < '0' || text[i] > '9')) return false;
+    }
+    return true;
+  };
+  const std::string stamp = "dd-dd-dddd - dd:dd:dd";
+  const size_t mark = text.rfind(MARK_15MIN, 0) == 0 ? sizeof MARK_15MIN - 1 : 0;
+  if (mark == 0 && prefix_of(0, MARK_15MIN)) return true;
+  if (mark == 0 && prefix_of(0, std::string("dd-dd-dddd") + CYCLE_TEXT)) return true;
+  if (mark == 0 && has_shape(text, 0, "dd-dd-dddd") &&
+      text.compare(DATE_LENGTH, sizeof CYCLE_TEXT - 1, CYCLE_TEXT) == 0) {
+    return counts_prefix(DATE_LENGTH + sizeof CYCLE_TEXT - 1);
   }
-  return lines;
+  if (prefix_of(mark, stamp)) return true;
+  if (!has_shape(text, mark, stamp.c_str())) return false;
+  const size_t after = mark + stamp.size();
+  for (const Title& title : mark > 0 ? TITLES_15MIN : TITLES_5MIN) {
+    const std::string literal = title.text;
+    if (prefix_of(after, literal)) return true;
+    if (text.compare(after, literal.size(), literal) == 0) return counts_prefix(after + literal.size());
+  }
+  return false;
+}
+
+// Reads a log's bytes as they come, line by line, into records; memory grows with the
+// records, never with what follows the first line that is no record's.
+class LogParser {
+ public:
+  explicit LogParser(StudyLogText& log) : log_(log) {}
+  // Take the next bytes of the file; false once the rest need not be read.
+  bool feed(const char* bytes, size_t count);
+  // The file has ended: settle a record cut short and the NUL bytes a power cut left.
+  void finish();
+  // Return the SHA-256 of the text with its line ends made CR LF and no BOM.
+  std::string as_written_digest() { return as_written_.finish(); }
+
+ private:
+  void take_line(bool terminated, bool had_cr);
+  void bad(int64_t line, const std::string& text, const std::string& why);
+  StudyLogText& log_;
+  Sha256 as_written_;          // the text as the program would have written it
+  std::string line_;           // the line being read, without its line end
+  int64_t line_number_ = 0;    // lines taken so far
+  bool start_ = true;          // nothing read yet (a BOM may come)
+  bool in_nul_tail_ = false;   // a NUL byte came: only NUL bytes may follow
+  bool done_ = false;          // a bad line ended the reading
+  LogRecord record_;           // the record being read
+  size_t wanted_ = 0;          // lines the record being read still needs (0: none begun)
+};
+
+bool LogParser::feed(const char* bytes, size_t count) {
+  size_t at = 0;
+  if (start_ && count > 0) {
+    static const char BOM[] = "\xEF\xBB\xBF";
+    if (count >= 3 && std::memcmp(bytes, BOM, 3) == 0) {
+      log_.bom = true;
+      at = 3;
+    }
+    start_ = false;
+  }
+  for (; at < count && !done_; ++at) {
+    const char c = bytes[at];
+    if (in_nul_tail_) {
+      if (c != '\0') bad(line_number_ + 1, line_ + std::string(1, '\0'), "bytes NUL en medio del fichero");
+      continue;
+    }
+    if (c == '\0') {
+      in_nul_tail_ = true;
+    } else if (c == '\n') {
+      const bool had_cr = !line_.empty() && line_.back() == '\r';
+      if (had_cr) line_.pop_back();
+      take_line(true, had_cr);
+      line_.clear();
+    } else if (line_.size() >= MAX_LINE_BYTES) {
+      bad(line_number_ + 1, line_.substr(0, 60) + "...", "linea mas larga que cualquier registro");
+    } else {
+      line_ += c;
+    }
+  }
+  return !done_;
+}
+
+void LogParser::bad(int64_t line, const std::string& text, const std::string& why) {
+  if (done_) return;
+  log_.bad_line = line;
+  log_.bad_text = text;
+  log_.bad_why = why;
+  done_ = true;
+}
+
+void LogParser::take_line(bool terminated, bool had_cr) {
+  ++line_number_;
+  if (terminated && line_number_ == 1) log_.lf_line_ends = !had_cr;
+  if (terminated && had_cr == log_.lf_line_ends) {
+    // One convention for the whole file: the program's CR LF, or LF alone throughout.
+    bad(line_number_, line_ + (had_cr ? "\r" : ""),
+        had_cr ? "fin de linea CR LF en un registro de fines LF" : "fin de linea sin CR");
+    return;
+  }
+  if (terminated) {
+    as_written_.update(line_.data(), line_.size());
+    as_written_.update("\r\n", 2);
+  }
+  if (wanted_ == 0) {
+    record_ = LogRecord{};
+    record_.line = line_number_;
+    if (!terminated) {
+      // The file ends inside the first line of a record.
+      if (could_start_title(line_)) {
+        log_.torn = true;
+        log_.torn_line = line_number_;
+      } else {
+        bad(line_number_, line_, "no es el principio de ningun registro");
+      }
+      return;
+    }
+    if (!read_title(line_, record_)) {
+      bad(line_number_, line_, "");
+      return;
+    }
+    wanted_ = static_cast<size_t>(record_line_count(record_.kind));
+  }
+  if (!terminated) {
+    log_.torn = true;
+    log_.torn_line = record_.line;
+    return;
+  }
+  record_.lines.push_back(line_);
+  if (--wanted_ == 0) log_.records.push_back(std::move(record_));
+}
+
+void LogParser::finish() {
+  if (done_) return;
+  if (!line_.empty()) take_line(false, false);
+  if (done_ || log_.torn) return;
+  if (wanted_ > 0) {
+    log_.torn = true;
+    log_.torn_line = record_.line;
+  } else if (in_nul_tail_) {
+    // Whole records, then only NUL bytes: the record being written was lost.
+    log_.torn = true;
+    log_.torn_line = line_number_ + 1;
+  }
 }
 
 }  // namespace
@@ -131,75 +273,31 @@ int32_t record_line_count(RecordKind kind) {
   return 1;
 }
 
-bool read_study_log(const fs::path& file, StudyLogText& log, std::string& error) {
+bool read_study_log(const fs::path& file, Links links, StudyLogText& log, std::string& error) {
   log = StudyLogText{};
   log.file = file;
-  std::FILE* stream = std::fopen(file.string().c_str(), "rb");
-  if (stream == nullptr) {
-    error = file.string() + ": no se puede leer";
-    return false;
-  }
-  std::string bytes;
-  char buffer[1 << 16];
+  std::FILE* stream = open_input(file, links, error);
+  if (stream == nullptr) return false;
+  LogParser parser(log);
+  Sha256 whole;
+  std::vector<char> buffer(READ_CHUNK);
   size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && bytes.size() < MAX_LOG_BYTES) {
-    bytes.append(buffer, got);
+  bool reading = true;
+  while (reading && (got = std::fread(buffer.data(), 1, buffer.size(), stream)) > 0) {
+    whole.update(buffer.data(), got);
+    log.bytes += got;
+    reading = parser.feed(buffer.data(), got);
   }
   const bool failed = std::ferror(stream) != 0;
   std::fclose(stream);
-  if (failed || bytes.size() >= MAX_LOG_BYTES) {
-    error = file.string() + (failed ? ": error de lectura" : ": demasiado grande para un registro");
+  if (failed) {
+    error = shown_path(file) + ": error de lectura";
     return false;
   }
-  log.bytes = bytes.size();
-  log.sha256 = sha256_of(bytes);
-  // A power cut can leave the end of a file filled with NUL bytes: a torn end.
-  size_t kept = bytes.size();
-  while (kept > 0 && bytes[kept - 1] == '\0') --kept;
-  const bool nul_tail = kept < bytes.size();
-  bytes.resize(kept);
-  bool last_whole = true;
-  const std::vector<std::string> lines = split_lines(bytes, last_whole);
-  size_t at = 0;
-  while (at < lines.size()) {
-    LogRecord record;
-    record.line = static_cast<int64_t>(at) + 1;
-    std::string first = lines[at];
-    const bool whole_line = first.size() >= 2 && first.compare(first.size() - 2, 2, "\r\n") == 0;
-    if (whole_line) first.resize(first.size() - 2);
-    const bool title = read_title(first, record);
-    const size_t count = title ? static_cast<size_t>(record_line_count(record.kind)) : 1;
-    const bool at_end = at + count >= lines.size();
-    const bool record_whole = at + count <= lines.size() && (at + count < lines.size() || last_whole);
-    if (at_end && (!record_whole || (!whole_line && count == 1))) {
-      // The last record stops short: read up to the one before it.
-      log.torn = true;
-      log.torn_line = record.line;
-      break;
-    }
-    if (!title || !whole_line) {
-      log.bad_line = record.line;
-      log.bad_text = first;
-      break;
-    }
-    for (size_t i = 0; i < count; ++i) {
-      std::string line = lines[at + i];
-      if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) {
-        log.bad_line = static_cast<int64_t>(at + i) + 1;
-        log.bad_text = line;
-        return true;
-      }
-      line.resize(line.size() - 2);
-      record.lines.push_back(line);
-    }
-    log.records.push_back(std::move(record));
-    at += count;
-  }
-  if (nul_tail && !log.torn && log.bad_line == 0) {
-    // Whole records, then only NUL bytes: the record being written was lost.
-    log.torn = true;
-    log.torn_line = static_cast<int64_t>(lines.size()) + 1;
-  }
+  parser.finish();
+  // Read to the end, the file's digest is known; stopped at a line that is no record's, not.
+  log.sha256 = reading ? whole.finish() : "";
+  log.sha256_as_written = reading ? parser.as_written_digest() : "";
   return true;
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/paths.h"
+
 // The kinds of record, in the order a second writes them.
 enum class RecordKind { window_15min, window_5min, cycle };
 
@@ -38,11 +40,18 @@ struct StudyLogText {
   bool torn = false;               // the file ends inside a record
   int64_t torn_line = 0;           // the first line of that record
   int64_t bad_line = 0;            // first line that is no record's (0: none)
-  std::string bad_text;            // that line
+  std::string bad_text;            // that line (the start of it, when it is too long)
+  std::string bad_why;             // why it is none ("" when it simply is no record's title)
+  bool lf_line_ends = false;       // its line ends are LF alone (a mail program, a checkout)
+  bool bom = false;                // the file starts with a UTF-8 byte order mark
+  std::string sha256_as_written;   // of the text with CR LF line ends and no BOM
 };
 
-// Read a study log; false with `error` set when it cannot be read.
-bool read_study_log(const std::filesystem::path& file, StudyLogText& log, std::string& error);
+// Read a study log as a stream, record by record, up to its first line that is no record's;
+// false with `error` set when it cannot be read. A log whose every line ends in LF alone, or
+// that starts with a BOM, is read as the program's CR LF text (and said in the result).
+bool read_study_log(const std::filesystem::path& file, Links links, StudyLogText& log,
+                    std::string& error);
 
 // Return the ones of every 5-minute record of the log, in order (stopping at an unreadable one).
 std::vector<int32_t> window_ones(const StudyLogText& log);

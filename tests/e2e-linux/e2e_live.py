@@ -31,6 +31,9 @@ TITLE = "DIDAVIR"
 CAPTION = "DIDAVIR - Generador aleatorio 0/1 x 200 bits/sg. InvestigaciOn independiente"
 STOP_SIGNALS = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
 FLOODS = 4  # key floods sent at once, so the key queue overflows between two reads
+# Every case runs in a folder named as a Spanish user's folders are, with a byte that is not
+# UTF-8 besides (a Linux name may hold any byte), and starts the program by a path through it.
+WORKDIR_PREFIX = "testnuv-e2e-año-€😀-" + os.fsdecode(b"\xf1") + "-"
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "lsan.supp")
 
 
@@ -50,7 +53,7 @@ class Session:
     def __init__(self):
         self.processes = []
         self.display = None
-        self.workdir = tempfile.mkdtemp(prefix="testnuv-e2e-")
+        self.workdir = tempfile.mkdtemp(prefix=WORKDIR_PREFIX)
 
     def __enter__(self):
         return self
@@ -275,9 +278,17 @@ def report(problems, what):
         raise Failure(f"{what}:\n  " + "\n  ".join(problems))
 
 
+def program_in_workdir(session, args):
+    """Return a path to the program through the session's folder (a link made there)."""
+    link = os.path.join(session.workdir, "programa-ñ")
+    if not os.path.lexists(link):
+        os.symlink(os.path.abspath(args.program), link)
+    return link
+
+
 def start_program(session, args):
     """Start the live program on the display; return it and its window once shown."""
-    p = session.spawn([args.program], env=session.x_env())
+    p = session.spawn([program_in_workdir(session, args)], env=session.x_env())
     window = wait_window(session, p)
     return p, window
 

@@ -2,7 +2,8 @@
 # Run testnuv.exe under Wine on a virtual X display and check what it shows,
 # which back-end shows it, that keys and close requests do not end it, that
 # the system menu does not stall it (in a window), and that the space bar
-# ends it with exit code 0 and a study log.
+# ends it with exit code 0 and a study log. The program is started by its full
+# path from a folder named "José/año", where its study log goes.
 #
 # Usage: wine_e2e.sh CASE TESTNUV_EXE WINE_PICTURE_CHECK
 #   directx-window      1024x768x24: no 800x600 mode, so a DirectX window
@@ -83,12 +84,14 @@ timeout 120 wineserver -w
 note "Wine prefix ready"
 
 # --- start the experiment --------------------------------------------------
-cp "$exe" "$work/testnuv.exe"
-cd "$work" || fail "no work directory"
+run_dir="$work/José/año"
+mkdir -p "$run_dir"
+cp "$exe" "$run_dir/testnuv.exe"
+cd "$run_dir" || fail "no work directory"
 overrides="$WINEDLLOVERRIDES"
 [ "$backend" = gdi ] && overrides="$overrides;ddraw=d"
 log_date_start=$(date +%m-%d-%Y)
-( WINEDEBUG=-all,+loaddll WINEDLLOVERRIDES="$overrides" wine ./testnuv.exe >"$work/wine.log" 2>&1
+( WINEDEBUG=-all,+loaddll WINEDLLOVERRIDES="$overrides" wine "$run_dir/testnuv.exe" >"$work/wine.log" 2>&1
   echo $? >"$work/exit_code" ) &
 wine_pid=$!
 
@@ -192,9 +195,10 @@ note "ended by $stop, exit code 0"
 # --- the study log ---------------------------------------------------------
 log=""
 for d in "$log_date_start" "$(date +%m-%d-%Y)"; do
-  [ -f "$work/estudio_$d" ] && log="$work/estudio_$d"
+  [ -f "$run_dir/estudio_$d" ] && log="$run_dir/estudio_$d"
 done
-[ -n "$log" ] || fail "no study log estudio_$log_date_start"
+[ -n "$log" ] || fail "no study log estudio_$log_date_start in José/año"
+/usr/bin/python3 -m json.tool "$log.json" >/dev/null || fail "the provenance record $log.json is not valid JSON"
 lines=$(tr -cd '\n' <"$log" | wc -c)
 crlf=$(LC_ALL=C grep -c $'\r$' "$log")
 [ "$lines" -eq "$crlf" ] || fail "the study log has a line end without CR"

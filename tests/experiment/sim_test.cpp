@@ -378,6 +378,14 @@ TEST_F(SimRunTest, OnceTheDiskHasRoomAgainTheLogIsByteForByteTheCompleteOne) {
   // Two lines about the log; the provenance record beside it says its own failure once.
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n') - (said.find("procedencia") != std::string::npos), 2) << said;
   EXPECT_NE(said.find("se escribe de nuevo, sin que falte ningun registro"), std::string::npos) << said;
+  // The provenance record, written again once there is room, says what the log went through.
+  const std::string record = read_file(directory / "lleno" / (std::string(LOG) + ".json"));
+  EXPECT_NE(record.find("\"record_writes_failed\": "), std::string::npos) << record;
+  EXPECT_NE(record.find("\"log_records_held\": 0"), std::string::npos) << record;
+  EXPECT_NE(record.find("\"log_records_dropped\": 0"), std::string::npos) << record;
+  const size_t delayed = record.find("\"log_records_delayed\": ");
+  ASSERT_NE(delayed, std::string::npos) << record;
+  EXPECT_GT(std::atoi(record.c_str() + delayed + 23), 0) << record;
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(LogTest, ReadsRecordsTheirCountsAndStamps) {
   write_file(directory / "log", log);
   StudyLogText text;
   std::string error;
-  ASSERT_TRUE(read_study_log(directory / "log", text, error)) << error;
+  ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error)) << error;
   ASSERT_EQ(text.records.size(), 2u);
   EXPECT_FALSE(text.torn);
   EXPECT_EQ(text.records[1].line, 3);
@@ -56,7 +56,7 @@ TEST_F(LogTest, TornEndsAreLeftOutAndReported) {
     write_file(directory / "log", whole + tail);
     StudyLogText text;
     std::string error;
-    ASSERT_TRUE(read_study_log(directory / "log", text, error));
+    ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
     EXPECT_TRUE(text.torn);
     EXPECT_EQ(text.torn_line, 3);
     EXPECT_EQ(text.records.size(), 1u);
@@ -71,13 +71,13 @@ TEST_F(LogTest, ALineThatIsNoRecordIsNamed) {
     write_file(directory / "log", whole + middle + whole);
     StudyLogText text;
     std::string error;
-    ASSERT_TRUE(read_study_log(directory / "log", text, error));
+    ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
     EXPECT_EQ(text.bad_line, 3) << middle;
     EXPECT_FALSE(text.torn);
   }
   StudyLogText text;
   std::string error;
-  EXPECT_FALSE(read_study_log(directory / "missing", text, error));
+  EXPECT_FALSE(read_study_log(directory / "missing", Links::follow, text, error));
   EXPECT_NE(error.find("missing"), std::string::npos);
 }
 
@@ -137,7 +137,7 @@ TEST_F(LogTest, SecondTimesCountOnFromRecordsAndMendMidnight) {
                                     five_minute_record("00:00:00", 30100, 29900, 7));
   StudyLogText text;
   std::string error;
-  ASSERT_TRUE(read_study_log(directory / "log", text, error));
+  ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
   SecondTimes times(text, -1);
   const auto first = times.time_of(1);
   EXPECT_EQ(format_local_time(first.first), "2026-05-01 23:50:01");

@@ -1,10 +1,8 @@
 // testnuv-study on logs written by testnuv-sim: seeds found, records checked,
 // data folders written only from logs that agree.
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <map>
-#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -26,11 +24,7 @@ class StudyCliTest : public StudyTest {
  protected:
   // Run a program with arguments, its output kept in `output`; return its exit status.
   int run(const std::string& program, const std::string& arguments) {
-    const std::string command = "cd \"" + directory.string() + "\" && \"" + program + "\" " +
-                                arguments + " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    output = read_file(directory / "out.txt") + read_file(directory / "err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run_program(directory, program, arguments, output);
   }
   // Simulate a run of `seconds` from `seed` into the scratch folder; return its log's path.
   fs::path simulate(uint32_t seed, int64_t seconds, const std::string& more = "") {
@@ -106,6 +100,8 @@ TEST_F(StudyCliTest, AChangedDigitIsNamedWithBothValuesAndNothingIsWritten) {
 TEST_F(StudyCliTest, ATornLastRecordIsReadUpToTheLastWholeOne) {
   const fs::path log = simulate(31337, 1800);
   const std::string bytes = read_file(log);
+  // A killed run: its record never got the log's end.
+  forget_provenance();
   write_file(log, bytes.substr(0, bytes.size() - 30));
   ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 31337 --out datos"), 0) << output;
   EXPECT_NE(output.find("cortado"), std::string::npos);
@@ -279,6 +275,14 @@ TEST_F(StudyCliTest, TheFirstRecordsDayComesFromTheStartOrTheNextRecord) {
   ASSERT_EQ(run(TESTNUV_SIM, "--seed 31337 --seconds 900 --start \"2026-05-01 23:55:01\" --data verdad"), 0)
       << output;
   replace_in_file(directory / LOG_NAME, "05-02-2026 - 00:00:00", "05-01-2026 - 00:00:00");
+  // The run's record describes the log as it wrote it.
+  const fs::path record = directory / (std::string(LOG_NAME) + ".json");
+  nlohmann::json run_record = nlohmann::json::parse(read_file(record));
+  std::string digest, error;
+  uint64_t bytes = 0;
+  ASSERT_TRUE(sha256_of_file(directory / LOG_NAME, digest, bytes, error)) << error;
+  run_record["log_sha256"] = digest;
+  write_file(record, run_record.dump(2) + "\n");
   const std::string truth = without_time_source(read_file(directory / "verdad" / SECONDS_FILE));
   ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --out con"), 0) << output;
   EXPECT_EQ(without_time_source(read_file(directory / "con" / SECONDS_FILE)), truth);
@@ -287,8 +291,7 @@ TEST_F(StudyCliTest, TheFirstRecordsDayComesFromTheStartOrTheNextRecord) {
   EXPECT_EQ(without_time_source(read_file(directory / "sin" / SECONDS_FILE)), truth);
   // verify holds every row's time to its utc and the folder's recorded offsets.
   replace_in_file(directory / "sin" / SECONDS_FILE, "2026-05-01 23:55:02,", "2026-05-01 23:55:03,");
-  ASSERT_EQ(std::system(("cd \"" + (directory / "sin").string() +
-                         "\" && sha256sum seconds.csv provenance.json >SHA256SUMS").c_str()), 0);
+  ASSERT_EQ(run("sh", "-c 'cd sin && sha256sum seconds.csv provenance.json >SHA256SUMS'"), 0) << output;
   EXPECT_EQ(study("verify sin"), EXIT_DISAGREES);
   EXPECT_NE(output.find("el segundo 2: time 2026-05-01 23:55:03 no es la hora local de utc"), std::string::npos)
       << output;
@@ -414,8 +417,8 @@ TEST_F(AnalyzeZonesTest, FoldersWrittenBeforeTheUtcColumnAreStillRead) {
   nlohmann::json provenance = nlohmann::json::parse(read_file(data / PROVENANCE_FILE));
   provenance.erase("local_time");
   write_file(data / PROVENANCE_FILE, provenance.dump(2) + "\n");
-  ASSERT_EQ(std::system(("cd \"" + data.string() + "\" && sha256sum seconds.csv bits.bin provenance.json "
-                         ">SHA256SUMS").c_str()), 0);
+  ASSERT_EQ(run("sh", "-c 'cd A/data && sha256sum seconds.csv bits.bin provenance.json >SHA256SUMS'"), 0)
+      << output;
   EXPECT_EQ(study("verify A/data"), 0) << output;
   station("B", "Etc/GMT+5", 2222, 1200, "2026-03-01 05:00:00");
   const nlohmann::json summary = analyze("A/data B/data", "r");

@@ -1,6 +1,9 @@
 // Shared helpers of the study tests.
 #include "tests/study/support.h"
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -17,6 +20,15 @@ void StudyTest::TearDown() {
   std::error_code ignored;
   fs::permissions(directory, fs::perms::owner_all, fs::perm_options::add, ignored);
   fs::remove_all(directory, ignored);
+}
+
+int run_program(const fs::path& directory, const std::string& program, const std::string& arguments,
+                std::string& output) {
+  const std::string command = "cd \"" + directory.string() + "\" && \"" + program + "\" " +
+                              arguments + " >out.txt 2>err.txt";
+  const int status = std::system(command.c_str());
+  output = read_file(directory / "out.txt") + read_file(directory / "err.txt");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string read_file(const fs::path& file) {

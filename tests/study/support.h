@@ -14,6 +14,11 @@ class StudyTest : public ::testing::Test {
   std::filesystem::path directory;
 };
 
+// Run a program with arguments (shell words) in `directory`, its standard output and error
+// kept in `output`; return its exit status (-1 when it did not exit).
+int run_program(const std::filesystem::path& directory, const std::string& program,
+                const std::string& arguments, std::string& output);
+
 // Return a whole file's bytes ("" when it cannot be read).
 std::string read_file(const std::filesystem::path& file);
 

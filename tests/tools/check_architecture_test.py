@@ -16,6 +16,9 @@ CLEAN = {
     "runtime/platform.h": "#pragma once\n",
     "runtime/platform_posix.cpp": '#include "runtime/platform.h"\n#include <unistd.h>\n',
     "runtime/platform_windows.cpp": '#include "runtime/platform.h"\n#include <windows.h>\n',
+    "runtime/paths.h": "#pragma once\n",
+    "runtime/paths_posix.cpp": '#include "runtime/paths.h"\nFILE* f = std::fopen(p, m);\n',
+    "runtime/paths_windows.cpp": '#include "runtime/paths.h"\n#include <windows.h>\nFILE* f = _wfopen(p, m);\n',
     "gfx/screen.h": '#pragma once\n#include "runtime/print.h"\n',
     "gfx/screen.cpp": '#include "gfx/screen.h"\n',
     "gfx/text.cpp": '#include "gfx/screen.h"\n#include "gfx/text.h"\n',
@@ -73,6 +76,14 @@ class CheckArchitecture(unittest.TestCase):
             code, out = run(tree)
             self.assertEqual(code, 1, line)
             self.assertIn("gfx/screen.cpp:2:", out)
+
+    def test_a_file_opened_outside_the_paths_module_is_found(self):
+        for line in ['FILE* f = std::fopen(name.c_str(), "rb");\n', "std::ifstream in(name);\n",
+                     "std::ofstream out(name, std::ios::binary);\n"]:
+            tree = dict(CLEAN, **{"gfx/screen.cpp": '#include "gfx/screen.h"\n' + line})
+            code, out = run(tree)
+            self.assertEqual(code, 1, line)
+            self.assertIn("gfx/screen.cpp:2: a file opened outside runtime/paths", out)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,175 @@
+// The study tool on inputs that are not what they claim: devices, FIFOs and links where files
+// belong, data folders whose checksums were made again over changed files. Every case ends
+// quickly with a message and its own status, and every input is left as it was.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "study/data_folder.h"
+#include "tests/study/support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char LOG_NAME[] = "estudio_05-01-2026";
+
+class HostileInputTest : public StudyTest {
+ protected:
+  // Run the study tool, given at most 20 s (a hang ends with 124).
+  int study(const std::string& arguments) {
+    return run_program(directory, "timeout", "20 \"" TESTNUV_STUDY "\" " + arguments, output);
+  }
+  // Make a simulator run with its data folder "datos".
+  void simulate() {
+    ASSERT_EQ(run_program(directory, TESTNUV_SIM,
+                          "--seed 606 --seconds 1200 --start \"2026-05-01 10:00:00\" --data datos", output),
+              0)
+        << output;
+  }
+  // Make the folder's checksums again, as anyone can.
+  void sum_again() {
+    ASSERT_EQ(std::system(("cd \"" + (directory / "datos").string() +
+                           "\" && rm SHA256SUMS && sha256sum * >../sums && mv ../sums SHA256SUMS")
+                              .c_str()),
+              0);
+  }
+  std::string output;
+};
+
+TEST_F(HostileInputTest, DevicesAndFifosGivenAsALogAreRefusedAtOnce) {
+  ASSERT_EQ(mkfifo((directory / "tuberia").c_str(), 0600), 0);
+  for (const std::string command : {"seed", "extract", "verify"}) {
+    for (const std::string input : {"tuberia", "/dev/zero", "/dev/null"}) {
+      const std::string more = command == "extract" ? " --out fuera" : "";
+      EXPECT_EQ(study(command + " " + input + more), 2) << command << " " << input << ": " << output;
+      EXPECT_NE(output.find("no es un fichero normal"), std::string::npos) << output;
+    }
+  }
+  EXPECT_FALSE(fs::exists(directory / "fuera"));
+}
+
+TEST_F(HostileInputTest, AFolderWithALinkOrAFifoInsideIsDamaged) {
+  simulate();
+  const fs::path folder = directory / "datos";
+  fs::rename(folder / BITS_FILE, directory / "bits.guardado");
+  fs::create_symlink("/dev/zero", folder / BITS_FILE);
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("bits.bin: es un enlace simbolico"), std::string::npos) << output;
+  fs::remove(folder / BITS_FILE);
+  ASSERT_EQ(mkfifo((folder / BITS_FILE).c_str(), 0600), 0);
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  fs::remove(folder / BITS_FILE);
+  fs::rename(directory / "bits.guardado", folder / BITS_FILE);
+  EXPECT_EQ(study("verify datos"), 0) << output;
+  // The log the folder names, replaced by a device.
+  fs::rename(directory / LOG_NAME, directory / "log.guardado");
+  fs::create_symlink("/dev/zero", directory / LOG_NAME);
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find(LOG_NAME), std::string::npos) << output;
+  // A log that is simply gone: the folder is checked against its seed alone, and says so.
+  fs::remove(directory / LOG_NAME);
+  EXPECT_EQ(study("verify datos"), 0) << output;
+  EXPECT_NE(output.find("no esta; se han comprobado solo los datos"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
+  simulate();
+  const fs::path bits = directory / "datos" / BITS_FILE;
+  const std::string whole = read_file(bits);
+  // 25 bytes more than the rows need.
+  write_file(bits, whole + std::string(25, '\0'));
+  sum_again();
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("mas bytes"), std::string::npos) << output;
+  // bits.bin gone while provenance.json says the folder has it.
+  fs::remove(bits);
+  sum_again();
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("falta bits.bin"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ALogAsItArrivesByMailIsReadAndSaidSo) {
+  simulate();
+  const std::string original = read_file(directory / LOG_NAME);
+  ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --out original"), 0) << output;
+  std::string lf;
+  for (char c : original) {
+    if (c != '\r') lf += c;
+  }
+  for (const std::string& mailed : {lf, "\xEF\xBB\xBF" + original, "\xEF\xBB\xBF" + lf}) {
+    write_file(directory / "correo", mailed);
+    fs::remove_all(directory / "recibido");
+    ASSERT_EQ(study("extract correo --seed 606 --out recibido"), 0) << output;
+    EXPECT_NE(output.find("SHA-256 ya no es el del original"), std::string::npos) << output;
+    EXPECT_EQ(read_file(directory / "recibido" / SECONDS_FILE), read_file(directory / "original" / SECONDS_FILE));
+  }
+  // One LF alone among CR LF line ends is damage, not a mail program's doing.
+  std::string mixed = original;
+  mixed.erase(mixed.rfind("\r\n"), 1);
+  write_file(directory / "correo", mixed);
+  EXPECT_EQ(study("extract correo --seed 606 --out mezclado"), 5) << output;
+  EXPECT_NE(output.find("fin de linea sin CR"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, OnlyTheStartOfARecordMayFollowTheLastOne) {
+  simulate();
+  const std::string log = read_file(directory / LOG_NAME);
+  // A run cut off while writing: the start of the next record (a stamp, a title).
+  write_file(directory / "cortado", log + log.substr(0, 30));
+  EXPECT_EQ(study("extract cortado --seed 606 --out a"), 0) << output;
+  EXPECT_NE(output.find("cortado"), std::string::npos) << output;
+  // A power cut: NUL bytes after the last whole record.
+  write_file(directory / "apagon", log + std::string(512, '\0'));
+  EXPECT_EQ(study("extract apagon --seed 606 --out b"), 0) << output;
+  // Anything else is named with its line.
+  const std::string next_line = "linea " + std::to_string(std::count(log.begin(), log.end(), '\n') + 1);
+  for (const std::string tail : {"hello world", "hello world\r\n", "05-01-2026 - 1x"}) {
+    write_file(directory / "cola", log + tail);
+    EXPECT_EQ(study("extract cola --seed 606 --out c"), 5) << tail << ": " << output;
+    EXPECT_NE(output.find(next_line), std::string::npos) << output;
+    EXPECT_FALSE(fs::exists(directory / "c"));
+  }
+}
+
+TEST_F(HostileInputTest, ALineLongerThanAnyRecordEndsTheReadingAtOnce) {
+  write_file(directory / "aes", std::string(8u << 20, 'a'));
+  EXPECT_EQ(study("seed aes"), 4) << output;
+  write_file(directory / "saltos", std::string(8u << 20, '\n'));
+  EXPECT_EQ(study("seed saltos"), 4) << output;
+  simulate();
+  write_file(directory / "cola", read_file(directory / LOG_NAME) + std::string(8u << 20, 'a'));
+  EXPECT_EQ(study("extract cola --seed 606 --out fuera"), 5) << output;
+  EXPECT_NE(output.find("mas larga que cualquier registro"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ALogIsCheckedAgainstWhatItsRecordSaysOfIt) {
+  ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed 606 --seconds 3600", output), 0) << output;
+  std::string log;
+  for (const auto& entry : fs::directory_iterator(directory)) {
+    if (entry.path().extension().empty()) log = entry.path().filename().string();
+  }
+  const std::string whole = read_file(directory / log);
+  // Cut at a record boundary: every record left agrees, but the run wrote more.
+  size_t at = 0;
+  for (int line = 0; line < 20; ++line) at = whole.find('\n', at) + 1;
+  write_file(directory / log, whole.substr(0, at));
+  EXPECT_EQ(study("verify " + log), 5) << output;
+  EXPECT_NE(output.find("no es el registro de estudio que describe su registro de procedencia"),
+            std::string::npos) << output;
+  EXPECT_EQ(study("extract " + log + " --out datos"), 5) << output;
+  EXPECT_FALSE(fs::exists(directory / "datos"));
+  // Only its line ends changed: it is the record's log, and that is said.
+  std::string lf;
+  for (char c : whole) {
+    if (c != '\r') lf += c;
+  }
+  write_file(directory / log, lf);
+  EXPECT_EQ(study("verify " + log), 0) << output;
+  EXPECT_NE(output.find("fines de linea"), std::string::npos) << output;
+}
+
+}  // namespace
