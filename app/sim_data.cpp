@@ -54,14 +54,16 @@ void take_bit(int32_t bit) {
 
 }  // namespace
 
-bool begin_sim_data(const std::string& folder, bool replace, std::string& error) {
-  if (!writer.begin(path_from_utf8(folder), true, replace, error)) return false;
+SimDataStart begin_sim_data(const std::string& folder, bool replace, std::string& error) {
+  if (!writer.begin(path_from_utf8(folder), true, replace, error)) {
+    return writer.refused() ? SimDataStart::refused : SimDataStart::failed;
+  }
   writing = true;
   offsets = OffsetTable{};
   offsets.zone = platform_time_zone_name();
   offsets.way = BY_ZONE_RULES;
   set_bit_observer(take_bit);
-  return true;
+  return SimDataStart::begun;
 }
 
 bool finish_sim_data(std::string& error) {

@@ -8,11 +8,19 @@
 // tool is checked against.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+// What begin_sim_data made of the data folder.
+enum class SimDataStart : int32_t {
+  begun = 0,    // its temporary folder is made; the bits are watched
+  refused = 1,  // the folder itself is refused (exists, holds the current folder): an argument error
+  failed = 2,   // it could not be written (an unwritable parent, a full disk)
+};
+
 // Begin the data folder `folder` (replaced when `replace` and it holds only data files) and
-// watch the experiment's bits; false with `error` set when the folder is refused.
-bool begin_sim_data(const std::string& folder, bool replace, std::string& error);
+// watch the experiment's bits; `error` says why when it is not begun.
+SimDataStart begin_sim_data(const std::string& folder, bool replace, std::string& error);
 
 // Finish the data folder once the run has ended and its log is closed: false with `error` set
 // when a second or the folder could not be written (the folder is then left unfinished).

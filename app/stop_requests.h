@@ -8,5 +8,5 @@
 // from the key queue, so no number of keys can push a request out.
 #pragma once
 
-// Start watching for stop requests. Call once, after the start-up.
+// Start watching for stop requests. Call once, before the start-up.
 void watch_stop_requests();

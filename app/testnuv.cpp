@@ -54,5 +54,6 @@ int main(int argc, char** argv) {
   prepare_message_output();
   set_provenance_program("testnuv", program_arguments(argc, argv));
   set_provenance_digest(sha256_of_file);
-  experiment_main(SCREEN_FULLSCREEN, watch_stop_requests);
+  watch_stop_requests();  // before the start-up: a request during it ends the program in order
+  experiment_main(SCREEN_FULLSCREEN);
 }

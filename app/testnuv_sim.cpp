@@ -9,7 +9,8 @@
 // run was stopped. With --data the run's data folder is written beside it
 // from the bits as they are drawn, and put in place once the log is closed.
 // Exit status: 0, 1 when a record, the picture or the data folder could not
-// be written, 2 for arguments that are refused.
+// be written, 2 for arguments that are refused, 3 when another run holds the
+// day's log in that folder.
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -29,6 +30,7 @@
 #include "app/terminal.h"
 #include "experiment/loop.h"
 #include "experiment/state.h"
+#include "experiment/study_log.h"
 #include "gfx/driver.h"
 #include "gfx/keys.h"
 #include "gfx/png.h"
@@ -183,13 +185,21 @@ int main(int argc, char** argv) {
     return refuse(message);
   }
   if (!options.start_note.empty()) std::fprintf(stderr, "testnuv-sim: %s\n", options.start_note.c_str());
-  if (!options.data.empty() && !begin_sim_data(options.data, options.force, message)) {
-    return refuse("--data: " + message);
+  if (!options.data.empty()) {
+    const SimDataStart data = begin_sim_data(options.data, options.force, message);
+    if (data == SimDataStart::refused) return refuse("--data: " + message);
+    if (data == SimDataStart::failed) {
+      std::fprintf(stderr, "testnuv-sim: no se puede crear la carpeta de datos \"%s\": %s\n",
+                   options.data.c_str(), message.c_str());
+      return 1;
+    }
   }
   watch_stop_requests();
   show_progress = stderr_is_terminal();
   const auto wall_start = std::chrono::steady_clock::now();
   int32_t code = simulate();
+  // Another run holds the day's log: nothing ran, and the data folder is left unbegun.
+  if (code == EXIT_LOG_IN_USE) return code;
   report_run(std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count());
   if (!options.data.empty() && !finish_sim_data(message)) {
     std::fprintf(stderr, "testnuv-sim: no se pudo escribir la carpeta de datos %s: %s\n",

@@ -44,6 +44,7 @@ constexpr int32_t SCREEN_PAGES = 4;
 constexpr int32_t BITS_PER_PAUSE = 50;      // a pause after every 50th bit
 constexpr int32_t PAUSE_MS = 50;
 constexpr int32_t RULE_WIDTH = 99;          // the hyphens that close a second's output
+constexpr RgbColour BIT_COLOURS[2] = {0x337733, 0x55DD55};  // a zero, a one
 
 const Text SPACE = " ";
 
@@ -79,18 +80,17 @@ void end_on_space() {
 
 // Draw, count and show one bit; pause after every 50th.
 void draw_bit(ExperimentState& s) {
-  s.bit = round_to_int32(std::floor(random_unit(1) * 2.0));
-  if (s.bit == 0) {
-    ++s.zeros_second;
-    ++s.zeros_5min;
-    ++s.zeros_15min;
-    set_colour(0x337733, KEEP);
-  } else {
-    ++s.ones_second;
-    ++s.ones_5min;
-    ++s.ones_15min;
-    set_colour(0x55DD55, KEEP);
-  }
+  s.bit = floor_to_int32(random_unit(1) * 2.0);
+  // Counted and coloured without a branch on the bit, which would go the wrong way half the time.
+  const int32_t one = s.bit != 0 ? 1 : 0;
+  const int32_t zero = 1 - one;
+  s.zeros_second += zero;
+  s.zeros_5min += zero;
+  s.zeros_15min += zero;
+  s.ones_second += one;
+  s.ones_5min += one;
+  s.ones_15min += one;
+  set_colour(static_cast<int32_t>(BIT_COLOURS[one]), KEEP);
   if (bit_observer != nullptr) bit_observer(s.bit);
   print_integer(0, s.bit, SEP_NONE);
   if (s.bit_index % BITS_PER_PAUSE == 0) sleep_ms(PAUSE_MS);
@@ -180,12 +180,16 @@ void experiment_start(int32_t screen_flags) {
   print_side_panel_startup();
   set_text_window(TEXT_WINDOW_TOP, TEXT_WINDOW_BOTTOM);
   at_program_end(finish_run_record);  // registered before the log's end actions: runs after them
-  open_study_log();
+  const LogOpening log = open_study_log();
+  if (log == LogOpening::in_use) end_program(EXIT_LOG_IN_USE);
   const double timer_at_start = timer_seconds();
   seed_random(timer_at_start);
   const GraphicsScreen* screen = current_screen();
   const char* backend = screen != nullptr && screen->driver != nullptr ? screen->driver->name : "";
-  start_provenance(random_seed(), timer_at_start, start, backend, study_log_file());
+  // A record describes the log beside it: none without a log.
+  if (log == LogOpening::open) {
+    start_provenance(random_seed(), timer_at_start, start, backend, study_log_file());
+  }
 }
 
 void set_bit_observer(void (*observer)(int32_t bit)) { bit_observer = observer; }

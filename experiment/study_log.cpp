@@ -12,6 +12,7 @@
 #include "runtime/clock.h"
 #include "runtime/durable.h"
 #include "runtime/files.h"
+#include "runtime/platform.h"
 #include "runtime/print.h"
 #include "runtime/program.h"
 
@@ -33,6 +34,23 @@ LogDelivery delivery;
 // Say on standard error that the log could not be created, and why.
 void report_no_log(const Text& name, const Text& why) {
   std::fprintf(stderr, "testnuv: no se pudo crear el registro de estudio \"%s\": %s\n",
+               name.c_str(), why.c_str());
+}
+
+// Say that another run holds the day's log, naming its process id when known.
+void report_in_use(const Text& name, int64_t holder) {
+  const Text who = holder > 0 ? "el proceso " + std::to_string(holder) : "un proceso desconocido";
+  std::fprintf(stderr,
+               "testnuv: otra ejecucion (%s) usa ya el registro de estudio \"%s\" en esta "
+               "carpeta; esta no empieza\n",
+               who.c_str(), name.c_str());
+}
+
+// Say that the log is written without the lock that keeps a second run away, and why.
+void report_unlocked(const Text& name, const Text& why) {
+  std::fprintf(stderr,
+               "testnuv: no se pudo bloquear el registro de estudio \"%s\" (%s); otra ejecucion "
+               "en esta carpeta no se detectaria\n",
                name.c_str(), why.c_str());
 }
 
@@ -191,10 +209,19 @@ FileBacklog study_log_backlog() {
   return delivery.open && live.delayed_units == 0 ? delivery.final_backlog : live;
 }
 
-void open_study_log() {
+Text study_log_lock_name(const Text& log) { return log + ".lock"; }
+
+LogOpening open_study_log() {
   const Text name = study_log_name(date_text());
   delivery = LogDelivery();
   delivery.name = name;
+  int64_t holder = 0;
+  Text lock_error;
+  const LockOutcome lock = platform_hold_lock(study_log_lock_name(name), holder, lock_error);
+  if (lock == LockOutcome::held) {
+    report_in_use(name, holder);
+    return LogOpening::in_use;
+  }
   if (entry_exists(name)) {
     std::error_code error;
     const fs::path aside = next_aside_name(name);
@@ -206,16 +233,18 @@ void open_study_log() {
       // Emptying the old log would destroy a finished study: run without a log instead.
       report_no_log(name, "no se pudo apartar el registro anterior: " + error.message());
       at_program_end(finish_study_log);
-      return;
+      return LogOpening::missing;
     }
   }
   if (open_file(name, FILE_MODE_OUTPUT, 0, 0, experiment_state().log_number, 0) == RESULT_OK) {
     delivery.open = true;
+    if (lock != LockOutcome::taken) report_unlocked(name, lock_error);
   } else {
     report_no_log(name, open_file_error());
   }
   // Registered after open_file's close_all_files, so it runs first: the log is still open.
   at_program_end(finish_study_log);
+  return delivery.open ? LogOpening::open : LogOpening::missing;
 }
 
 void write_15min_record() {

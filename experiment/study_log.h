@@ -28,10 +28,25 @@ const Text& study_log_file();
 // (after the log is closed, as it was at the close).
 FileBacklog study_log_backlog();
 
-// Create the study log for today under log_number, moving an older file of that name aside.
-// When it cannot be created, say why on standard error; the run goes on without a log.
-// At the program's end, say on standard error how many records the log lacks (exit status 1).
-void open_study_log();
+// The exit status of a run that found the day's log held by another run.
+constexpr int32_t EXIT_LOG_IN_USE = 3;
+
+// What open_study_log made of the day's log.
+enum class LogOpening : int32_t {
+  open = 0,     // created; this run holds it until it ends
+  missing = 1,  // it could not be created; the run goes on without a log
+  in_use = 2,   // another run holds it; nothing was moved or written
+};
+
+// Return the name of the lock file that a run holds beside its log for its whole life.
+Text study_log_lock_name(const Text& log);
+
+// Create the study log for today under log_number, moving an older file of that name aside,
+// and hold it through its lock file until the process ends. When another run holds it, say so
+// on standard error, naming that run's process id, and touch nothing. When it cannot be
+// created, say why on standard error; the run goes on without a log. At the program's end, say
+// on standard error how many records the log lacks (exit status 1).
+LogOpening open_study_log();
 
 // Write the record of the 15-minute checkpoint that the current window calls for.
 void write_15min_record();

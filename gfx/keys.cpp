@@ -66,10 +66,12 @@ void add_key(uint32_t code) {
 }
 
 Text read_key() {
-  if (current_screen() == nullptr) return Text();
-  lock_screen();
+  const GraphicsScreen* screen = current_screen();
+  if (screen == nullptr) return Text();
+  const bool take_lock = !screen->lock_free;
+  if (take_lock) lock_screen();
   uint32_t code = take_code();
-  unlock_screen();
+  if (take_lock) unlock_screen();
   if (code == 0) return Text();
   if (code < 256) return Text(1, static_cast<char>(code));
   if ((code & 0xFF) == 0xFF) return Text{static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};

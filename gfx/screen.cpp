@@ -193,6 +193,7 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
     return false;
   }
   screen->driver = driver;
+  screen->lock_free = driver->lock == nullptr && driver->unlock == nullptr;
   at_program_end(release_screen);
   return true;
 }
@@ -208,13 +209,6 @@ bool add_screen_layer(const ScreenLayer* layer) {
   if (layer == nullptr || layer_count == SCREEN_LAYER_LIMIT) return false;
   layers[layer_count++] = layer;
   return true;
-}
-
-ScreenPixel rgb_to_screen(RgbColour colour) {
-  uint32_t red = (colour >> 16) & 0xFF;
-  uint32_t green = (colour >> 8) & 0xFF;
-  uint32_t blue = colour & 0xFF;
-  return static_cast<ScreenPixel>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
 }
 
 void set_window_title(const Text& title) {
@@ -276,12 +270,7 @@ void unlock_screen() {
 
 void mark_dirty(int32_t first_row, int32_t last_row) {
   GraphicsScreen* screen = current_screen();
-  if (screen == nullptr) return;
-  if (first_row < 0) first_row = 0;
-  if (last_row >= screen->height) last_row = screen->height - 1;
-  if (first_row > last_row) return;
-  int32_t m = screen->line_multiplier;
-  std::memset(screen->dirty.data() + first_row * m, 1, static_cast<size_t>((last_row - first_row + 1) * m));
+  if (screen != nullptr) mark_rows_dirty(*screen, first_row, last_row);
 }
 
 void mark_all_dirty() {

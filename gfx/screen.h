@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -85,6 +86,7 @@ struct GraphicsScreen {
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held
   bool auto_locked = false;                         // ...by the operation now running
+  bool lock_free = false;                           // the back-end has no lock (no other thread): prints and key reads skip it
 };
 
 // A layer that lives on the open screen (the text layer, the key queue) and follows
@@ -107,7 +109,12 @@ GraphicsScreen* current_screen();
 bool add_screen_layer(const ScreenLayer* layer);
 
 // Convert an RgbColour to a 5-6-5 screen pixel by keeping the top 5, 6 and 5 bits.
-ScreenPixel rgb_to_screen(RgbColour colour);
+inline ScreenPixel rgb_to_screen(RgbColour colour) {
+  uint32_t red = (colour >> 16) & 0xFF;
+  uint32_t green = (colour >> 8) & 0xFF;
+  uint32_t blue = colour & 0xFF;
+  return static_cast<ScreenPixel>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+}
 
 // Store the window title (at most 127 bytes) and show it if a window is open.
 void set_window_title(const Text& title);
@@ -132,6 +139,24 @@ void unlock_screen();
 
 // Mark pixel rows first..last (inclusive, clipped to the screen) as changed.
 void mark_dirty(int32_t first_row, int32_t last_row);
+
+// Mark pixel rows first..last (inclusive, clipped to the screen) of a screen as changed.
+inline void mark_rows_dirty(GraphicsScreen& screen, int32_t first_row, int32_t last_row) {
+  if (first_row < 0) first_row = 0;
+  if (last_row >= screen.height) last_row = screen.height - 1;
+  if (first_row > last_row) return;
+  int32_t m = screen.line_multiplier;
+  uint8_t* marks = screen.dirty.data() + first_row * m;
+  size_t count = static_cast<size_t>((last_row - first_row + 1) * m);
+  if (count >= 8 && count <= 16) {
+    // A text row's band: two overlapping 8-byte stores instead of a call.
+    constexpr uint64_t MARKS = 0x0101010101010101ull;
+    std::memcpy(marks, &MARKS, 8);
+    std::memcpy(marks + count - 8, &MARKS, 8);
+  } else {
+    std::memset(marks, 1, count);
+  }
+}
 
 // Mark every pixel row as changed.
 void mark_all_dirty();

@@ -2,7 +2,9 @@
 // text window and print_to_screen, the sink of the screen channel.
 //
 // Glyphs are painted whole (set bits in the foreground colour, clear bits in
-// the background colour) straight into the rows, ignoring the viewport.
+// the background colour) straight into the rows, ignoring the viewport; at 16
+// bits a pixel each glyph row is one 16-byte store from a table of the font
+// in the colour pair. A print that ends inside its text row skips the layout.
 // Scrolling rotates row pointers; no pixel is copied. A row filled to its
 // last cell in the window's bottom row leaves the scroll pending until the
 // next print, which a locate cancels. The text state (colours, cursor, window,
@@ -26,6 +28,8 @@ constexpr int32_t TAB_WIDTH = 8;
 constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
 constexpr int32_t CONSOLE_COLUMNS = 80;   // the text grid while no screen is open
 constexpr int32_t CONSOLE_ROWS = 25;
+// The bytes that lay_out_byte acts on (bell, backspace, tab, line feed, carriage return), as bits.
+constexpr uint32_t CONTROL_CODES = (1u << 7) | (1u << 8) | (1u << 9) | (1u << 10) | (1u << 13);
 
 // The working state of one print.
 struct Layout {
@@ -43,14 +47,16 @@ struct GlyphRow {
 
 // The 256 font bytes expanded for one colour pair.
 struct ColourTable {
-  uint32_t foreground = 0;
-  uint32_t background = 0;
-  bool valid = false;
   std::array<GlyphRow, 256> rows{};
 };
 
+constexpr uint64_t NO_PAIR = uint64_t{1} << 32;  // the key of a table not built yet
+
 std::array<ColourTable, 4> colour_tables;  // the most recent colour pairs
-size_t next_table = 0;                     // the table replaced on a miss
+// The pair of each table, (foreground << 16) | background (16-bit pixels), side by side so
+// that a look-up reads one cache line; NO_PAIR before the table is built.
+std::array<uint64_t, 4> table_pairs = {NO_PAIR, NO_PAIR, NO_PAIR, NO_PAIR};
+size_t next_table = 0;  // the table replaced on a miss
 
 // Return four pixels of a nibble: pixel i (bit i of the nibble) in bits 16i..16i+15.
 constexpr uint64_t nibble_mask(uint32_t nibble) {
@@ -69,34 +75,74 @@ void build_table(ColourTable& table, uint32_t foreground, uint32_t background) {
     uint64_t low = nibble_mask(b & 15), high = nibble_mask(b >> 4);
     table.rows[b] = GlyphRow{(fg & low) | (bg & ~low), (fg & high) | (bg & ~high)};
   }
-  table.foreground = foreground;
-  table.background = background;
-  table.valid = true;
 }
 
 // Return the expanded font for a colour pair, building it when not at hand.
 const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
-  for (const ColourTable& table : colour_tables) {
-    if (table.valid && table.foreground == foreground && table.background == background) return table;
+  const uint64_t pair = ((foreground & 0xFFFF) << 16) | (background & 0xFFFF);
+  // Every table is looked at, without a branch on which one matches: prints that change
+  // colours at random (the bits) would send such a branch the wrong way half the time.
+  size_t found = colour_tables.size();
+  for (size_t i = 0; i < colour_tables.size(); ++i) {
+    size_t match = table_pairs[i] == pair;
+    found ^= (found ^ i) & (0 - match);
   }
+  if (found < colour_tables.size()) return colour_tables[found];
   ColourTable& table = colour_tables[next_table];
+  table_pairs[next_table] = pair;
   next_table = (next_table + 1) % colour_tables.size();
   build_table(table, foreground, background);
   return table;
 }
 
-// Paint k glyphs in 16-bit 8x16 cells: one 16-byte store per glyph row.
+// Return whether a glyph is blank: every font row clear.
+bool blank_glyph(const uint8_t* glyph) {
+  uint64_t top, bottom;
+  std::memcpy(&top, glyph, 8);
+  std::memcpy(&bottom, glyph + 8, 8);
+  return (top | bottom) == 0;
+}
+
+// Paint two glyphs in 16-bit 8x16 cells row by row: per pixel row one row lookup, then one
+// 16-byte store per glyph. A blank glyph (BLANK_*) takes the background row without reading
+// the font.
+template <bool BLANK_FIRST, bool BLANK_SECOND>
+void paint_pair(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* first,
+                const uint8_t* second) {
+  const GlyphRow blank = table.rows[0];
+  for (int32_t j = 0; j < 16; ++j) {
+    uint8_t* out = rows[j] + offset;
+    std::memcpy(out, BLANK_FIRST ? &blank : &table.rows[first[j]], 16);
+    std::memcpy(out + 16, BLANK_SECOND ? &blank : &table.rows[second[j]], 16);
+  }
+}
+
+// Paint one glyph in a 16-bit 8x16 cell, one 16-byte store per row.
+void paint_one(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* glyph) {
+  for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + offset, &table.rows[glyph[j]], 16);
+}
+
+// Paint k glyphs in 16-bit 8x16 cells, two at a time.
 void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
                        int32_t cy) {
   const ColourTable& table = colour_table(screen.foreground, screen.background);
-  for (int32_t j = 0; j < 16; ++j) {
-    uint8_t* out = screen.rows[static_cast<size_t>(cy * 16 + j)] + static_cast<size_t>(cx) * 16;
-    const uint8_t* font_row = screen.font + j;
-    for (int32_t i = 0; i < k; ++i) {
-      const GlyphRow& row = table.rows[font_row[bytes[i] * 16]];
-      std::memcpy(out + i * 16, &row, 16);
+  uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
+  size_t offset = static_cast<size_t>(cx) * 16;
+  for (; k >= 2; k -= 2, bytes += 2, offset += 32) {
+    const uint8_t* first = screen.font + bytes[0] * 16;
+    const uint8_t* second = screen.font + bytes[1] * 16;
+    const bool blank_first = blank_glyph(first), blank_second = blank_glyph(second);
+    if (blank_first && !blank_second) {
+      paint_pair<true, false>(table, rows, offset, first, second);  // " 0", " 1": every bit
+    } else if (!blank_first && blank_second) {
+      paint_pair<false, true>(table, rows, offset, first, second);
+    } else if (blank_first) {
+      paint_pair<true, true>(table, rows, offset, first, second);
+    } else {
+      paint_pair<false, false>(table, rows, offset, first, second);
     }
   }
+  if (k == 1) paint_one(table, rows, offset, screen.font + bytes[0] * 16);
 }
 
 // Paint k glyphs pixel by pixel, for other depths and cell heights.
@@ -121,15 +167,28 @@ void extend_band(Layout& l, int32_t first, int32_t last) {
   l.band_last = std::max(l.band_last, last);
 }
 
+// Rotate `count` row pointers up by `shift` (shift < count): the first `shift` go to the end.
+void rotate_rows(uint8_t** rows, int32_t shift, int32_t count) {
+  constexpr int32_t HELD_LIMIT = 64;  // row pointers moved through the stack at once
+  if (shift > HELD_LIMIT) {
+    std::rotate(rows, rows + shift, rows + count);
+    return;
+  }
+  uint8_t* held[HELD_LIMIT];
+  const size_t moved = static_cast<size_t>(count - shift) * sizeof(uint8_t*);
+  std::memcpy(held, rows, static_cast<size_t>(shift) * sizeof(uint8_t*));
+  std::memmove(rows, rows + shift, moved);
+  std::memcpy(rows + (count - shift), held, static_cast<size_t>(shift) * sizeof(uint8_t*));
+}
+
 // Scroll the text window up by n rows; freed rows take the background colour.
 void scroll_window(Layout& l, int32_t n) {
   GraphicsScreen& s = l.screen;
   int32_t t = l.top * s.font_height, o = (l.bottom + 1) * s.font_height;
   int32_t h = std::min(n, l.bottom - l.top + 1) * s.font_height;
-  auto rows = s.rows.begin();
   int32_t first_freed = t;
   if (h < o - t) {
-    std::rotate(rows + t, rows + t + h, rows + o);
+    rotate_rows(s.rows.data() + t, h, o - t);
     first_freed = o - h;
   }
   fill_run(s, first_freed, 0, s.width - 1, s.background);
@@ -280,6 +339,26 @@ Layout start_layout(GraphicsScreen& screen) {
   return Layout{screen, 0, right, top, bottom, cx, cy, screen.height, -1};
 }
 
+// Print printable bytes that end before the row's last cell (no wrap, no scroll) as the
+// full layout would, without it; false (nothing done) when they need the full layout.
+bool print_in_row(GraphicsScreen& screen, const char* bytes, int32_t length) {
+  int32_t bottom = std::min(screen.text_window.bottom, screen.text_rows - 1);
+  int32_t cx = screen.cursor_column, cy = screen.cursor_row;
+  bool fast = screen.bytes_per_pixel == 2 && screen.font_height == 16;
+  if (!fast || screen.pending_scroll || length > screen.text_columns - 1 - cx || cx < 0 || cy < 0 ||
+      cy > bottom) {
+    return false;
+  }
+  for (int32_t i = 0; i < length; ++i) {
+    unsigned char byte = static_cast<unsigned char>(bytes[i]);
+    if (byte < 14 && ((CONTROL_CODES >> byte) & 1) != 0) return false;
+  }
+  paint_glyphs_fast(screen, reinterpret_cast<const unsigned char*>(bytes), length, cx, cy);
+  screen.cursor_column = cx + length;
+  if (drawing_visible(screen)) mark_rows_dirty(screen, cy * 16, cy * 16 + 15);
+  return true;
+}
+
 const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
 
 // Route the screen channel here and give a new screen the whole grid as its window.
@@ -329,7 +408,12 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   if (length <= 0 && !(flags & FORCE_BOOKKEEPING)) return;
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr) return;
-  lock_screen();
+  const bool take_lock = !screen->lock_free;
+  if (take_lock) lock_screen();
+  if (length > 0 && print_in_row(*screen, bytes, length)) {
+    if (take_lock) unlock_screen();
+    return;
+  }
   Layout l = start_layout(*screen);
   take_pending_scroll(l);
   lay_out(l, bytes, std::max(length, 0));
@@ -337,7 +421,7 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   screen->cursor_column = l.cx;
   screen->cursor_row = l.cy;
   if (drawing_visible(*screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
-  unlock_screen();
+  if (take_lock) unlock_screen();
 }
 
 void text_size(int32_t* columns, int32_t* rows) {

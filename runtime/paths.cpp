@@ -75,6 +75,9 @@ std::string shown_text(std::string_view text) {
     if (length == 0 || is_control(c)) {
       append_escaped(out, c);
       ++at;
+    } else if (text.compare(at, 3, "\xEF\xBB\xBF") == 0) {
+      out += "\\uFEFF";  // a byte order mark: invisible, so named
+      at += 3;
     } else {
       out.append(text.substr(at, length));
       at += length;

@@ -51,8 +51,8 @@ void prepare_message_output();
 // Return whether `text` is well-formed UTF-8.
 bool is_utf8(std::string_view text);
 
-// Return a text fit for a message: UTF-8 letters kept, control characters and bytes that
-// are not UTF-8 escaped ("\r", "\t", "\xF1").
+// Return a text fit for a message: UTF-8 letters kept, control characters, a byte order mark
+// and bytes that are not UTF-8 escaped ("\r", "\t", "\uFEFF", "\xF1").
 std::string shown_text(std::string_view text);
 
 // Return a path's name fit for a message, as shown_text does.

@@ -60,3 +60,16 @@ std::string platform_host_name();
 
 // Return a file name as the system wants it (on Windows '/' becomes a backslash).
 Text platform_file_name(const Text& name);
+
+// What became of a request for a lock file.
+enum class LockOutcome : int32_t {
+  taken = 0,  // this process holds the lock until it ends
+  held = 1,   // another process holds it
+  failed = 2, // the file could not be opened or locked
+};
+
+// Take an exclusive lock on the file `path` (created when missing) and write the process's id
+// into it; the lock is held until the process ends, and the system lets go of it however the
+// process ends. When another process holds it, `holder` is the id that process wrote (0 when
+// unknown); on failure `error` says why. The file stays when the process ends.
+LockOutcome platform_hold_lock(const Text& path, int64_t& holder, Text& error);

@@ -11,8 +11,14 @@
 #include <ctime>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <charconv>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -178,3 +184,74 @@ const char* platform_name() {
 #endif
 }
 Text platform_file_name(const Text& name) { return name; }
+
+namespace {
+
+constexpr int HOLDER_READS = 20;           // a holder writes its id just after taking the lock
+constexpr int32_t HOLDER_READ_PAUSE_MS = 5;
+
+// A lock file this process holds: the same file asked for again is already held.
+struct HeldLock {
+  dev_t device;
+  ino_t inode;
+};
+std::vector<HeldLock> held_locks;
+
+// Tell whether the open file is one whose lock this process holds already.
+bool held_here(int descriptor) {
+  struct stat file {};
+  if (fstat(descriptor, &file) != 0) return false;
+  for (const HeldLock& held : held_locks) {
+    if (held.device == file.st_dev && held.inode == file.st_ino) return true;
+  }
+  return false;
+}
+
+// Remember that this process holds the open file's lock.
+void note_held(int descriptor) {
+  struct stat file {};
+  if (fstat(descriptor, &file) == 0) held_locks.push_back({file.st_dev, file.st_ino});
+}
+
+// Return the process id written in a lock file (0 when none can be read).
+int64_t read_holder(int descriptor) {
+  for (int attempt = 0; attempt < HOLDER_READS; ++attempt) {
+    char text[32] = {};
+    const ssize_t n = pread(descriptor, text, sizeof text - 1, 0);
+    int64_t id = 0;
+    if (n > 0 && std::from_chars(text, text + n, id).ec == std::errc() && id > 0) return id;
+    platform_sleep_ms(HOLDER_READ_PAUSE_MS);
+  }
+  return 0;
+}
+
+}  // namespace
+
+LockOutcome platform_hold_lock(const Text& path, int64_t& holder, Text& error) {
+  holder = 0;
+  const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+  if (descriptor < 0) {
+    error = std::strerror(errno);
+    return LockOutcome::failed;
+  }
+  if (held_here(descriptor)) {
+    close(descriptor);
+    return LockOutcome::taken;
+  }
+  if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    const int reason = errno;
+    if (reason == EWOULDBLOCK) holder = read_holder(descriptor);
+    close(descriptor);
+    error = std::strerror(reason);
+    return reason == EWOULDBLOCK ? LockOutcome::held : LockOutcome::failed;
+  }
+  // NOTE: the descriptor stays open, and the lock held, until the process ends. An id that
+  // cannot be written only makes a second run's message vaguer.
+  note_held(descriptor);
+  const std::string id = std::to_string(static_cast<int64_t>(getpid())) + "\n";
+  if (ftruncate(descriptor, 0) == 0) {
+    const ssize_t written = pwrite(descriptor, id.data(), id.size(), 0);
+    (void)written;
+  }
+  return LockOutcome::taken;
+}

@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <string>
+#include <vector>
 
 #include <cerrno>
 
@@ -167,4 +168,99 @@ Text platform_file_name(const Text& name) {
     if (c == '/') c = '\\';
   }
   return result;
+}
+
+namespace {
+
+// NOTE: Windows' locks are mandatory: the lock covers one byte far past the id, so that a second
+// run can still read the id.
+constexpr DWORD LOCK_OFFSET_HIGH = 1;  // the locked byte is at 4 GiB
+constexpr int HOLDER_READS = 20;       // a holder writes its id just after taking the lock
+constexpr int32_t HOLDER_READ_PAUSE_MS = 5;
+
+// A lock file this process holds: the same file asked for again is already held.
+struct HeldLock {
+  DWORD volume;
+  DWORD index_high;
+  DWORD index_low;
+};
+std::vector<HeldLock> held_locks;
+
+// Return the identity of an open file (all zero when unknown).
+HeldLock identity(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(file, &info)) return {0, 0, 0};
+  return {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Tell whether the open file is one whose lock this process holds already.
+bool held_here(HANDLE file) {
+  const HeldLock id = identity(file);
+  for (const HeldLock& held : held_locks) {
+    if (held.volume == id.volume && held.index_high == id.index_high &&
+        held.index_low == id.index_low && (id.index_high | id.index_low) != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Return the system's text for an error number of GetLastError.
+Text system_error_text(DWORD code) {
+  char text[512] = {};
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 code, 0, text, sizeof text, nullptr);
+  Text message(text, n);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+// Return the process id written in a lock file (0 when none can be read).
+int64_t read_holder(HANDLE file) {
+  for (int attempt = 0; attempt < HOLDER_READS; ++attempt) {
+    char text[32] = {};
+    DWORD n = 0;
+    OVERLAPPED at = {};
+    int64_t id = 0;
+    if (ReadFile(file, text, sizeof text - 1, &n, &at) && n > 0) {
+      for (DWORD i = 0; i < n && text[i] >= '0' && text[i] <= '9'; ++i) id = id * 10 + (text[i] - '0');
+      if (id > 0) return id;
+    }
+    platform_sleep_ms(HOLDER_READ_PAUSE_MS);
+  }
+  return 0;
+}
+
+}  // namespace
+
+LockOutcome platform_hold_lock(const Text& path, int64_t& holder, Text& error) {
+  holder = 0;
+  HANDLE file = CreateFileA(platform_file_name(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = system_error_text(GetLastError());
+    return LockOutcome::failed;
+  }
+  if (held_here(file)) {
+    CloseHandle(file);
+    return LockOutcome::taken;
+  }
+  OVERLAPPED at = {};
+  at.OffsetHigh = LOCK_OFFSET_HIGH;
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD reason = GetLastError();
+    const bool held = reason == ERROR_LOCK_VIOLATION;
+    if (held) holder = read_holder(file);
+    CloseHandle(file);
+    error = system_error_text(reason);
+    return held ? LockOutcome::held : LockOutcome::failed;
+  }
+  // NOTE: the handle stays open, and the lock held, until the process ends.
+  held_locks.push_back(identity(file));
+  const std::string id = std::to_string(static_cast<int64_t>(GetCurrentProcessId())) + "\r\n";
+  DWORD written = 0;
+  OVERLAPPED start = {};
+  if (SetEndOfFile(file)) WriteFile(file, id.data(), static_cast<DWORD>(id.size()), &written, &start);
+  return LockOutcome::taken;
 }

@@ -76,7 +76,7 @@ void update_column(ChannelRecord& record, const char* bytes, int32_t count) {
     int64_t column = static_cast<int64_t>(record.column) + count;
     record.column = column > INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);
   }
-  if (record.line_width != 0) record.column %= record.line_width;
+  if (record.line_width != 0 && record.column >= record.line_width) record.column %= record.line_width;
 }
 
 // Render `value` as "% d" does into `out` (room for 12 bytes); return the length.

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cfenv>
+#include <cstdio>
 #include <cstdlib>
 
 #include "runtime/platform.h"
@@ -22,6 +23,7 @@ bool atexit_arranged = false;              // std::atexit(run_program_end_action
 void (*exit_hook)(int32_t) = nullptr;      // replaces std::exit when set
 int32_t least_exit_status = 0;             // the lowest status the program may end with
 int32_t last_error = 0;                    // the runtime's last-error value
+std::atomic<bool> leave_quickly{false};    // leave by std::_Exit: a thread was left running
 
 // NOTE: set from signal handlers and other threads; a lock-free atomic is async-signal-safe.
 std::atomic<int32_t> end_request{0};  // EndReason asked for, 0 while none
@@ -41,6 +43,10 @@ void end_program(int32_t code) {
   run_program_end_actions();
   if (least_exit_status > code) code = least_exit_status;
   if (exit_hook != nullptr) exit_hook(code);
+  if (leave_quickly.load()) {
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
   std::exit(code);
 }
 
@@ -66,6 +72,8 @@ void run_program_end_actions() {
     action();
   }
 }
+
+void request_quick_exit() { leave_quickly.store(true); }
 
 void set_exit_hook(void (*hook)(int32_t code)) { exit_hook = hook; }
 

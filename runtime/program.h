@@ -31,6 +31,11 @@ void at_program_end(void (*action)());
 // Run the registered exit actions now, each at most once.
 void run_program_end_actions();
 
+// Make end_program leave through std::_Exit once the exit actions ran and the standard streams
+// are flushed, skipping the destructors of statics and the libraries' exit handlers: for a thread
+// that could not be stopped (a presentation thread stuck on a lost display). Any thread may call.
+void request_quick_exit();
+
 // Replace how end_program leaves the process (tests and the simulator); nullptr: std::exit.
 // The hook must not return; if it does, the process exits.
 void set_exit_hook(void (*hook)(int32_t code));

@@ -5,6 +5,7 @@
 // every operation unchanged.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -25,3 +26,9 @@ int32_t compare_text(const Text& a, const Text& b);
 // Convert a floating value to 32 bits, rounded to nearest with halves to even (truncate or floor it
 // first where that rounding is wanted); NaN and values out of range give -2147483648.
 int32_t round_to_int32(double value);
+
+// Return round_to_int32(std::floor(value)); values from 0 to below 2^31 are cut in one step.
+inline int32_t floor_to_int32(double value) {
+  if (value >= 0.0 && value < 2147483648.0) return static_cast<int32_t>(value);
+  return round_to_int32(std::floor(value));
+}

@@ -14,13 +14,13 @@
 
 #include "runtime/paths.h"
 #include "study/local_time.h"
+#include "study/orbit.h"
 #include "study/replay.h"
 
 namespace {
 
 constexpr size_t BITS_CHUNK = 1 << 20;   // bytes of bits.bin read at a time
 constexpr int BYTES_PER_SECOND = BITS_PER_SECOND / 8;
-constexpr uint32_t SEED_MASK = 0x7FFFFFFFu;  // seeds S and S + 2^31 give the same bits
 
 // Return the deviation sum of a folder's seconds [first, last).
 int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t last) {
@@ -236,17 +236,33 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
 
 std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
                                                  uint64_t control_seed) {
-  std::set<uint32_t> own;
-  for (const FolderData& folder : folders) own.insert(folder.seed & SEED_MASK);
+  // The folders' own segments of the orbit: a control must share no bit with any of them.
+  std::vector<std::pair<uint32_t, uint64_t>> taken;
+  for (const FolderData& folder : folders) taken.push_back(folder_segment(folder));
   std::mt19937_64 draw(control_seed);
   std::vector<std::vector<uint32_t>> seeds(static_cast<size_t>(std::max(count, 0)));
   for (auto& control : seeds) {
     while (control.size() < folders.size()) {
-      const auto seed = static_cast<uint32_t>(draw() >> 33);
-      if (!own.contains(seed)) control.push_back(seed);
+      const uint64_t draws = taken[control.size()].second;
+      bool placed = false;
+      for (int attempt = 0; attempt < CONTROL_ATTEMPTS && !placed; ++attempt) {
+        const auto seed = static_cast<uint32_t>(draw() >> 33);
+        const uint32_t start = run_orbit_start(seed);
+        placed = std::none_of(taken.begin(), taken.end(), [&](const auto& segment) {
+          return shared_draws(start, draws, segment.first, segment.second) > 0;
+        });
+        if (placed) control.push_back(seed);
+      }
+      if (!placed) return {};  // the run leaves no room on the orbit for such a control
     }
   }
   return seeds;
+}
+
+std::pair<uint32_t, uint64_t> folder_segment(const FolderData& folder) {
+  const uint64_t skipped = static_cast<uint64_t>(std::max<int64_t>(folder.first_second - 1, 0)) * BITS_PER_SECOND;
+  const uint32_t start = static_cast<uint32_t>((run_orbit_start(folder.seed) + skipped) % ORBIT_DRAWS);
+  return {start, static_cast<uint64_t>(folder.ones.size()) * BITS_PER_SECOND};
 }
 
 namespace {

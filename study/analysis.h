@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -19,6 +20,7 @@
 constexpr int SHORT_WINDOW = 300;   // the log's 5-minute checkpoint
 constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
 constexpr double SIGNIFICANCE = 0.05;
+constexpr int CONTROL_ATTEMPTS = 100000;  // seeds tried for one control before giving up
 
 // A pre-registered event: an inclusive span of time with its label.
 struct EventSpec {
@@ -126,7 +128,12 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
 bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
                      std::vector<EventResult> events, Analysis& analysis, std::string& error);
 
-// Return the seeds of the controls: per control, one seed per folder, drawn reproducibly from the control seed.
+// Return the segment of the orbit a folder's bits cover: its first bit's position and its draws.
+std::pair<uint32_t, uint64_t> folder_segment(const FolderData& folder);
+
+// Return the seeds of the controls: per control, one seed per folder, drawn reproducibly from the
+// control seed, each drawn again until its segment of the orbit shares no bit with any folder's.
+// Empty when the folders leave no room on the orbit for such a control.
 std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
                                                  uint64_t control_seed);
 

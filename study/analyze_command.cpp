@@ -13,6 +13,7 @@
 #include "study/analysis_input.h"
 #include "study/commands.h"
 #include "study/data_folder.h"
+#include "study/orbit.h"
 #include "study/report.h"
 
 namespace {
@@ -91,6 +92,29 @@ int run_analyze(const AnalyzeOptions& options) {
       complain(error);
       return EXIT_TROUBLE;
     }
+  }
+  // One segment of the orbit twice (a copied folder, a run extracted twice): its bits would count twice.
+  for (size_t f = 0; f < folders.size(); ++f) {
+    for (size_t g = 0; g < f; ++g) {
+      const auto [start_f, draws_f] = folder_segment(folders[f]);
+      const auto [start_g, draws_g] = folder_segment(folders[g]);
+      if (start_f == start_g && draws_f == draws_g) {
+        complain("the data folders " + shown_text(options.folders[g]) + " and " + shown_text(options.folders[f]) +
+                 " hold the same bits (a copy, or one run given twice); its seconds would count twice");
+        return EXIT_USAGE;
+      }
+      const uint64_t shared = shared_draws(start_f, draws_f, start_g, draws_g);
+      if (shared > 0) {
+        complain("warning: the data folders " + shown_text(options.folders[g]) + " and " +
+                 shown_text(options.folders[f]) + " share " + std::to_string(shared / BITS_PER_SECOND) +
+                 " seconds of bits on the generator's orbit; those seconds are not independent");
+      }
+    }
+  }
+  if (options.controls > 0 && control_seeds(folders, 1, options.control_seed).empty()) {
+    complain("the data cover so much of the generator's orbit that no control of the same length can "
+             "avoid their bits; --controls is refused");
+    return EXIT_USAGE;
   }
   std::vector<EventSpec> specs;
   if (!collect_events(options, folders.front().offsets, specs, error)) {

@@ -6,6 +6,7 @@
 // verify checks a log, or a data folder with its checksums and its log.
 #include "study/commands.h"
 
+#include <charconv>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -150,6 +151,7 @@ void show_progress(double done) {
 FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
                     bool disagreement_is_final) {
   FoundSeed found;
+  LogCheckResult record_disagrees;  // the check of the record's seed, when it disagreed
   const int64_t recorded = log.has_run ? json_integer(log.run, "seed", -1) : -1;
   if (recorded >= 0 && recorded <= UINT32_MAX) {
     const LogCheckResult check = check_seed(log, static_cast<uint32_t>(recorded));
@@ -160,13 +162,10 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
       found.records = check.records_checked;
       return found;
     }
-    report_disagreement(log, check);
-    if (disagreement_is_final) {
-      found.status = EXIT_DISAGREES;
-      return found;
-    }
+    // The record's seed or the log is wrong: the search over every seed tells which.
     std::fprintf(stderr, "testnuv-study: la semilla %" PRId64 " del registro de procedencia no "
                  "da este registro de estudio; se busca entre todas\n", recorded);
+    record_disagrees = check;
   }
   const std::vector<int32_t> ones = window_ones(log.text);
   if (ones.empty()) {
@@ -192,8 +191,15 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
   if (agreeing.size() == 1 && unchecked == 0) {
     found.status = EXIT_DONE;
     found.seed = agreeing.front();
+    if (!record_disagrees.agrees) {
+      // The log is whole; its provenance record names another seed.
+      std::fprintf(stderr, "testnuv-study: el registro de estudio concuerda con la semilla %" PRIu32
+                   ": es su registro de procedencia el que no concuerda\n", found.seed);
+      if (disagreement_is_final) found.status = EXIT_DISAGREES;
+    }
     return found;
   }
+  if (!record_disagrees.agrees) report_disagreement(log, record_disagrees);
   if (agreeing.empty() && unchecked == 0) {
     std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
                  " da todos los registros de %s\n", from, to, shown_path(log.text.file).c_str());
@@ -204,14 +210,22 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
       // One seed gives the first windows: the log is that run's, and this record disagrees.
       if (candidates.count == 1 && disagreement_is_final) found.status = EXIT_DISAGREES;
     }
+    if (!record_disagrees.agrees && disagreement_is_final) found.status = EXIT_DISAGREES;
     return found;
   }
-  found.status = EXIT_SEVERAL;
+  found.status = !record_disagrees.agrees && disagreement_is_final ? EXIT_DISAGREES : EXIT_SEVERAL;
   if (list) {
-    std::printf("%" PRIu64 " semillas posibles (el registro tiene %zu registros de 5 minutos; "
-                "cinco bastan para fijar una):\n", agreeing.size() + unchecked, ones.size());
+    if (unchecked == 0) {
+      std::printf("%zu semillas posibles (el registro tiene %zu registros de 5 minutos; "
+                  "cinco bastan para fijar una):\n", agreeing.size(), ones.size());
+    } else {
+      std::printf("%" PRIu64 " semillas dan las cuentas de 5 minutos; de las %zu primeras, %zu dan "
+                  "todos los registros (el registro tiene %zu registros de 5 minutos; cinco bastan "
+                  "para fijar una):\n", candidates.count, candidates.seeds.size(), agreeing.size(),
+                  ones.size());
+    }
     for (uint32_t seed : agreeing) std::printf("%" PRIu32 "\n", seed);
-    if (unchecked > 0) std::printf("... y %" PRIu64 " mas\n", unchecked);
+    if (unchecked > 0) std::printf("... y %" PRIu64 " mas sin comprobar con todos los registros\n", unchecked);
   } else {
     std::fprintf(stderr, "testnuv-study: varias semillas dan este registro; indique una con --seed "
                  "(testnuv-study seed las lista)\n");
@@ -383,7 +397,7 @@ int verify_folder(const fs::path& folder) {
   SecondsReader reader;
   if (!reader.open(folder / SECONDS_FILE)) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
-    return EXIT_TROUBLE;
+    return EXIT_DISAGREES;  // a data folder without a readable seconds.csv is damaged
   }
   OffsetTable offsets;
   const bool has_offsets = offsets.from_json(provenance);
@@ -511,6 +525,32 @@ void print_seed(const FoundSeed& found) {
 
 void set_study_progress(bool shown) { progress_shown = shown; }
 
+bool read_seed(const std::string& text, uint32_t& seed, std::string& message) {
+  int64_t value = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, problem] = std::from_chars(text.data(), last, value);
+  if (text.empty() || problem == std::errc::invalid_argument || end != last) {
+    message = "no es un numero entero decimal: " + shown_text(text);
+    return false;
+  }
+  if (problem == std::errc::result_out_of_range || value < INT32_MIN || value > int64_t{UINT32_MAX}) {
+    message = "fuera de -2147483648 a 4294967295: " + shown_text(text);
+    return false;
+  }
+  seed = static_cast<uint32_t>(value);  // a negative seed counts modulo 2^32, as the generator takes it
+  return true;
+}
+
+CLI::Validator seed_check() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        uint32_t seed = 0;
+        std::string message;
+        return read_seed(text, seed, message) ? "" : message;
+      },
+      "SEMILLA");
+}
+
 CLI::Validator existing_path(bool file_only) {
   return CLI::Validator(
       [file_only](std::string& name) -> std::string {
@@ -555,17 +595,23 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   auto* extract = app.add_subcommand("extract", "Comprueba cada registro y escribe la carpeta de datos por segundo");
   static std::string extract_log, out;
   static int64_t given_seed = -1;
+  static std::string seed_text;
   static bool bits = false, force = false;
   static std::string zone;
   extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(existing_path(true));
-  extract->add_option("--seed", given_seed, "semilla (si no, la del registro de procedencia o la busqueda)")
-      ->check(CLI::Range(int64_t{0}, int64_t{UINT32_MAX}));
+  extract->add_option("--seed", seed_text,
+                      "semilla, entero decimal de -2147483648 a 4294967295 (si no, la del registro de "
+                      "procedencia o la busqueda)")
+      ->check(seed_check());
   extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
   extract->add_flag("--bits", bits, "escribe tambien bits.bin (25 bytes por segundo)");
   extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
   extract->add_option("--tz", zone, "zona horaria de las fechas y horas de un registro sin registro de "
                       "procedencia, p. ej. Europe/Madrid (por omision, la de esta maquina)");
   extract->callback([&exit_status] {
+    uint32_t seed = 0;
+    std::string message;
+    given_seed = !seed_text.empty() && read_seed(seed_text, seed, message) ? int64_t{seed} : -1;
     LoadedLog log;
     if (!load_log(path_from_utf8(extract_log), Links::follow, log)) {
       exit_status = EXIT_TROUBLE;

@@ -261,12 +261,14 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   folder_ = fs::absolute(folder, code).lexically_normal();
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
+  refused_ = true;
   if (holds_current_folder(folder_)) {
     error = shown_path(folder_) + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
     return false;
   }
   if (!folder_may_be_written(folder_, replace, error)) return false;
+  refused_ = false;
   existed_ = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
   remove_leftovers(folder_);
   if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return false;
@@ -476,7 +478,8 @@ bool SecondsReader::open(const fs::path& file) {
   if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
   has_utc_ = header == SECONDS_HEADER;
   if (!has_utc_ && header != SECONDS_HEADER_WITHOUT_UTC) {
-    return fail("cabecera inesperada \"" + header + "\"");
+    // Shown with its invisible characters, so that a CR or a BOM is seen to differ.
+    return fail("cabecera inesperada \"" + shown_text(header) + "\" (se esperaba \"" + SECONDS_HEADER + "\")");
   }
   return true;
 }

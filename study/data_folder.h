@@ -76,6 +76,8 @@ class DataFolderWriter {
   void abandon();
   // Return why the last operation failed.
   const std::string& error() const { return error_; }
+  // Tell whether the last begin() refused the folder itself (not whether it could be written).
+  bool refused() const { return refused_; }
   // Return the rows written so far.
   int64_t rows() const { return rows_; }
 
@@ -95,6 +97,7 @@ class DataFolderWriter {
   bool open_ = false;
   bool existed_ = false;          // the folder was there (empty, or replaced) at the start
   bool keep_unfinished_ = false;  // the finished data could not go in place: left where it is
+  bool refused_ = false;             // begin() refused the folder (it exists, holds the current one)
 };
 
 // Reads seconds.csv row by row, checking every row.

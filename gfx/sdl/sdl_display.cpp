@@ -8,6 +8,13 @@
 // presentation thread stops touching the display. Other X errors are ignored:
 // the experiment must not die of a failed drawing request. Only the X11
 // video driver is watched; the handlers run on the presentation thread.
+//
+// The handlers are in place before SDL opens its first connection. The I/O
+// error handler does not return: Xlib would then end the process (the exit
+// handler is set per connection, and only once the window is watched), or
+// SDL would wait for the dead server's answers for ever (as it does when it
+// hides a window). The presentation thread stops for good where it stands
+// instead (sdl_strand_presenter); the program ends without it.
 #include <atomic>
 
 #include "gfx/keys.h"
@@ -32,13 +39,14 @@ void note_lost() {
 Display* watched_display = nullptr;  // the connection SDL's window lives on
 Window watched_window = 0;           // that window
 
-// A broken connection: note it; returning lets Xlib go on to the exit handler below.
+// A broken connection: note it; the presentation thread stops here.
 int on_io_error(Display* /*display*/) {
   note_lost();
-  return 0;
+  sdl_strand_presenter();
 }
 
-// Xlib's last step for a broken connection: return instead of ending the process.
+// Xlib's last step for a broken connection, should the handler above ever return: return
+// instead of ending the process.
 void on_io_error_exit(Display* /*display*/, void* /*data*/) { note_lost(); }
 
 // A request that failed: the window's own absence means the display is lost; others are ignored.
@@ -52,8 +60,17 @@ int on_error(Display* /*display*/, XErrorEvent* error) {
 
 }  // namespace
 
-void sdl_watch_display(SdlState& s) {
+void sdl_catch_display_loss() {
   lost.store(false);
+#ifdef TESTNUV_HAVE_X11
+  watched_display = nullptr;
+  watched_window = 0;
+  XSetErrorHandler(on_error);
+  XSetIOErrorHandler(on_io_error);
+#endif
+}
+
+void sdl_watch_display(SdlState& s) {
 #ifdef TESTNUV_HAVE_X11
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);

@@ -7,9 +7,17 @@
 // texture, clears the marks and turns events into key codes, drops the lock,
 // shows the frame if anything changed and sleeps 10 ms. Pictures of 16 bits
 // (5-6-5) and 32 bits are shown; 8-bit palette screens and OpenGL are refused.
+//
+// Nothing the program thread does waits without limit on the display: when
+// the connection breaks, the thread lets go of the screen lock if it holds it
+// and stops for good where it stands, so that neither Xlib's exit nor a wait
+// on the dead connection can hold the program up; exit waits for the thread
+// at most STOP_LIMIT, then leaves it behind, and the process then ends
+// without its own teardown (request_quick_exit).
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -20,10 +28,14 @@
 #include "gfx/screen.h"
 #include "gfx/sdl/sdl_keys.h"
 #include "gfx/sdl/sdl_video.h"
+#include "runtime/program.h"
 
 namespace {
 
 constexpr int32_t STEP_SLEEP_MS = 10;
+constexpr auto STOP_LIMIT = std::chrono::seconds(2);        // exit's wait for the thread's end
+constexpr auto START_POLL = std::chrono::milliseconds(50);  // init's look at stop requests
+constexpr int32_t START_POLLS_AFTER_STOP = 40;              // init waits 2 s more after one
 
 enum class Startup { starting, ready, failed };
 
@@ -31,15 +43,48 @@ SdlState state;                      // written by init before the thread starts
 std::recursive_mutex screen_lock;    // the screen lock shared with the program's thread
 std::thread presenter;
 std::atomic<bool> alive{false};      // cleared by exit; read by the thread once per step
-std::mutex startup_mutex;
+bool step_holds_lock = false;        // the thread is in its step, holding the screen lock (thread's)
+bool abandoned = false;              // a thread was left behind: no other may start (program thread)
+int32_t polls_after_stop = 0;        // init's looks since a stop request (program thread)
+std::mutex startup_mutex;            // guards the three below
 std::condition_variable startup_changed;
 Startup startup = Startup::starting;
+bool finished = false;               // the thread's work is over; it is about to return
+bool stranded = false;               // the thread stopped for good on a lost display
 
 // Tell init how the start went.
 void report_startup(Startup outcome) {
   std::lock_guard<std::mutex> guard(startup_mutex);
   startup = outcome;
   startup_changed.notify_all();
+}
+
+// Tell exit that the thread's work is over.
+void report_finished() {
+  std::lock_guard<std::mutex> guard(startup_mutex);
+  finished = true;
+  startup_changed.notify_all();
+}
+
+// Wait until the start went one way or the other. A stop request that the starts do not answer
+// within START_POLLS_AFTER_STOP looks, counted over every attempt, ends the wait too (a display
+// that never answers).
+Startup wait_startup() {
+  std::unique_lock<std::mutex> wait(startup_mutex);
+  while (startup == Startup::starting) {
+    startup_changed.wait_for(wait, START_POLL);
+    if (requested_end() == EndReason::stop_request && ++polls_after_stop > START_POLLS_AFTER_STOP) {
+      break;
+    }
+  }
+  return startup;
+}
+
+// Wait at most STOP_LIMIT for the thread's work to end; false when it did not (stuck or stranded).
+bool wait_finished() {
+  std::unique_lock<std::mutex> wait(startup_mutex);
+  startup_changed.wait_for(wait, STOP_LIMIT, [] { return finished || stranded; });
+  return finished;
 }
 
 // Leave the stop signals to the program's threads, so SDL's calls run uninterrupted.
@@ -90,11 +135,13 @@ void step() {
   bool changed = false;
   {
     std::lock_guard<std::recursive_mutex> guard(screen_lock);
+    step_holds_lock = true;
     GraphicsScreen* screen = current_screen();
     if (state.title_changed) SDL_SetWindowTitle(state.window, state.title.c_str());
     state.title_changed = false;
     if (screen != nullptr) changed = sdl_upload_dirty(state, *screen);
     sdl_handle_events(state, screen);
+    step_holds_lock = false;
   }
   if (changed) sdl_show_frame(state);
   sdl_bell_step();
@@ -103,8 +150,10 @@ void step() {
 // Run the presentation thread from window creation to its destruction.
 void run_presenter() {
   block_stop_signals();
+  sdl_catch_display_loss();  // before SDL opens its first connection
   if (!start_video()) {
     report_startup(Startup::failed);
+    report_finished();
     return;
   }
   sdl_watch_display(state);
@@ -117,15 +166,17 @@ void run_presenter() {
   sdl_bell_close();
   // NOTE: SDL waits for the server's answers when it destroys a window; a lost display never
   // gives them, so its window and connection are left to the end of the process.
-  if (sdl_display_lost()) return;
-  sdl_destroy_window(state);
-  SDL_Quit();
+  if (!sdl_display_lost()) {
+    sdl_destroy_window(state);
+    SDL_Quit();
+  }
+  report_finished();
 }
 
-// Start the thread and wait, without time-out, until it is ready or has ended.
+// Start the thread and wait until it is ready or has ended (or a stop request went unanswered).
 int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth,
                  int32_t /*refresh_rate*/, int32_t flags) {
-  if ((flags & SCREEN_OPENGL) || presenter.joinable()) return 1;
+  if ((flags & SCREEN_OPENGL) || presenter.joinable() || abandoned) return 1;
   if (depth != 16 && depth != 32) return 1;
   state = SdlState{};
   state.title = latin1_to_utf8(title != nullptr ? title : "");
@@ -135,25 +186,33 @@ int32_t sdl_init(const char* title, int32_t width, int32_t height, int32_t depth
   state.flags = flags;
   state.full_screen = (flags & SCREEN_FULLSCREEN) != 0;
   startup = Startup::starting;
+  finished = false;
+  stranded = false;
   alive.store(true);
   try {
     presenter = std::thread(run_presenter);
   } catch (...) {
     return 1;
   }
-  std::unique_lock<std::mutex> wait(startup_mutex);
-  startup_changed.wait(wait, [] { return startup != Startup::starting; });
-  if (startup == Startup::failed) return 1;
+  if (wait_startup() != Startup::ready) return 1;
   set_bell_sound(sdl_request_bell);
   return 0;
 }
 
-// Stop the thread and wait for it; it destroys the window it made.
+// Stop the thread and wait for it, at most STOP_LIMIT; it destroys the window it made.
 void sdl_exit() {
   if (!presenter.joinable()) return;
-  if (startup == Startup::ready) set_bell_sound(nullptr);
+  set_bell_sound(nullptr);
   alive.store(false);
-  presenter.join();
+  if (wait_finished()) {
+    presenter.join();
+    return;
+  }
+  // NOTE: the thread waits on a display that is gone or silent; it holds nothing the rest of the
+  // program needs, and the process must not tear down what it may still touch.
+  presenter.detach();
+  abandoned = true;
+  request_quick_exit();
 }
 
 // Enter the screen lock.
@@ -174,6 +233,18 @@ void sdl_set_window_title(const char* title) {
 }
 
 }  // namespace
+
+void sdl_strand_presenter() {
+  // NOTE: the step's guard never runs its end, as the thread never returns: this is the one unlock.
+  if (step_holds_lock) screen_lock.unlock();
+  {
+    std::lock_guard<std::mutex> guard(startup_mutex);
+    stranded = true;
+    if (startup == Startup::starting) startup = Startup::failed;
+    startup_changed.notify_all();
+  }
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 extern const ScreenDriver sdl_driver = {
     "SDL",

@@ -53,7 +53,15 @@ void sdl_show_frame(SdlState& s);
 // Handle every waiting event: keys into the key queue, window changes. Screen lock held.
 void sdl_handle_events(SdlState& s, GraphicsScreen* screen);
 
+// sdl_video.cpp
+// On a lost display, from the presentation thread: let go of the screen lock if the step holds
+// it, tell init and exit, and sleep until the process ends, so that nothing waits on the dead
+// connection and Xlib does not end the process. Never returns.
+[[noreturn]] void sdl_strand_presenter();
+
 // sdl_display.cpp
+// Answer the loss of any display connection (X11) before SDL opens one: nothing ends the process.
+void sdl_catch_display_loss();
 // Watch the window's display for its loss (X11): the program is told, nothing ends the process.
 void sdl_watch_display(SdlState& s);
 // Tell whether the display was lost; nothing more may be asked of it then.

@@ -11,11 +11,13 @@
 #include "gfx/driver.h"
 #include "gfx/screen.h"
 #include "gfx/windows/win_backend.h"
+#include "runtime/program.h"
 
 namespace {
 
 constexpr char CLASS_PREFIX[] = "TestnuvPantalla_";
 constexpr size_t CLASS_TITLE_CHARS = 139;
+constexpr DWORD STOP_LIMIT_MS = 5000;  // how long stopping waits for the thread (a mode switch back)
 
 // Run one step of the thread: palette, presentation and key states under the lock, then the
 // window messages outside it.
@@ -145,8 +147,14 @@ void win_stop() {
   WinState& s = win_state();
   if (!s.started) return;
   s.alive = false;
+  if (s.thread != nullptr && WaitForSingleObject(s.thread, STOP_LIMIT_MS) == WAIT_TIMEOUT) {
+    // NOTE: the thread is stuck in the window system; it keeps its lock and objects, and the
+    // process leaves without its own teardown, which could meet them.
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, s.saved_screen_saver, nullptr, 0);
+    request_quick_exit();
+    return;
+  }
   if (s.thread != nullptr) {
-    WaitForSingleObject(s.thread, INFINITE);
     CloseHandle(s.thread);
     s.thread = nullptr;
   } else if (!s.backend->own_thread) {

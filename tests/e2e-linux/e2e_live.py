@@ -8,7 +8,8 @@ Every process a case starts is ended by its process id when the case ends,
 also when it fails or is interrupted.
 
 Usage: e2e_live.py CASE --program PATH [--probe PATH]
-Cases: picture, toggle, small, keys, close, signals, flood, display, streams, window, nodisplay.
+Cases: picture, toggle, small, keys, close, signals, flood, display, streams, window, nodisplay,
+logout, startloss, tworuns.
 """
 
 import argparse
@@ -302,7 +303,7 @@ def study_files_problems(session, end_reason):
     """Check that the folder holds today's study log and its provenance record, ended for
     `end_reason`; return what is wrong."""
     names = sorted(n for n in os.listdir(session.workdir) if n.startswith("estudio_"))
-    expected = [log_name(), log_name() + ".json"]
+    expected = [log_name(), log_name() + ".json", log_name() + ".lock"]
     if names != expected:
         return [f"study files {names}, expected {expected}"]
     with open(os.path.join(session.workdir, log_name() + ".json"), encoding="utf-8") as f:
@@ -528,20 +529,8 @@ def destroy_window(session, window):
 def expect_display_lost_end(session, p, how):
     """Wait for the program's end after losing its display: exit code 1, one line on standard
     error, and the study log closed."""
-    try:
-        p.wait(timeout=15)
-    except subprocess.TimeoutExpired:
-        raise Failure(f"the program did not end within 15 s of {how}")
-    p.stderr.seek(0)
-    err = p.stderr.read().decode(errors="replace")
-    problems = []
-    if p.returncode != 1:
-        problems.append(f"exit code {p.returncode}, expected 1")
-    lines = err.splitlines()
-    if len(lines) != 1 or "pantalla" not in lines[0]:
-        problems.append(f"standard error {err[-2000:]!r}, expected one line about the display")
-    problems += study_files_problems(session, "display lost")
-    report(problems, f"end by {how}")
+    wait_end(p, how)
+    report(display_lost_problems(session, p), f"end by {how}")
 
 
 def case_display(args):
@@ -559,6 +548,190 @@ def case_display(args):
             time.sleep(2.5)
             lose(s, window)
             expect_display_lost_end(s, p, how)
+
+
+END_LIMIT_S = 10  # a stop request or a lost display must end the program within this
+
+
+def wait_end(p, how):
+    """Wait at most END_LIMIT_S for the program's end; a hang fails the case (the program is then
+    ended by its process id when the session closes)."""
+    try:
+        p.wait(timeout=END_LIMIT_S)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the program did not end within {END_LIMIT_S} s of {how}")
+
+
+def display_lost_problems(session, p):
+    """What is wrong with an end by a lost display: exit 1, one line on standard error, the log
+    closed with its record."""
+    p.stderr.seek(0)
+    err = p.stderr.read().decode(errors="replace")
+    problems = [] if p.returncode == 1 else [f"exit code {p.returncode}, expected 1"]
+    lines = err.splitlines()
+    if len(lines) != 1 or "pantalla" not in lines[0]:
+        problems.append(f"standard error {err[-2000:]!r}, expected one line about the display")
+    return problems + study_files_problems(session, "display lost")
+
+
+def stop_then_lose_display(session, p, stop, delay):
+    """Run `stop` (a stop signal or the space key), then kill the X server `delay` seconds later."""
+    stop()
+    time.sleep(delay)
+    session.processes[0].kill()
+
+
+# The logout races: (what, how the run is stopped, delay before the server dies, end reason).
+LOGOUT_RACES = [
+    ("SIGTERM, the server killed 50 ms later", "SIGTERM", 0.05, "signal"),
+    ("SIGHUP and the server killed at once", "SIGHUP", 0.0, "signal"),
+    ("the space key, the server killed 30 ms later", "space", 0.03, "space"),
+]
+LOGOUT_TRIALS = 4  # of each race
+
+
+def case_logout(args):
+    """A stop request and a lost display together (a logout): the program ends within a few
+    seconds, in order; status 0 when the request came first, as for a lost display otherwise.
+    Also when the display stops answering without going away."""
+    for trial in range(LOGOUT_TRIALS):
+        for what, stop, delay, reason in LOGOUT_RACES:
+            with Session() as s:
+                s.start_xvfb()
+                p, _ = start_program(s, args)
+                time.sleep(1)
+                if stop == "space":
+                    stop_fn = lambda: s.x("xdotool", "key", "space")
+                else:
+                    stop_fn = lambda: p.send_signal(getattr(signal, stop))
+                stop_then_lose_display(s, p, stop_fn, delay)
+                how = f"{what} (trial {trial + 1})"
+                wait_end(p, how)
+                problems = study_files_problems(s, reason)
+                if p.returncode != 0:
+                    p.stderr.seek(0)
+                    problems.append(f"exit code {p.returncode}: {p.stderr.read()[-2000:]!r}")
+                if delay == 0.0 and p.returncode == 1:  # the loss may have been seen first
+                    problems = display_lost_problems(s, p)
+                report(problems, how)
+    with Session() as s:  # a display that no longer answers holds the end up only a little
+        s.start_xvfb()
+        p, _ = start_program(s, args)
+        time.sleep(1)
+        s.processes[0].send_signal(signal.SIGSTOP)
+        p.send_signal(signal.SIGTERM)
+        wait_end(p, "SIGTERM with the X server stopped")
+        problems = study_files_problems(s, "signal")
+        if p.returncode != 0:
+            problems.append(f"exit code {p.returncode}")
+        s.processes[0].kill()
+        report(problems, "SIGTERM with the X server stopped")
+
+
+def case_startloss(args):
+    """The display lost in the program's first tenth of a second: never a hang; a display gone
+    before the screen is set up is a missing display (the message, status 0, no log), one lost
+    later a lost display (status 1, the log closed). A stop request during start-up ends it in
+    order, within seconds also when the X server answers nothing."""
+    ways = [("the connection killed as soon as the window exists", None)] * 5
+    ways += [(f"the X server killed {d * 1000:.0f} ms after the start", d)
+             for d in (0.05, 0.075, 0.1, 0.125, 0.15)]
+    for how, delay in ways:
+        with Session() as s:
+            s.start_xvfb()
+            p = s.spawn([args.program], env=s.x_env())
+            if delay is None:
+                kill_window_at_once(s, p)
+            else:
+                time.sleep(delay)
+                s.processes[0].kill()
+            wait_end(p, how)
+            out = p.stdout.read()
+            if p.returncode == 0 and b"Error setting video mode!" in out:
+                written = [n for n in os.listdir(s.workdir) if n.startswith("estudio_")]
+                problems = [f"study files written without a screen: {written}"] if written else []
+            else:
+                problems = display_lost_problems(s, p)
+            report(problems, how)
+    for trial in range(3):
+        with Session() as s:
+            s.start_xvfb()
+            p = s.spawn([args.program], env=s.x_env())
+            wait_signal_caught(p, signal.SIGTERM)
+            p.send_signal(signal.SIGTERM)
+            expect_orderly_end(s, p, f"SIGTERM during start-up (trial {trial + 1})", "signal")
+    with Session() as s:  # a display that answers nothing: the start gives up after a stop request
+        s.start_xvfb()
+        s.processes[0].send_signal(signal.SIGSTOP)
+        p = s.spawn([args.program], env=s.x_env())
+        wait_signal_caught(p, signal.SIGTERM)
+        p.send_signal(signal.SIGTERM)
+        wait_end(p, "SIGTERM during a start on a stopped X server")
+        s.processes[0].kill()
+        if p.returncode != 0:
+            raise Failure(f"SIGTERM during a start on a stopped X server: exit code {p.returncode}")
+
+
+def case_tworuns(args):
+    """A second program started in the same folder on the same day refuses before it moves or
+    writes anything (status 3, one line naming the first one's process id); once the first is
+    killed outright, the next starts."""
+    with Session() as s:
+        s.start_xvfb()
+        first, _ = start_program(s, args)
+        time.sleep(1)
+        before = {n: open(os.path.join(s.workdir, n), "rb").read()
+                  for n in os.listdir(s.workdir) if n.startswith("estudio_")}
+        second = s.spawn([args.program], env=s.x_env())
+        wait_end(second, "a second start in the same folder")
+        second.stderr.seek(0)
+        err = second.stderr.read().decode(errors="replace")
+        problems = [] if second.returncode == 3 else [f"second run: exit code {second.returncode}"]
+        if len(err.splitlines()) != 1 or f"(el proceso {first.pid})" not in err:
+            problems.append(f"second run said {err!r}, expected one line naming {first.pid}")
+        after = {n: open(os.path.join(s.workdir, n), "rb").read()
+                 for n in os.listdir(s.workdir) if n.startswith("estudio_")}
+        if after != before:
+            problems.append(f"the study files changed: {sorted(before)} then {sorted(after)}")
+        report(problems, "a second run in the same folder")
+        first.kill()
+        first.wait()
+        third, _ = start_program(s, args)
+        time.sleep(1)
+        s.x("xdotool", "key", "space")
+        wait_end(third, "the space bar")
+        if third.returncode != 0 or not os.path.exists(os.path.join(s.workdir, log_name() + ".1")):
+            raise Failure(f"after a killed run: exit code {third.returncode}, files "
+                          f"{sorted(os.listdir(s.workdir))}")
+
+
+def kill_window_at_once(session, p):
+    """Kill the program's connection (xdotool windowkill) as soon as its window exists."""
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline and p.poll() is None:
+        r = subprocess.run(["xdotool", "search", "--name", TITLE], env=session.x_env(),
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        ids = r.stdout.split()
+        if ids:
+            subprocess.run(["xdotool", "windowkill", ids[0]], env=session.x_env(),
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return
+    raise Failure(f"no window appeared (code {p.poll()})")
+
+
+def wait_signal_caught(p, sig, deadline_s=20):
+    """Wait until the process catches `sig` (its handler is installed)."""
+    deadline = time.monotonic() + deadline_s
+    while time.monotonic() < deadline:
+        try:
+            with open(f"/proc/{p.pid}/status") as f:
+                caught = next(int(l.split()[1], 16) for l in f if l.startswith("SigCgt:"))
+            if caught & (1 << (sig - 1)):
+                return
+        except (OSError, StopIteration):
+            pass
+        time.sleep(0.005)
+    raise Failure(f"the program never caught signal {sig}")
 
 
 def with_leak_suppressions(env):
@@ -782,6 +955,9 @@ CASES = {
     "keys": case_keys,
     "nodisplay": case_nodisplay,
     "window": case_window,
+    "logout": case_logout,
+    "startloss": case_startloss,
+    "tworuns": case_tworuns,
 }
 
 

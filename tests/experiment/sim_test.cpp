@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,7 +72,6 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
       {"--dir /nonexistent/dir", "--dir: no se puede usar"},
       {"--data --seconds 5", "--data: falta el valor"},
       {"--force", "--force: solo vale con --data"},
-      {"--data /nonexistent/dir/datos", "--data: "},
       {"--data .", "--data: "},  // the study log's own folder
   };
   for (const auto& [arguments, why] : refused) {
@@ -95,6 +95,30 @@ TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
                     out),
             0)
       << read_file(out);
+}
+
+TEST_F(SimTest, ADataFolderThatCannotBeMadeEndsWithStatus1InOneLineBeforeTheRun) {
+  const fs::path out = directory / "out.txt";
+  std::ofstream(directory / "fichero") << "x";
+  for (const fs::path& parent : {fs::path("/nonexistent/dir"), directory / "fichero"}) {
+    const fs::path folder = parent / "datos";
+    EXPECT_EQ(run_sim("--seconds 300 --dir \"" + directory.string() + "\" --data \"" +
+                          folder.string() + "\"",
+                      out),
+              1)
+        << folder;
+    const std::string said = read_file(out);
+    EXPECT_EQ(said.rfind("testnuv-sim: no se puede crear la carpeta de datos \"" + folder.string() +
+                             "\": ",
+                         0),
+              0u)
+        << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
+  // Nothing was run: no study log.
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    EXPECT_NE(entry.path().filename().string().rfind("estudio_", 0), 0u) << entry.path();
+  }
 }
 
 TEST_F(SimTest, APictureThatCannotBeWrittenEndsWithStatus1) {
@@ -214,6 +238,7 @@ class SimProcess {
   void signal(int number) {
     if (pid_ > 0) kill(pid_, number);
   }
+  pid_t id() const { return pid_; }
   // Wait for the end; return the wait status.
   int wait() {
     int status = 0;
@@ -301,6 +326,49 @@ TEST_F(SimRunTest, StopSignalsEndTheRunInOrderWithStatus0) {
     EXPECT_EQ(fs::file_size(directory / name / "datos" / "bits.bin"),
               run["seconds_run"].get<uint64_t>() * 25);
   }
+}
+
+TEST_F(SimRunTest, ASecondRunOnTheSameDayInTheSameFolderRefusesAndTouchesNothing) {
+  const fs::path folder = directory / "dos";
+  const fs::path record = folder / (std::string(LOG) + ".json");
+  std::vector<std::string> first = run_arguments(400000, "dos");
+  first[3] = "11";
+  SimProcess a(first, directory / "a_out", directory / "a_err");
+  ASSERT_TRUE(wait_for_text(record, "\"seed\": 11"));
+  const std::string before = read_file(record);
+  std::vector<std::string> second = run_arguments(50000, "dos");
+  second[3] = "22";
+  second.insert(second.end(), {"--data", (directory / "datos").string()});
+  SimProcess b(second, directory / "b_out", directory / "b_err");
+  const int refused = b.wait();
+  ASSERT_TRUE(WIFEXITED(refused));
+  EXPECT_EQ(WEXITSTATUS(refused), 3);
+  const std::string said = read_file(directory / "b_err");
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("(el proceso " + std::to_string(a.id()) + ")"), std::string::npos) << said;
+  EXPECT_EQ(read_file(directory / "b_out"), "");
+  EXPECT_FALSE(fs::exists(directory / "datos"));
+  EXPECT_FALSE(fs::exists(folder / (std::string(LOG) + ".1")));
+  // The running run's record is its own still, and at its end describes the log beside it.
+  EXPECT_EQ(read_file(record).substr(0, 100), before.substr(0, 100));
+  a.signal(SIGTERM);
+  const int stopped = a.wait();
+  ASSERT_TRUE(WIFEXITED(stopped));
+  EXPECT_EQ(WEXITSTATUS(stopped), 0);
+  const nlohmann::json run = nlohmann::json::parse(read_file(record));
+  EXPECT_EQ(run["seed"], 11);
+  EXPECT_EQ(run["log_bytes"], fs::file_size(folder / LOG));
+  // A run killed outright holds nothing: the next one starts, moving its log aside.
+  SimProcess killed(run_arguments(400000, "dos"), directory / "k_out", directory / "k_err");
+  ASSERT_TRUE(wait_for_text(record, "\"seed\": 5"));
+  killed.signal(SIGKILL);
+  killed.wait();
+  EXPECT_EQ(run_sim("--seconds 300 --seed 5 --start \"2026-03-01 08:00:00\" --dir \"" +
+                        folder.string() + "\"",
+                    directory / "out"),
+            0)
+      << read_file(directory / "out");
+  EXPECT_TRUE(fs::exists(folder / (std::string(LOG) + ".2")));
 }
 
 TEST_F(SimRunTest, AKilledRunLeavesAWholeRecordPrefixOfTheCompleteLog) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "gfx/draw.h"
 #include "gfx/text.h"
@@ -124,6 +125,39 @@ TEST_F(TextScreen, ALineEndAfterAFullRowScrollsTwoRows) {
     EXPECT_TRUE(text_row_is(33, BG)) << one_print;
     EXPECT_EQ(cursor(), std::make_pair(33, 1)) << one_print;
     EXPECT_FALSE(screen().pending_scroll);
+  }
+}
+
+TEST_F(TextScreen, ShortPrintsLeaveWhatOnePrintOfTheSameBytesLeaves) {
+  // Prints that end before their row's last cell take a short path. Pieces of 1 to `longest`
+  // bytes take it mostly, and also reach the last column, wrap, scroll and meet control codes.
+  std::string text;
+  for (int32_t i = 0; i < 400; ++i) text += i % 97 == 96 ? "\r\n" : i % 31 == 30 ? "\t" : i % 3 ? " \xDB" : "\xB3";
+  struct Outcome {
+    std::vector<uint16_t> pixels;
+    std::vector<uint8_t> dirty;
+    std::pair<int32_t, int32_t> cursor;
+    bool pending_scroll;
+  };
+  auto outcome_of = [&](size_t longest) {
+    fill_screen(0);
+    experiment_window(30, 90);
+    for (size_t at = 0, piece = 1; at < text.size(); at += piece, piece = piece % longest + 1) {
+      print(text.substr(at, piece));
+    }
+    Outcome o{{}, screen().dirty, cursor(), screen().pending_scroll};
+    for (int32_t y = 0; y < 600; ++y) {
+      for (int32_t x = 0; x < 800; ++x) o.pixels.push_back(pixel_at(x, y));
+    }
+    return o;
+  };
+  const Outcome whole = outcome_of(text.size());
+  for (size_t longest : {2, 3, 4, 5}) {
+    const Outcome pieces = outcome_of(longest);
+    EXPECT_TRUE(whole.pixels == pieces.pixels) << longest;
+    EXPECT_EQ(whole.dirty, pieces.dirty) << longest;
+    EXPECT_EQ(whole.cursor, pieces.cursor) << longest;
+    EXPECT_EQ(whole.pending_scroll, pieces.pending_scroll) << longest;
   }
 }
 

@@ -92,6 +92,13 @@ TEST(TextTest, FloatingValuesBecome32BitsByOneRule) {
   // Truncation and floor are the same rule applied after std::trunc and std::floor.
   EXPECT_EQ(round_to_int32(std::trunc(-12.9)), -12);
   EXPECT_EQ(round_to_int32(std::floor(-12.1)), -13);
+  // floor_to_int32 is that floor rule, on both sides of its shortcut for 0 to 2^31.
+  for (double value : {0.0, -0.0, 0.999, 1.0, 1.99999, -0.5, -12.1, 2147483647.9, 2147483648.0, -2147483648.0,
+                       -2147483648.5, 1e300, -HUGE_VAL, std::nan("")}) {
+    EXPECT_EQ(floor_to_int32(value), round_to_int32(std::floor(value))) << value;
+  }
+  EXPECT_EQ(floor_to_int32(1.99999), 1);
+  EXPECT_EQ(floor_to_int32(2147483648.0), INT32_MIN);
 }
 
 }  // namespace

@@ -85,6 +85,17 @@ TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
   sum_again();
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("mas bytes"), std::string::npos) << output;
+  write_file(bits, whole);
+  // seconds.csv with CR LF line ends: the message shows the CR, so the headers look different.
+  const fs::path seconds = directory / "datos" / SECONDS_FILE;
+  const std::string lf = read_file(seconds);
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  write_file(seconds, crlf);
+  sum_again();
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("time_source,utc\\r\""), std::string::npos) << output;
+  write_file(seconds, lf);
   // bits.bin gone while provenance.json says the folder has it.
   fs::remove(bits);
   sum_again();
@@ -170,6 +181,52 @@ TEST_F(HostileInputTest, ALogIsCheckedAgainstWhatItsRecordSaysOfIt) {
   write_file(directory / log, lf);
   EXPECT_EQ(study("verify " + log), 0) << output;
   EXPECT_NE(output.find("fines de linea"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, SeedsAreWholeDecimalNumbersAsTheSimulatorTakesThem) {
+  ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed -1 --seconds 600 --start \"2026-05-01 10:00:00\"", output), 0)
+      << output;
+  // The simulator's -1 is the generator's 4294967295: extract takes either.
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed -1 --out a"), 0) << output;
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed 4294967295 --out b"), 0) << output;
+  EXPECT_EQ(read_file(directory / "a" / SECONDS_FILE), read_file(directory / "b" / SECONDS_FILE));
+  for (const std::string text : {"0x10", "abc", "1e3", "4294967296", "-2147483649"}) {
+    EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed " + text + " --out c"), 2) << text;
+    EXPECT_NE(output.find(text), std::string::npos) << output;
+  }
+  EXPECT_NE(output.find("fuera de -2147483648 a 4294967295"), std::string::npos) << output;
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --seed abc --out c"), 2);
+  EXPECT_NE(output.find("no es un numero entero decimal"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, ARecordWhoseSeedIsWrongIsBlamedNotTheLog) {
+  simulate();
+  const fs::path record = directory / (std::string(LOG_NAME) + ".json");
+  std::string text = read_file(record);
+  const size_t at = text.find("\"seed\": 606");
+  ASSERT_NE(at, std::string::npos);
+  write_file(record, text.replace(at, 11, "\"seed\": 607"));
+  EXPECT_EQ(study(std::string("verify ") + LOG_NAME), 5) << output;
+  EXPECT_NE(output.find("concuerda con la semilla 606: es su registro de procedencia el que no concuerda"),
+            std::string::npos) << output;
+  EXPECT_EQ(output.find("linea 1"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
+  simulate();
+  fs::copy(directory / "datos", directory / "copia");
+  EXPECT_EQ(study("analyze datos copia --quiet --out informe"), 2) << output;
+  EXPECT_NE(output.find("hold the same bits"), std::string::npos) << output;
+  // Seeds an hour apart on the generator's orbit: the second run's first hour is the first's second.
+  for (const std::string seed : {"13579", "920953739"}) {
+    fs::create_directory(directory / ("r" + seed));
+    ASSERT_EQ(run_program(directory, TESTNUV_SIM, "--seed " + seed + " --seconds 7200 --dir r" + seed + " --data s" + seed,
+                          output),
+              0)
+        << output;
+  }
+  EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out informe"), 0) << output;
+  EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
 }
 
 }  // namespace

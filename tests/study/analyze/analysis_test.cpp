@@ -9,6 +9,7 @@
 #include "study/analysis.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
+#include "study/orbit.h"
 #include "support.h"
 
 namespace {
@@ -160,12 +161,30 @@ TEST(Controls, SeedsAreReproducibleAndNeverTheRunsOwn) {
   EXPECT_NE(a, control_seeds(folders, 50, 78));
   for (const auto& control : a) {
     ASSERT_EQ(control.size(), 2u);
-    for (uint32_t seed : control) {
-      EXPECT_LT(seed, 1u << 31);
-      EXPECT_NE(seed, 5u);
-      EXPECT_NE(seed, 6u);
+    for (uint32_t seed : control) EXPECT_LT(seed, 1u << 31);
+  }
+  // A run of 30 days covers a quarter of the orbit, and about half the seeds drawn would give a
+  // control sharing its bits: every control is drawn again until it shares none with any folder.
+  FolderData long_run;
+  long_run.seed = 5;
+  long_run.ones.resize(30u * 86400u);
+  const std::vector<FolderData> station{long_run, replayed_folder(6, 10)};
+  const auto apart = control_seeds(station, 20, 77);
+  ASSERT_EQ(apart.size(), 20u);
+  for (const auto& control : apart) {
+    for (size_t f = 0; f < station.size(); ++f) {
+      FolderData replaced = station[f];
+      replaced.seed = control[f];
+      const auto [start, draws] = folder_segment(replaced);
+      for (const FolderData& folder : station) {
+        const auto [own_start, own_draws] = folder_segment(folder);
+        EXPECT_EQ(shared_draws(start, draws, own_start, own_draws), 0u);
+      }
     }
   }
+  // A run longer than half the orbit leaves no room for a control of its length.
+  long_run.ones.resize(ORBIT_DRAWS / 200 / 2 + 86400);
+  EXPECT_TRUE(control_seeds({long_run}, 1, 77).empty());
 }
 
 TEST(Controls, ReplayOtherSeedsThroughTheSameStatistics) {
