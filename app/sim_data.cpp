@@ -13,9 +13,11 @@
 #include "experiment/study_log.h"
 #include "runtime/clock.h"
 #include "runtime/paths.h"
+#include "runtime/platform.h"
 #include "runtime/random.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
+#include "study/local_time.h"
 #include "study/replay.h"
 
 namespace fs = std::filesystem;
@@ -26,6 +28,7 @@ DataFolderWriter writer;
 bool writing = false;            // the folder is open and no second has failed
 std::string failure;             // why a second could not be written
 uint8_t second_bits[SECOND_BYTES];  // the bits of the second being drawn, first in the top bit
+OffsetTable offsets;             // the UTC offsets of the rows written
 
 // Take one bit; after the second's last, write its row with the experiment's own clock.
 void take_bit(int32_t bit) {
@@ -34,8 +37,12 @@ void take_bit(int32_t bit) {
   if (index == 0) std::memset(second_bits, 0, sizeof second_bits);
   if (bit != 0) second_bits[index / 8] |= static_cast<uint8_t>(0x80u >> (index % 8));
   if (s.bit_index != SECOND_BITS || !writing) return;
-  SecondRow row = make_second_row(s.seconds_counter, s.ones_second,
-                                  calendar_text(active_clock().local_time()), TimeSource::clock);
+  ClockSource& clock = active_clock();
+  const int64_t utc = clock.utc_seconds();
+  const std::tm local = clock.local_time();
+  SecondRow row = make_second_row(s.seconds_counter, s.ones_second, calendar_text(local), TimeSource::clock);
+  row.utc = format_utc_time(utc);
+  offsets.note(utc, static_cast<int32_t>((seconds_from_civil(local) - utc) / 60));
   row.cycle = s.cycles;
   row.minute = s.minute;
   row.sec = s.second;
@@ -52,6 +59,9 @@ SimDataStart begin_sim_data(const std::string& folder, bool replace, std::string
     return writer.refused() ? SimDataStart::refused : SimDataStart::failed;
   }
   writing = true;
+  offsets = OffsetTable{};
+  offsets.zone = platform_time_zone_name();
+  offsets.way = BY_ZONE_RULES;
   set_bit_observer(take_bit);
   return SimDataStart::begun;
 }
@@ -73,6 +83,7 @@ bool finish_sim_data(std::string& error) {
       {"generator", generator_description()},
       {"seconds", writer.rows()},
       {"bits", true},
+      {"local_time", offsets.to_json()},
       {"run", run}};
   const fs::path log = path_from_utf8(study_log_file());
   const auto digest = run.find("log_sha256");

@@ -22,7 +22,8 @@ const char SIM_USAGE[] =
     "  --seconds N     segundos de experimento que se simulan (por omision 43201, un ciclo)\n"
     "  --seed S        valor inicial del temporizador, que es la semilla del generador\n"
     "                  (por omision, los segundos enteros del reloj monotono de ahora)\n"
-    "  --start FECHA   fecha y hora de inicio, \"AAAA-MM-DD HH:MM:SS\" (por omision, ahora)\n"
+    "  --start FECHA   fecha y hora local de inicio, \"AAAA-MM-DD HH:MM:SS\", en la zona\n"
+    "                  horaria de TZ (por omision, ahora)\n"
     "  --dir DIR       carpeta donde se escribe el registro de estudio (por omision, la actual)\n"
     "  --png FICHERO   guarda la imagen de la pantalla al terminar\n"
   "  --data DIR      escribe la carpeta de datos de la ejecucion: seconds.csv, bits.bin,\n"
@@ -74,16 +75,27 @@ bool read_integer(const char* name, const std::string& text, int64_t low, int64_
   return false;
 }
 
-// Read "YYYY-MM-DD HH:MM:SS" from 1970 on, every field all digits, into a calendar time;
-// false with a message.
-bool read_start(const std::string& text, std::tm& start, std::string& message) {
-  int64_t seconds = 0;
-  if (!parse_local_time(text, seconds) || seconds < 0) {
+// Read a local "YYYY-MM-DD HH:MM:SS" from 1970 on, every field all digits, as a moment of the
+// local zone: refused when the clock skipped it, its first moment (with a note) when repeated.
+bool read_start(const std::string& text, SimOptions& options, std::string& message) {
+  int64_t local = 0;
+  if (!parse_local_time(text, local) || local < 0) {
     message = "--start: fecha no valida \"" + text + "\" (AAAA-MM-DD HH:MM:SS)";
     return false;
   }
-  start = civil_from_seconds(seconds);
-  start.tm_isdst = -1;  // daylight saving unknown
+  const LocalMoments moments = utc_from_local(local);
+  if (moments.count == 0) {
+    message = "--start: la hora \"" + text + "\" no existe en la zona horaria local (TZ): el reloj "
+              "la salta al adelantarse por el horario de verano";
+    return false;
+  }
+  options.start = moments.first;
+  if (moments.count == 2) {
+    options.start_note = "--start: la hora \"" + text + "\" se da dos veces en la zona horaria local "
+                         "(TZ), al atrasarse el reloj; se toma la primera (UTC" +
+                         offset_text(utc_offset_at(moments.first)) + "), no la segunda (UTC" +
+                         offset_text(utc_offset_at(moments.second)) + ")";
+  }
   return true;
 }
 
@@ -102,7 +114,7 @@ bool take_values(const OptionTexts& texts, SimOptions& options, std::string& mes
   }
   options.seed_given = !texts.seed.empty();
   if (!texts.start.empty() && (!single_value("--start", texts.start, value, message) ||
-                               !read_start(value, options.start, message))) {
+                               !read_start(value, options, message))) {
     return false;
   }
   options.start_given = !texts.start.empty();
@@ -166,16 +178,16 @@ SimRequest read_sim_options(const std::vector<std::string>& arguments, SimOption
   return take_values(texts, options, message) ? SimRequest::run : SimRequest::refused;
 }
 
-bool run_fits(const SimOptions& options, int64_t seed, const std::tm& start, std::string& message) {
+bool run_fits(const SimOptions& options, int64_t seed, int64_t start, std::string& message) {
   if (seed + options.seconds > LARGEST_TIMER) {
     message = "--seed y --seconds: el temporizador pasaria de " + std::to_string(LARGEST_TIMER) +
               " durante la simulacion (semilla " + std::to_string(seed) + " + " +
               std::to_string(options.seconds) + " segundos)";
     return false;
   }
-  const int64_t last = seconds_from_civil(start) + (options.seconds > 0 ? options.seconds - 1 : 0);
+  const int64_t last = start + (options.seconds > 0 ? options.seconds - 1 : 0);
   const int64_t end_of_9999 = seconds_from_civil(civil_time(9999, 12, 31, 23, 59, 59));
-  if (last > end_of_9999) {
+  if (last > end_of_9999 || seconds_from_civil(local_from_utc(last)) > end_of_9999) {
     message = "--start y --seconds: la simulacion pasaria del 9999-12-31 23:59:59 (la fecha "
               "tiene cuatro cifras de ano)";
     return false;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,8 @@ struct SimOptions {
   bool seed_given = false;   // --seed was given; else the monotonic clock's whole seconds
   int64_t seed = 0;          // the virtual timer's start, which seeds the generator
   bool start_given = false;  // --start was given; else the wall clock now
-  std::tm start = {};        // the virtual wall clock's start
+  int64_t start = 0;         // the virtual wall clock's start, UTC seconds
+  std::string start_note;    // what the run should be told about --start ("" nothing)
   std::string dir;           // where the study log is written ("" the current folder)
   std::string png;           // where the picture is saved at the end ("" nowhere)
   std::string data;          // the data folder written from the run ("" none)
@@ -30,6 +30,7 @@ extern const char SIM_USAGE[];
 SimRequest read_sim_options(const std::vector<std::string>& arguments, SimOptions& options,
                             std::string& message);
 
-// Check that a run of `options` keeps its timer within 32 bits and its dates within year 9999;
-// `seed` and `start` are the values the run will use. False with `message` set otherwise.
-bool run_fits(const SimOptions& options, int64_t seed, const std::tm& start, std::string& message);
+// Check that a run of `options` keeps its timer within 32 bits and its dates, local and UTC,
+// within year 9999; `seed` and `start` (UTC seconds) are the values the run will use. False
+// with `message` set otherwise.
+bool run_fits(const SimOptions& options, int64_t seed, int64_t start, std::string& message);

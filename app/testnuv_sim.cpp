@@ -119,7 +119,7 @@ bool enter_directory(std::string& message) {
 // Fix the seed and the start that were not given: the clocks' now.
 void fill_in_clocks() {
   if (!options.seed_given) options.seed = static_cast<int64_t>(std::floor(timer_seconds()));
-  if (!options.start_given) options.start = active_clock().local_time();
+  if (!options.start_given) options.start = active_clock().utc_seconds();
 }
 
 // Run the experiment on the virtual clock; return the program's exit code.
@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
   if (!run_fits(options, options.seed, options.start, message) || !enter_directory(message)) {
     return refuse(message);
   }
+  if (!options.start_note.empty()) std::fprintf(stderr, "testnuv-sim: %s\n", options.start_note.c_str());
   if (!options.data.empty()) {
     const SimDataStart data = begin_sim_data(options.data, options.force, message);
     if (data == SimDataStart::refused) return refuse("--data: " + message);

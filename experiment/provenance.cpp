@@ -131,7 +131,7 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
             {"seed", seed},
             {"timer_at_start", timer_at_start},
             {"start_local", calendar_text(start_local)},
-            {"utc_offset_minutes", platform_utc_offset_minutes()},
+            {"utc_offset_minutes", utc_offset_now()},
             {"time_zone", platform_time_zone_name()},
             {"host", platform_host_name()},
             {"log_file", path_to_utf8(log.filename())},
@@ -153,6 +153,7 @@ void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& e
   if (record_file.empty()) return;
   note_log_backlog(log_backlog);
   record["end_local"] = calendar_text(active_clock().local_time());
+  record["end_utc_offset_minutes"] = utc_offset_now();
   record["seconds_run"] = seconds_run;
   record["cycles"] = cycles;
   record["end_reason"] = end_reason;

@@ -4,7 +4,9 @@
 // program, each time atomically (temporary file, sync, rename, sync of the
 // folder), so that the record on disk is always whole. It says which program
 // and version ran, on what, with which seed, when and where, and at the end
-// how long, why it ended and the log's size and SHA-256. A record that cannot
+// how long, why it ended and the log's size and SHA-256. The start and end
+// times are local; the UTC offsets in force then (utc_offset_minutes,
+// end_utc_offset_minutes) make them moments. A record that cannot
 // be written is said once on standard error; the experiment runs on.
 #pragma once
 
@@ -48,7 +50,7 @@ void start_provenance(uint32_t seed, double timer_at_start, const std::tm& start
 // ("log_records_held") and dropped ("log_records_dropped").
 void update_provenance(int64_t seconds_run, int32_t cycles, const FileBacklog& log_backlog);
 
-// Finish the record: end time, seconds, cycles, why the run ended, and the log's size and SHA-256.
+// Finish the record: end time and its UTC offset, seconds, cycles, why the run ended, and the log's size and SHA-256.
 void finish_provenance(int64_t seconds_run, int32_t cycles, const std::string& end_reason,
                        const FileBacklog& log_backlog);
 

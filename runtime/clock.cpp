@@ -1,10 +1,12 @@
 // Clock: the timer, local date and time texts, sleeping, and the clock seam.
 //
 // The system clock reads platform.h; a VirtualClock moves only when the
-// program sleeps or waits, and derives its wall clock from its timer with
-// its own calendar arithmetic (proleptic Gregorian, no time zones).
+// program sleeps or waits, and derives its wall clock from its timer: a
+// moment in UTC seconds, shown through the platform's local-time conversion
+// like the system clock's. The calendar arithmetic is proleptic Gregorian.
 #include "runtime/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,7 +24,7 @@ int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0)
 class SystemClock : public ClockSource {
  public:
   double timer() override { return platform_timer_seconds(); }
-  std::tm local_time() override { return platform_local_time(); }
+  std::tm local_time() override { return local_from_utc(utc_seconds()); }
   void sleep(int32_t ms) override { platform_sleep_ms(ms); }
   void wait_until(double deadline, WakeSignal& signal, uint64_t seen) override {
     for (;;) {
@@ -35,6 +37,9 @@ class SystemClock : public ClockSource {
 SystemClock system_clock;
 ClockSource* current_clock = &system_clock;  // never null
 void (*sleep_form)(int32_t) = nullptr;       // the graphics screen's sleep, or none
+int32_t last_offset_minutes = 0;             // the offset of the last moment converted
+constexpr int64_t ZONE_PROBE_STEP = 3 * 3600;  // hours between the offsets looked at around a time
+constexpr int ZONE_PROBES = 12;                // on each side: 36 hours cover every zone's offset
 
 // Render three fields of a date or time through a printf format.
 Text three_fields(const char* format, int a, int b, int c) {
@@ -118,28 +123,34 @@ bool WakeSignal::wait_for(uint64_t seen, double seconds) {
   return changed_.wait_for(lock, span, [&] { return generation_ != seen; });
 }
 
+VirtualClock::VirtualClock(double timer_start, int64_t utc_start)
+    : start_(timer_start), now_(timer_start), utc_start_(utc_start) {}
+
 VirtualClock::VirtualClock(double timer_start, const std::tm& wall_start)
-    : start_(timer_start), now_(timer_start), wall_start_(wall_start) {
+    : start_(timer_start), now_(timer_start), utc_start_(0) {
   // Normalise out-of-range fields (a 13th month, a 61st second) by plain arithmetic.
   int64_t month = wall_start.tm_mon;
   int64_t year = wall_start.tm_year + 1900 + floor_div(month, 12);
   month -= floor_div(month, 12) * 12;
-  int64_t seconds = days_from_civil(year, month + 1, 1) * SECONDS_PER_DAY +
-                    (wall_start.tm_mday - 1) * SECONDS_PER_DAY + wall_start.tm_hour * int64_t{3600} +
-                    wall_start.tm_min * int64_t{60} + wall_start.tm_sec;
-  wall_start_days_ = floor_div(seconds, SECONDS_PER_DAY);
-  wall_start_seconds_ = seconds - wall_start_days_ * SECONDS_PER_DAY;
+  const int64_t local = days_from_civil(year, month + 1, 1) * SECONDS_PER_DAY +
+                        (wall_start.tm_mday - 1) * SECONDS_PER_DAY + wall_start.tm_hour * int64_t{3600} +
+                        wall_start.tm_min * int64_t{60} + wall_start.tm_sec;
+  const LocalMoments moments = utc_from_local(local);
+  utc_start_ = moments.count > 0 ? moments.first : local - utc_offset_at(local - SECONDS_PER_DAY) * int64_t{60};
 }
 
 double VirtualClock::timer() { return now_; }
 
 std::tm VirtualClock::local_time() {
-  double moved = std::floor(now_ - start_);
-  int64_t seconds = wall_start_days_ * SECONDS_PER_DAY + wall_start_seconds_ + static_cast<int64_t>(moved);
-  std::tm out = civil_from_seconds(seconds);
-  out.tm_isdst = wall_start_.tm_isdst;
-  return out;
+  const int64_t utc = utc_seconds();
+  if (utc != shown_utc_) {
+    shown_local_ = local_from_utc(utc);
+    shown_utc_ = utc;
+  }
+  return shown_local_;
 }
+
+int64_t VirtualClock::utc_seconds() { return utc_start_ + static_cast<int64_t>(std::floor(now_ - start_)); }
 
 void VirtualClock::sleep(int32_t ms) { advance(ms > 0 ? ms / 1000.0 : 0.0); }
 
@@ -171,6 +182,49 @@ int days_in_month(int year, int month) {
   const int next_year = month == 12 ? year + 1 : year;
   return static_cast<int>(days_from_civil(next_year, month % 12 + 1, 1) - days_from_civil(year, month, 1));
 }
+
+int64_t ClockSource::utc_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
+bool use_time_zone(const std::string& name) { return platform_use_time_zone(name); }
+
+std::tm local_from_utc(int64_t utc) {
+  std::tm local{};
+  if (platform_local_from_utc(utc, local)) {
+    last_offset_minutes = static_cast<int32_t>(floor_div(seconds_from_civil(local) - utc, 60));
+    return local;
+  }
+  // Beyond what the system converts (Windows stops at year 3000): the last offset known.
+  local = civil_from_seconds(utc + last_offset_minutes * int64_t{60});
+  local.tm_isdst = -1;
+  return local;
+}
+
+int32_t utc_offset_at(int64_t utc) {
+  return static_cast<int32_t>(floor_div(seconds_from_civil(local_from_utc(utc)) - utc, 60));
+}
+
+LocalMoments utc_from_local(int64_t local) {
+  // Every offset in force within a day and a half of the time, tried one by one: a moment
+  // stands for the local time when the offset in force at that moment is the one tried.
+  int32_t tried[2 * ZONE_PROBES + 1];
+  int64_t found[2 * ZONE_PROBES + 1];
+  int tried_count = 0, found_count = 0;
+  for (int k = -ZONE_PROBES; k <= ZONE_PROBES; ++k) {
+    const int32_t offset = utc_offset_at(local + k * ZONE_PROBE_STEP);
+    if (std::find(tried, tried + tried_count, offset) != tried + tried_count) continue;
+    tried[tried_count++] = offset;
+    const int64_t moment = local - offset * int64_t{60};
+    if (utc_offset_at(moment) == offset) found[found_count++] = moment;
+  }
+  std::sort(found, found + found_count);
+  LocalMoments moments;
+  moments.count = std::min(found_count, 2);
+  if (found_count > 0) moments.first = found[0];
+  if (found_count > 1) moments.second = found[1];
+  return moments;
+}
+
+int32_t utc_offset_now() { return utc_offset_at(current_clock->utc_seconds()); }
 
 void use_clock(ClockSource* clock) { current_clock = clock != nullptr ? clock : &system_clock; }
 

@@ -1,9 +1,12 @@
-// Clock: the timer, local date and time texts, sleeping, and the clock seam.
+// Clock: the timer, local date and time texts, sleeping, the clock seam, the
+// calendar and time zones.
 //
 // Everything that reads time or waits goes through one ClockSource. The
 // system clock is the default; tests and the simulator install a
 // VirtualClock, on which sleeping and waiting advance time at once, so the
-// very same program code runs hours of experiment in seconds.
+// very same program code runs hours of experiment in seconds. Both count
+// moments in seconds since 1970 (UTC) and show them as local time through the
+// same conversion: the rules of the zone in use, daylight saving included.
 #pragma once
 
 #include <condition_variable>
@@ -11,6 +14,7 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <string>
 
 #include "runtime/text.h"
 
@@ -40,6 +44,8 @@ class ClockSource {
   virtual double timer() = 0;
   // The local calendar date and time now.
   virtual std::tm local_time() = 0;
+  // Seconds since 1970-01-01 00:00:00 UTC now (the moment local_time shows); default: the system's.
+  virtual int64_t utc_seconds();
   // Pause the calling thread for `ms` milliseconds.
   virtual void sleep(int32_t ms) = 0;
   // Block until timer() >= deadline, or until `signal` moves past generation `seen`.
@@ -49,13 +55,18 @@ class ClockSource {
 // A clock on which time moves only when the program sleeps or waits.
 class VirtualClock : public ClockSource {
  public:
-  // Start the timer at `timer_start` and the wall clock at `wall_start` (local time).
+  // Start the timer at `timer_start` and the wall clock at the moment `utc_start` (UTC seconds).
+  VirtualClock(double timer_start, int64_t utc_start);
+  // Start the wall clock at a local time (fields may overflow: a 13th month is next January);
+  // a repeated local time is its first moment, a skipped one counts from the offset before it.
   VirtualClock(double timer_start, const std::tm& wall_start);
 
   // Return the virtual timer.
   double timer() override;
-  // Return the wall clock: the start plus the whole seconds the timer has moved.
+  // Return the wall clock in local time: the start plus the whole seconds the timer has moved.
   std::tm local_time() override;
+  // Return the wall clock's moment: the start plus the whole seconds the timer has moved.
+  int64_t utc_seconds() override;
   // Move the clock forward by `ms` milliseconds at once.
   void sleep(int32_t ms) override;
   // Jump to the deadline unless the signal has already moved past `seen`.
@@ -69,11 +80,34 @@ class VirtualClock : public ClockSource {
  private:
   double start_;
   double now_;
-  std::tm wall_start_;
-  int64_t wall_start_days_;     // days since 1970-01-01 of the wall start
-  int64_t wall_start_seconds_;  // seconds into that day
+  int64_t utc_start_;           // the wall clock's start, UTC seconds
+  int64_t shown_utc_ = -1;      // the moment last converted to local time (-1: none)
+  std::tm shown_local_{};       // and its local time
   std::function<void(double)> hook_;
 };
+
+// The moments (UTC seconds) a local calendar time stands for in the zone in use.
+struct LocalMoments {
+  int count = 0;       // 0: the time was skipped (clocks went forward); 1; 2: it came twice
+  int64_t first = 0;   // the earlier moment
+  int64_t second = 0;  // the later moment, when count is 2
+};
+
+// Make `name` (an IANA name such as "Europe/Madrid"; "" the process's own zone) the zone of every
+// local time; false, and the zone unchanged, when this machine does not know it.
+bool use_time_zone(const std::string& name);
+
+// Return the local calendar time of a moment (UTC seconds) in the zone in use.
+std::tm local_from_utc(int64_t utc);
+
+// Return the minutes the zone in use is ahead of UTC at a moment (negative west of Greenwich).
+int32_t utc_offset_at(int64_t utc);
+
+// Return the moments a local calendar time (calendar seconds, no zone applied) stands for.
+LocalMoments utc_from_local(int64_t local);
+
+// Return the minutes local time is ahead of UTC now, on the program's clock.
+int32_t utc_offset_now();
 
 // Return a local calendar time from its fields (month 1 to 12); daylight saving unknown.
 std::tm civil_time(int year, int month, int day, int hour, int minute, int second);

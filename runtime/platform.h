@@ -18,8 +18,9 @@ void platform_start_process();
 // Seconds of a monotonic high-resolution clock since its own fixed origin.
 double platform_timer_seconds();
 
-// The local calendar date and time now.
-std::tm platform_local_time();
+// Convert a moment (seconds since 1970-01-01 00:00:00 UTC) to the local calendar time of the
+// zone in use, daylight saving included. Returns false when the system cannot convert it.
+bool platform_local_from_utc(int64_t utc, std::tm& local);
 
 // Pause the calling thread for `ms` milliseconds.
 void platform_sleep_ms(int32_t ms);
@@ -42,12 +43,12 @@ Text platform_program_file_name();
 // Return the name of the platform the program was built for ("Linux", "Windows", …).
 const char* platform_name();
 
-// Minutes the local time is ahead of UTC now (negative west of Greenwich).
-int32_t platform_utc_offset_minutes();
-
 // The name of the local time zone ("Europe/Madrid", "CET", …; "" when unknown).
 std::string platform_time_zone_name();
 
+// Make the zone `name` the zone of local times ("" the process's own zone again). Returns false,
+// and changes nothing, when the system does not know the zone by that name.
+bool platform_use_time_zone(const std::string& name);
 // Return this process's id.
 int64_t platform_process_id();
 

@@ -48,11 +48,9 @@ double platform_timer_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-std::tm platform_local_time() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
+bool platform_local_from_utc(int64_t utc, std::tm& local) {
+  const auto moment = static_cast<std::time_t>(utc);
+  return localtime_r(&moment, &local) != nullptr;
 }
 
 void platform_sleep_ms(int32_t ms) {
@@ -95,13 +93,6 @@ Text platform_program_file_name() {
   return error ? Text() : exe.filename().string();
 }
 
-int32_t platform_utc_offset_minutes() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (localtime_r(&now, &local) == nullptr) return 0;
-  return static_cast<int32_t>(local.tm_gmtoff / 60);
-}
-
 std::string platform_time_zone_name() {
   const char* variable = std::getenv("TZ");
   if (variable != nullptr && *variable != '\0') return *variable == ':' ? variable + 1 : variable;
@@ -117,6 +108,50 @@ std::string platform_time_zone_name() {
   std::tm local{};
   if (localtime_r(&now, &local) != nullptr && local.tm_zone != nullptr) return local.tm_zone;
   return "";
+}
+
+namespace {
+
+bool own_zone_saved = false;  // the process's own TZ has been saved
+bool own_zone_set = false;    // and TZ was set at all
+std::string own_zone;         // its value
+
+// True when the zone database holds a zone of that name (a file under TZDIR or the system's).
+bool zone_in_database(const std::string& name) {
+  if (name.empty() || name.front() == '/' || name.find("..") != std::string::npos) return false;
+  const char* folder = std::getenv("TZDIR");
+  std::error_code error;
+  for (const char* base : {folder, "/usr/share/zoneinfo"}) {
+    if (base != nullptr && *base != '\0' &&
+        std::filesystem::is_regular_file(std::filesystem::path(base) / name, error)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool platform_use_time_zone(const std::string& name) {
+  if (!own_zone_saved) {
+    const char* variable = std::getenv("TZ");
+    own_zone_set = variable != nullptr;
+    own_zone = variable != nullptr ? variable : "";
+    own_zone_saved = true;
+  }
+  if (name.empty()) {
+    if (own_zone_set) {
+      setenv("TZ", own_zone.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+  } else {
+    const std::string zone = name.front() == ':' ? name.substr(1) : name;
+    if (!zone_in_database(zone)) return false;
+    setenv("TZ", zone.c_str(), 1);
+  }
+  tzset();
+  return true;
 }
 
 int64_t platform_process_id() { return static_cast<int64_t>(getpid()); }

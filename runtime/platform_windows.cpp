@@ -60,11 +60,9 @@ double platform_timer_seconds() {
   return static_cast<double>(counter.QuadPart) * counter_factor;
 }
 
-std::tm platform_local_time() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_s(&local, &now);
-  return local;
+bool platform_local_from_utc(int64_t utc, std::tm& local) {
+  const __time64_t moment = utc;
+  return _localtime64_s(&local, &moment) == 0;
 }
 
 void platform_sleep_ms(int32_t ms) {
@@ -120,15 +118,6 @@ Text platform_program_file_name() {
   return Text();
 }
 
-int32_t platform_utc_offset_minutes() {
-  TIME_ZONE_INFORMATION zone{};
-  const DWORD mode = GetTimeZoneInformation(&zone);
-  LONG bias = zone.Bias;  // UTC = local + bias
-  if (mode == TIME_ZONE_ID_DAYLIGHT) bias += zone.DaylightBias;
-  if (mode == TIME_ZONE_ID_STANDARD) bias += zone.StandardBias;
-  return static_cast<int32_t>(-bias);
-}
-
 std::string platform_time_zone_name() {
   TIME_ZONE_INFORMATION zone{};
   const DWORD mode = GetTimeZoneInformation(&zone);
@@ -136,6 +125,21 @@ std::string platform_time_zone_name() {
   char text[256] = {};
   if (WideCharToMultiByte(CP_UTF8, 0, name, -1, text, sizeof text, nullptr, nullptr) == 0) return "";
   return text;
+}
+
+bool platform_use_time_zone(const std::string& name) {
+  // The runtime library knows the system's own zone alone, under its standard or daylight name.
+  if (name.empty()) return true;
+  TIME_ZONE_INFORMATION zone{};
+  if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID) return false;
+  for (const WCHAR* own : {zone.StandardName, zone.DaylightName}) {
+    char text[256] = {};
+    if (WideCharToMultiByte(CP_UTF8, 0, own, -1, text, sizeof text, nullptr, nullptr) != 0 &&
+        name == text) {
+      return true;
+    }
+  }
+  return false;
 }
 
 int64_t platform_process_id() { return static_cast<int64_t>(GetCurrentProcessId()); }

@@ -142,23 +142,24 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
   int64_t data_first = INT64_MAX, data_last = INT64_MIN;
   for (const FolderData& folder : folders) {
     if (folder.ones.empty()) continue;
-    data_first = std::min(data_first, second_time(folder, 0));
-    data_last = std::max(data_last, second_time(folder, folder.ones.size() - 1));
+    for (size_t s = 0; s < folder.times.size(); ++s) {
+      const uint64_t stop = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : folder.ones.size();
+      data_first = std::min(data_first, folder.times[s].first_time);
+      data_last = std::max(data_last, second_utc(folder, stop - 1));
+    }
   }
   for (const EventSpec& spec : specs) {
     EventResult event;
     event.spec = spec;
     for (size_t f = 0; f < folders.size(); ++f) {
-      const uint64_t first = index_at_or_after(folders[f], spec.start);
-      const uint64_t last = index_at_or_after(folders[f], spec.end + 1);
-      if (first < last) {
+      for (const auto& [first, last] : seconds_between(folders[f], spec.start, spec.end)) {
         event.ranges.push_back(EventRange{f, first, last});
         event.seconds += last - first;
       }
     }
     if (spec.start < data_first || spec.end > data_last) {
-      error = "event \"" + spec.label + "\" lies outside the data (" + format_local_time(data_first) + " to " +
-              format_local_time(data_last) + ")";
+      error = "event \"" + spec.label + "\" lies outside the data (" + format_utc_time(data_first) + " to " +
+              format_utc_time(data_last) + ")";
       return false;
     }
     if (event.seconds == 0) {

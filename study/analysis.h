@@ -22,11 +22,13 @@ constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
 constexpr double SIGNIFICANCE = 0.05;
 constexpr int CONTROL_ATTEMPTS = 100000;  // seeds tried for one control before giving up
 
-// A pre-registered event: an inclusive span of local time with its label.
+// A pre-registered event: an inclusive span of time with its label.
 struct EventSpec {
   std::string label;
-  int64_t start = 0;
-  int64_t end = 0;
+  int64_t start = 0;       // its first second, UTC
+  int64_t end = 0;         // its last second, UTC
+  std::string start_text;  // its start and end as given
+  std::string end_text;
 };
 
 // The seconds of one folder that an event covers: indices [first, last).
@@ -131,6 +133,7 @@ struct Analysis {
   std::vector<WindowResult> windows;
   std::vector<WidthSummary> widths;
   std::vector<EventResult> events;
+  std::string events_zone;  // the zone local event times were read in (the first folder's)
   double events_z = 0;
   double events_p = 0;
   std::optional<CombinedResult> combined;

@@ -22,13 +22,56 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
-// Take the provenance fields the analysis uses.
+// Take the provenance fields the analysis uses: the seed and the zone's offsets. A folder written
+// before the utc column has no offsets of its own: its run's offset at the start serves.
 void take_provenance(FolderData& folder) {
   const nlohmann::json& provenance = folder.provenance;
   if (provenance.contains("seed") && provenance["seed"].is_number_integer())
     folder.seed = static_cast<uint32_t>(provenance["seed"].get<int64_t>());
-  if (provenance.contains("utc_offset_minutes") && provenance["utc_offset_minutes"].is_number_integer())
-    folder.utc_offset_minutes = provenance["utc_offset_minutes"].get<int64_t>();
+  if (folder.offsets.from_json(provenance)) return;
+  const nlohmann::json& run = provenance.contains("run") && provenance["run"].is_object() ? provenance["run"] : provenance;
+  const auto offset = run.find("utc_offset_minutes");
+  folder.offsets.zone = run.contains("time_zone") && run["time_zone"].is_string() ? run["time_zone"].get<std::string>() : "";
+  folder.offsets.way = BY_RECORD_OFFSETS;
+  folder.offsets.note(0, offset != run.end() && offset->is_number_integer() ? offset->get<int32_t>() : 0);
+}
+
+// Read an event's time: with its offset as it says, a local one with the zone's offsets.
+bool event_moment(const std::string& text, const OffsetTable& zone, int64_t& utc, std::string& error) {
+  bool local = false;
+  int64_t value = 0;
+  if (!parse_iso_time(text, value, local)) {
+    error = "\"" + text + "\": times must be local \"YYYY-MM-DD HH:MM:SS\" or ISO 8601 with an offset "
+            "(\"2026-10-25T02:30:00+02:00\", \"2026-10-25T00:30:00Z\")";
+    return false;
+  }
+  if (!local) {
+    utc = value;
+    return true;
+  }
+  const std::vector<int64_t> moments = zone.moments_of(value);
+  if (moments.size() == 1) {
+    utc = moments.front();
+    return true;
+  }
+  std::string iso = format_local_time(value);
+  iso[10] = 'T';
+  error = "local time \"" + text + "\" " +
+          (moments.empty() ? "does not exist" : "comes twice (the clock was set back)") + " in the time zone " +
+          (zone.zone.empty() ? "of the first folder" : "\"" + zone.zone + "\"") + "; give it with its UTC offset";
+  for (size_t i = 0; i < moments.size(); ++i) {
+    error += (i == 0 ? ": " : " or ") + iso + offset_text(static_cast<int32_t>((value - moments[i]) / 60));
+  }
+  if (moments.empty()) error += ", such as " + iso + offset_text(zone.offset_at(value - 86400));
+  return false;
+}
+
+// Read an event's start and end.
+bool event_span(const std::string& start, const std::string& end, const OffsetTable& zone, EventSpec& event,
+                std::string& error) {
+  event.start_text = start;
+  event.end_text = end;
+  return event_moment(start, zone, event.start, error) && event_moment(end, zone, event.end, error);
 }
 
 }  // namespace
@@ -70,18 +113,20 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
       std::fprintf(stderr, "leyendo %s: %zu segundos\n", shown_text(folder.path).c_str(), folder.ones.size());
       last_report = std::chrono::steady_clock::now();
     }
-    int64_t time = 0;
-    if (!parse_local_time(row.time, time)) {
+    int64_t local = 0, utc = 0;
+    if (!parse_local_time(row.time, local) || (reader.has_utc() && !parse_utc_time(row.utc, utc))) {
       error = shown_path(path / SECONDS_FILE) + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";
       return false;
     }
+    if (!reader.has_utc()) utc = local - folder.offsets.offset_at(0) * int64_t{60};
     if (folder.ones.empty()) {
       folder.first_second = row.second;
+      folder.utc_offset_minutes = (local - utc) / 60;
     } else if (row.cycle != cycle) {
       folder.cycle_ends.push_back(folder.ones.size() - 1);
     }
     cycle = row.cycle;
-    append_second_time(folder, time);
+    append_second_time(folder, utc, local);
     folder.ones.push_back(static_cast<uint8_t>(row.ones));
   }
   if (!reader.error().empty()) {
@@ -96,23 +141,25 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
   return true;
 }
 
-bool parse_event(const std::string& text, EventSpec& event, std::string& error) {
+bool parse_event(const std::string& text, const OffsetTable& zone, EventSpec& event, std::string& error) {
   const size_t first = text.find('/');
   const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
   if (second == std::string::npos) {
-    error = "event \"" + text + "\": expected \"YYYY-MM-DD HH:MM:SS/YYYY-MM-DD HH:MM:SS/label\"";
+    error = "event \"" + text + "\": expected \"START/END/label\", times \"YYYY-MM-DD HH:MM:SS\" (local) or "
+            "ISO 8601 with an offset";
     return false;
   }
   event.label = text.substr(second + 1);
-  if (!parse_local_time(trimmed(text.substr(0, first)), event.start) ||
-      !parse_local_time(trimmed(text.substr(first + 1, second - first - 1)), event.end)) {
-    error = "event \"" + text + "\": times must be \"YYYY-MM-DD HH:MM:SS\"";
+  if (!event_span(trimmed(text.substr(0, first)), trimmed(text.substr(first + 1, second - first - 1)), zone, event,
+                  error)) {
+    error = "event \"" + text + "\": " + error;
     return false;
   }
   return true;
 }
 
-bool read_events_file(const std::filesystem::path& file, std::vector<EventSpec>& events, std::string& error) {
+bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone, std::vector<EventSpec>& events,
+                      std::string& error) {
   std::string text;
   if (!read_small_file(file, Links::follow, text, error)) {
     error = "the events file cannot be read: " + error;
@@ -131,13 +178,21 @@ bool read_events_file(const std::filesystem::path& file, std::vector<EventSpec>&
     if (label.size() >= 2 && label.front() == '"' && label.back() == '"') label = label.substr(1, label.size() - 2);
     EventSpec event;
     event.label = label;
-    if (second == std::string::npos || !parse_local_time(trimmed(line.substr(0, first)), event.start) ||
-        !parse_local_time(trimmed(line.substr(first + 1, second - first - 1)), event.end)) {
-      error = shown_path(file) + ":" + std::to_string(number) + ": expected \"start,end,label\" with times "
-              "\"YYYY-MM-DD HH:MM:SS\"";
+    if (second == std::string::npos) {
+      error = shown_path(file) + ":" + std::to_string(number) + ": expected \"start,end,label\"";
+      return false;
+    }
+    if (!event_span(trimmed(line.substr(0, first)), trimmed(line.substr(first + 1, second - first - 1)), zone, event,
+                    error)) {
+      error = shown_path(file) + ":" + std::to_string(number) + ": " + error;
       return false;
     }
     events.push_back(event);
   }
   return true;
+}
+
+std::string zone_name(const FolderData& folder) {
+  if (!folder.offsets.zone.empty()) return folder.offsets.zone;
+  return "UTC" + offset_text(static_cast<int32_t>(folder.utc_offset_minutes));
 }

@@ -39,14 +39,18 @@ bool lies_within(const std::filesystem::path& inner, const std::filesystem::path
   return true;
 }
 
-// Collect the events of the command line and of the events file.
-bool collect_events(const AnalyzeOptions& options, std::vector<EventSpec>& events, std::string& error) {
+// Collect the events of the command line and of the events file; local times in `zone`.
+bool collect_events(const AnalyzeOptions& options, const OffsetTable& zone, std::vector<EventSpec>& events,
+                    std::string& error) {
   for (const std::string& text : options.events) {
     EventSpec event;
-    if (!parse_event(text, event, error)) return false;
+    if (!parse_event(text, zone, event, error)) return false;
     events.push_back(event);
   }
-  if (!options.events_file.empty() && !read_events_file(path_from_utf8(options.events_file), events, error)) return false;
+  if (!options.events_file.empty() &&
+      !read_events_file(path_from_utf8(options.events_file), zone, events, error)) {
+    return false;
+  }
   return true;
 }
 
@@ -59,11 +63,6 @@ void progress(const AnalyzeOptions& options, const std::string& line) {
 
 int run_analyze(const AnalyzeOptions& options) {
   std::string error;
-  std::vector<EventSpec> specs;
-  if (!collect_events(options, specs, error)) {
-    complain(error);
-    return EXIT_USAGE;
-  }
   for (const std::string& folder : options.folders) {
     if (lies_within(path_from_utf8(options.out), path_from_utf8(folder))) {
       complain("the output folder " + shown_text(options.out) + " lies in the data folder " + shown_text(folder) +
@@ -117,6 +116,11 @@ int run_analyze(const AnalyzeOptions& options) {
              "avoid their bits; --controls is refused");
     return EXIT_USAGE;
   }
+  std::vector<EventSpec> specs;
+  if (!collect_events(options, folders.front().offsets, specs, error)) {
+    complain(error);
+    return EXIT_USAGE;
+  }
   std::vector<EventResult> events;
   if (!place_events(folders, specs, events, error)) {
     complain(error);
@@ -128,6 +132,7 @@ int run_analyze(const AnalyzeOptions& options) {
     complain(error);
     return EXIT_TROUBLE;
   }
+  analysis.events_zone = zone_name(folders.front());
   if (options.controls > 0) {
     progress(options, "controles: " + std::to_string(options.controls) + " …");
     run_controls(folders, options.controls, options.control_seed, analysis, options.progress);
@@ -152,7 +157,8 @@ void add_analyze_command(CLI::App& app, int& status) {
   command->add_option("--window", options->windows, "otra anchura de ventana en segundos (repetible)")
       ->check(CLI::Range(MIN_WINDOW, MAX_WINDOW));
   command->add_option("--event", options->events,
-                      "evento \"AAAA-MM-DD HH:MM:SS/AAAA-MM-DD HH:MM:SS/etiqueta\" en hora local (repetible)");
+                      "evento \"INICIO/FIN/etiqueta\": horas ISO 8601 con desfase (2026-10-25T02:30:00+02:00, "
+                      "...Z) o locales \"AAAA-MM-DD HH:MM:SS\" en la zona de la primera carpeta (repetible)");
   command->add_option("--events", options->events_file, "fichero CSV de eventos: inicio,fin,etiqueta");
   command->add_option("--controls", options->controls, "número de controles (repeticiones con otras semillas)")
       ->check(CLI::Range(0, MAX_CONTROLS));

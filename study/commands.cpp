@@ -16,13 +16,16 @@
 #include <nlohmann/json.hpp>
 
 #include "experiment/provenance.h"
+#include "runtime/clock.h"
 #include "runtime/paths.h"
+#include "runtime/platform.h"
 #include "runtime/version.h"
 #include "study/data_folder.h"
 #include "study/local_time.h"
 #include "study/log_check.h"
 #include "study/log_model.h"
 #include "study/replay.h"
+#include "study/second_places.h"
 #include "study/seed_search.h"
 #include "study/study_log_records.h"
 
@@ -247,15 +250,52 @@ int64_t seconds_of_run(const LoadedLog& log, int64_t& start) {
   return last;
 }
 
+// True when a calendar time lies within years 0000 to 9999, as seconds.csv writes them.
+bool within_four_digit_years(int64_t seconds) {
+  static const int64_t first = days_from_civil(0, 1, 1) * 86400;
+  static const int64_t last = days_from_civil(10000, 1, 1) * 86400 - 1;
+  return seconds >= first && seconds <= last;
+}
+
+// Choose how the log's seconds are placed in time and say so; false with a message on standard error.
+bool place_seconds(const LoadedLog& log, int64_t start, const std::string& zone, SecondPlaces& places) {
+  const SecondTimes stamps(log.text, start);
+  const RunTimes run = log.has_run ? run_times(log.run) : RunTimes{};
+  if (run.known) {
+    if (!zone.empty()) {
+      std::fprintf(stderr, "testnuv-study: --tz no se usa: el registro de procedencia da el inicio, "
+                   "su desfase y su zona\n");
+    }
+    places.from_start(run, stamps.anchors());
+  } else {
+    std::string error;
+    if (!places.from_stamps(zone, platform_time_zone_name(), stamps.anchors(), error)) {
+      std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
+      return false;
+    }
+  }
+  const OffsetTable& table = places.table();
+  if (table.way == BY_ZONE_RULES) {
+    std::printf("horas locales: reglas de la zona horaria \"%s\"%s\n", table.zone.c_str(),
+                run.known ? "" : ", desde las fechas y horas de los registros");
+  } else {
+    std::printf("horas locales: desfases respecto de UTC que muestran los registros (esta maquina no "
+                "conoce la zona \"%s\")\n", table.zone.c_str());
+  }
+  return true;
+}
+
 // Write a data folder from a log whose records all agree; returns the exit status.
 int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path& out, bool bits,
-                   bool force) {
+                   bool force, const std::string& zone) {
   int64_t start = -1;
   const int64_t seconds = seconds_of_run(log, start);
   if (seconds == 0) {
     std::fprintf(stderr, "testnuv-study: no hay ningun segundo que extraer\n");
     return EXIT_NO_SEED;
   }
+  SecondPlaces places;
+  if (!place_seconds(log, start, zone, places)) return zone.empty() ? EXIT_TROUBLE : EXIT_USAGE;
   // Check first, writing nothing, so that a disagreeing log leaves no folder behind.
   const LogCheckResult check = check_log(log.text, found.seed, seconds, false, start, {});
   if (!check.agrees) {
@@ -268,9 +308,26 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
     std::fprintf(stderr, "testnuv-study: %s\n", error.c_str());
     return EXIT_TROUBLE;
   }
+  int64_t beyond = 0;  // a second whose time falls outside years 0000 to 9999
   const LogCheckResult written = check_log(
       log.text, found.seed, seconds, bits, start,
-      [&writer](const SecondRow& row, const uint8_t* row_bits) { return writer.add_second(row, row_bits); });
+      [&](const SecondRow& row, const uint8_t* row_bits) {
+        const auto [utc, local] = places.place(row.second);
+        if (!within_four_digit_years(utc) || !within_four_digit_years(local)) {
+          beyond = row.second;
+          return false;
+        }
+        SecondRow placed = row;
+        placed.time = format_local_time(local);
+        placed.utc = format_utc_time(utc);
+        return writer.add_second(placed, row_bits);
+      });
+  if (beyond != 0) {
+    std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 " caeria fuera de los anos 0000 a 9999 "
+                 "(la fecha y hora de los registros lo llevan alli); seconds.csv escribe el ano con "
+                 "cuatro cifras: no se escribe la carpeta de datos\n", beyond);
+    return EXIT_TROUBLE;
+  }
   if (written.stopped || !written.agrees) {
     std::fprintf(stderr, "testnuv-study: %s\n", writer.error().c_str());
     return EXIT_TROUBLE;
@@ -287,7 +344,8 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
       {"bits", bits},
       {"log_bytes", log.text.bytes},
       {"log_sha256", log.text.sha256},
-      {"log_torn", log.text.torn}};
+      {"log_torn", log.text.torn},
+      {"local_time", places.table().to_json()}};
   if (!name_log_in_provenance(provenance, log.text.file)) {
     std::fprintf(stderr, "testnuv-study: aviso: el nombre del registro de estudio %s no es UTF-8 y "
                  "no se puede guardar tal cual en %s; verify comprobara la carpeta sin su registro\n",
@@ -313,6 +371,13 @@ FoundSeed seed_for(const LoadedLog& log, int64_t given) {
   return found;
 }
 
+// True when a row's local time is its moment with the offset the table gives for it.
+bool local_time_agrees(const SecondRow& row, const OffsetTable& offsets) {
+  int64_t local = 0, utc = 0;
+  return parse_local_time(row.time, local) && parse_utc_time(row.utc, utc) &&
+         local - utc == offsets.offset_at(utc) * int64_t{60};
+}
+
 // Verify a data folder: checksums, rows against the replay, and its log.
 int verify_folder(const fs::path& folder) {
   std::vector<std::string> problems;
@@ -334,6 +399,8 @@ int verify_folder(const fs::path& folder) {
     std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
     return EXIT_DISAGREES;  // a data folder without a readable seconds.csv is damaged
   }
+  OffsetTable offsets;
+  const bool has_offsets = offsets.from_json(provenance);
   std::FILE* bits_file = nullptr;
   std::error_code code;
   if (fs::symlink_status(folder / BITS_FILE, code).type() != fs::file_type::not_found) {
@@ -358,6 +425,12 @@ int verify_folder(const fs::path& folder) {
       std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 " no coincide con la repeticion "
                    "(ones %" PRId32 ", la repeticion da %" PRId32 "%s)\n", row.second, row.ones,
                    ones, bits_differ ? "; bits.bin difiere" : "");
+      status = EXIT_DISAGREES;
+    }
+    if (status == EXIT_DONE && reader.has_utc() && has_offsets && !local_time_agrees(row, offsets)) {
+      std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 ": time %s no es la hora local de utc "
+                   "%s con los desfases de local_time en %s\n", row.second, row.time.c_str(),
+                   row.utc.c_str(), PROVENANCE_FILE);
       status = EXIT_DISAGREES;
     }
   }
@@ -524,6 +597,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   static int64_t given_seed = -1;
   static std::string seed_text;
   static bool bits = false, force = false;
+  static std::string zone;
   extract->add_option("LOG", extract_log, "registro de estudio")->required()->check(existing_path(true));
   extract->add_option("--seed", seed_text,
                       "semilla, entero decimal de -2147483648 a 4294967295 (si no, la del registro de "
@@ -532,6 +606,8 @@ void add_study_commands(CLI::App& app, int& exit_status) {
   extract->add_option("--out", out, "carpeta de datos que se escribe")->required();
   extract->add_flag("--bits", bits, "escribe tambien bits.bin (25 bytes por segundo)");
   extract->add_flag("--force", force, "sustituye una carpeta de datos que ya existe");
+  extract->add_option("--tz", zone, "zona horaria de las fechas y horas de un registro sin registro de "
+                      "procedencia, p. ej. Europe/Madrid (por omision, la de esta maquina)");
   extract->callback([&exit_status] {
     uint32_t seed = 0;
     std::string message;
@@ -550,7 +626,9 @@ void add_study_commands(CLI::App& app, int& exit_status) {
       return;
     }
     const FoundSeed found = seed_for(log, given_seed);
-    exit_status = found.status == EXIT_DONE ? extract_folder(log, found, path_from_utf8(out), bits, force) : found.status;
+    exit_status = found.status == EXIT_DONE
+                      ? extract_folder(log, found, path_from_utf8(out), bits, force, zone)
+                      : found.status;
   });
 
   // verify

@@ -15,6 +15,7 @@
 #include "runtime/durable.h"
 #include "runtime/paths.h"
 #include "runtime/platform.h"
+#include "study/local_time.h"
 #include "study/orbit.h"
 #include "study/replay.h"
 #include "study/sha256.h"
@@ -338,6 +339,8 @@ bool DataFolderWriter::add_second(const SecondRow& row, const uint8_t* bits) {
   line += row.time;
   line += ',';
   line += time_source_name(row.time_source);
+  line += ',';
+  line += row.utc;
   line += '\n';
   if (!write_to(*seconds_, line.data(), line.size())) return false;
   if (bits_ != nullptr && !write_to(*bits_, reinterpret_cast<const char*>(bits), SECOND_BYTES)) {
@@ -481,7 +484,8 @@ bool SecondsReader::open(const fs::path& file) {
   if (stream_ == nullptr) return false;
   std::string header;
   if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
-  if (header != SECONDS_HEADER) {
+  has_utc_ = header == SECONDS_HEADER;
+  if (!has_utc_ && header != SECONDS_HEADER_WITHOUT_UTC) {
     // Shown with its invisible characters, so that a CR or a BOM is seen to differ.
     return fail("cabecera inesperada \"" + shown_text(header) + "\" (se esperaba \"" + SECONDS_HEADER + "\")");
   }
@@ -524,14 +528,22 @@ bool SecondsReader::next(SecondRow& row) {
   if (!read_line(text)) return false;
   const char* at = text.data();
   const char* end = at + text.size();
+  const std::string columns = has_utc_ ? "10" : "9";
   int64_t fields[6];
   for (int64_t& field : fields) {
-    if (!take_integer(at, end, field)) return fail("campo entero no valido o faltan columnas (se esperaban 9)");
+    if (!take_integer(at, end, field)) {
+      return fail("campo entero no valido o faltan columnas (se esperaban " + columns + ")");
+    }
   }
-  std::string z_field, time_field, source_field;
+  std::string z_field, time_field, source_field, utc_field;
   if (!take_field(at, end, z_field, false) || !take_field(at, end, time_field, false) ||
-      !take_field(at, end, source_field, true)) {
-    return fail("se esperaban 9 columnas");
+      !take_field(at, end, source_field, !has_utc_) ||
+      (has_utc_ && !take_field(at, end, utc_field, true))) {
+    return fail("se esperaban " + columns + " columnas");
+  }
+  int64_t moment = 0;
+  if (has_utc_ && !parse_utc_time(utc_field, moment)) {
+    return fail("utc no tiene la forma AAAA-MM-DDTHH:MM:SSZ");
   }
   if (fields[4] < 0 || fields[4] > SECOND_BITS) return fail("ones fuera de 0 a 200");
   const int32_t ones = static_cast<int32_t>(fields[4]);
@@ -543,6 +555,7 @@ bool SecondsReader::next(SecondRow& row) {
   if (!source_known) return fail("time_source desconocido \"" + source_field + "\"");
   if (!is_wall_time(time_field)) return fail("time no tiene la forma AAAA-MM-DD HH:MM:SS");
   row = make_second_row(fields[0], ones, time_field, source);
+  row.utc = std::move(utc_field);
   if (fields[0] != previous_ + 1) return fail("se esperaba el segundo " + std::to_string(previous_ + 1));
   if (fields[1] != row.cycle || fields[2] != row.minute || fields[3] != row.sec) {
     return fail("cycle, minute o sec no corresponden al segundo");

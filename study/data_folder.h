@@ -28,7 +28,9 @@ constexpr char SUMS_FILE[] = "SHA256SUMS";
 // The format tag of a data folder's provenance.json.
 constexpr char DATA_FORMAT[] = "testnuv-data/1";
 // The header line of seconds.csv.
-constexpr char SECONDS_HEADER[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source";
+constexpr char SECONDS_HEADER[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source,utc";
+// The header line of seconds.csv in folders written before it had the utc column.
+constexpr char SECONDS_HEADER_WITHOUT_UTC[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source";
 // Seconds in a 12-hour cycle: 720 minutes and the second plotted at minute 720.
 constexpr int64_t CYCLE_SECONDS = 43201;
 
@@ -49,6 +51,7 @@ struct SecondRow {
   double z = 0.0;       // (ones - 100) / sqrt(50)
   std::string time;     // local wall time "YYYY-MM-DD HH:MM:SS"
   TimeSource time_source = TimeSource::clock;
+  std::string utc;      // the moment "YYYY-MM-DDTHH:MM:SSZ" ("" in folders written before it)
 };
 
 // Return the row of a second from its number and its ones (cycle, clock, zeros and z follow).
@@ -113,6 +116,8 @@ class SecondsReader {
   const std::string& error() const { return error_; }
   // Return the line number of the last line read (the header is line 1).
   int64_t line() const { return line_; }
+  // Say whether the file has the utc column (folders written before it have not).
+  bool has_utc() const { return has_utc_; }
 
  private:
   bool read_line(std::string& text);
@@ -122,6 +127,7 @@ class SecondsReader {
   std::string error_;
   int64_t line_ = 0;
   int64_t previous_ = 0;
+  bool has_utc_ = true;
   char buffer_[1 << 16];  // bytes read ahead
   size_t at_ = 0;         // next unread byte of buffer_
   size_t filled_ = 0;     // bytes in buffer_

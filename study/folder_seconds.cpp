@@ -1,9 +1,10 @@
-// Folder seconds: local times by segments, and the merge of several folders by UTC time.
+// Folder seconds: moments and local times by segments, and the merge of several folders by UTC time.
 #include "study/folder_seconds.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 #include "study/statistics.h"
 
@@ -14,7 +15,7 @@ struct Cursor {
   const FolderData* folder;
   uint64_t index = 0;    // next second
   size_t segment = 0;    // its time segment
-  int64_t utc = 0;       // its UTC time
+  int64_t utc = INT64_MIN;  // its UTC time, never before the last one's next
 };
 
 // Set a cursor's time for its current index (the index must be inside the folder).
@@ -23,42 +24,53 @@ void settle(Cursor& cursor) {
   while (cursor.segment + 1 < folder.times.size() && folder.times[cursor.segment + 1].first_index <= cursor.index)
     ++cursor.segment;
   const TimeSegment& segment = folder.times[cursor.segment];
-  cursor.utc = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index) -
-               folder.utc_offset_minutes * 60;
+  const int64_t recorded = segment.first_time + static_cast<int64_t>(cursor.index - segment.first_index);
+  cursor.utc = cursor.utc == INT64_MIN ? recorded : std::max(recorded, cursor.utc + 1);
 }
 
 }  // namespace
 
-int64_t second_time(const FolderData& folder, uint64_t index) {
-  auto after = std::upper_bound(folder.times.begin(), folder.times.end(), index,
+namespace {
+
+// Return the time of a second from a list of segments.
+int64_t time_in(const std::vector<TimeSegment>& segments, uint64_t index) {
+  auto after = std::upper_bound(segments.begin(), segments.end(), index,
                                 [](uint64_t i, const TimeSegment& segment) { return i < segment.first_index; });
   const TimeSegment& segment = *(after - 1);
   return segment.first_time + static_cast<int64_t>(index - segment.first_index);
 }
 
-uint64_t index_at_or_after(const FolderData& folder, int64_t time) {
+}  // namespace
+
+int64_t second_utc(const FolderData& folder, uint64_t index) { return time_in(folder.times, index); }
+
+int64_t second_local(const FolderData& folder, uint64_t index) { return time_in(folder.local_times, index); }
+
+std::vector<std::pair<uint64_t, uint64_t>> seconds_between(const FolderData& folder, int64_t start, int64_t end) {
+  std::vector<std::pair<uint64_t, uint64_t>> stretches;
   const uint64_t count = folder.ones.size();
   for (size_t s = 0; s < folder.times.size(); ++s) {
     const TimeSegment& segment = folder.times[s];
-    const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
-    const int64_t last_time = segment.first_time + static_cast<int64_t>(end - segment.first_index) - 1;
-    if (time <= segment.first_time) return segment.first_index;
-    if (time <= last_time) return segment.first_index + static_cast<uint64_t>(time - segment.first_time);
+    const uint64_t stop = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
+    const int64_t last_time = segment.first_time + static_cast<int64_t>(stop - segment.first_index) - 1;
+    const int64_t from = std::max(start, segment.first_time), to = std::min(end, last_time);
+    if (from > to) continue;
+    stretches.emplace_back(segment.first_index + static_cast<uint64_t>(from - segment.first_time),
+                           segment.first_index + static_cast<uint64_t>(to - segment.first_time) + 1);
   }
-  return count;
+  return stretches;
 }
 
-void append_second_time(FolderData& folder, int64_t time) {
+void append_second_time(FolderData& folder, int64_t utc, int64_t local) {
   const uint64_t index = folder.ones.size();
-  if (!folder.times.empty()) {
-    const int64_t previous = second_time(folder, index - 1);
-    if (time <= previous + 1) return;  // continues the segment (a clock set back runs on)
+  // The time the last segment gives the new second, were it to go on.
+  auto next_in = [index](const std::vector<TimeSegment>& segments) {
+    return segments.back().first_time + static_cast<int64_t>(index - segments.back().first_index);
+  };
+  if (folder.times.empty() || utc != next_in(folder.times)) folder.times.push_back(TimeSegment{index, utc});
+  if (folder.local_times.empty() || local != next_in(folder.local_times)) {
+    folder.local_times.push_back(TimeSegment{index, local});
   }
-  folder.times.push_back(TimeSegment{index, time});
-}
-
-int64_t second_utc(const FolderData& folder, uint64_t index) {
-  return second_time(folder, index) - folder.utc_offset_minutes * 60;
 }
 
 void for_each_combined_second(const std::vector<FolderData>& folders,

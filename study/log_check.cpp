@@ -66,6 +66,14 @@ SecondTimes::SecondTimes(const StudyLogText& log, int64_t start) : start_(start)
     }
     anchors_.emplace_back(seconds[i], stamp);
   }
+  // The first stamp's day: the start's when there is one, else the next stamp's.
+  if (anchors_.empty()) return;
+  auto& [first_second, first_stamp] = anchors_.front();
+  if (start >= 0) {
+    first_stamp = mended_stamp(first_stamp, start + (first_second - 1));
+  } else if (anchors_.size() > 1) {
+    first_stamp = mended_stamp(first_stamp, anchors_[1].second - (anchors_[1].first - first_second));
+  }
 }
 
 std::pair<int64_t, TimeSource> SecondTimes::time_of(int64_t second) {

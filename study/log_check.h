@@ -31,10 +31,12 @@ using SecondSink = std::function<bool(const SecondRow& row, const uint8_t* bits)
 class SecondTimes {
  public:
   // Take the stamps of the log's records; `start` (local wall seconds, -1: none) serves
-  // when no record has a stamp.
+  // when no record has a stamp, and tells the first record's day.
   SecondTimes(const StudyLogText& log, int64_t start);
   // Return the wall time and its source for a second; seconds must come in increasing order.
   std::pair<int64_t, TimeSource> time_of(int64_t second);
+  // Return the stamped seconds: (second, local wall seconds of its record's stamp), increasing.
+  const std::vector<std::pair<int64_t, int64_t>>& anchors() const { return anchors_; }
 
  private:
   std::vector<std::pair<int64_t, int64_t>> anchors_;  // (second, stamp), increasing seconds

@@ -68,14 +68,17 @@ int64_t axis_ms(const std::vector<FolderData>& folders, int64_t utc) {
   return (utc + folders.front().utc_offset_minutes * 60) * 1000;
 }
 
-// Walk a folder's seconds with their UTC times, without a search per second.
+// Walk a folder's seconds with their UTC times, without a search per second; where the recorded
+// times go back (a clock set back by hand) the walk runs on, so that time only goes forward.
 template <typename Visit>
 void for_each_second(const FolderData& folder, Visit visit) {
   const uint64_t count = folder.ones.size();
+  int64_t next = INT64_MIN;
   for (size_t s = 0; s < folder.times.size(); ++s) {
     const uint64_t end = s + 1 < folder.times.size() ? folder.times[s + 1].first_index : count;
-    int64_t utc = folder.times[s].first_time - folder.utc_offset_minutes * 60;
+    int64_t utc = std::max(folder.times[s].first_time, next);
     for (uint64_t i = folder.times[s].first_index; i < end; ++i, ++utc) visit(i, utc, folder.ones[i]);
+    next = utc;
   }
 }
 
@@ -175,6 +178,7 @@ void add_provenance(std::string& html, const std::vector<FolderData>& folders, c
 // Append the events section.
 void add_events(std::string& html, const Analysis& analysis, const ReportTexts& texts) {
   html += "<h2>" + escape_html(texts.events) + "</h2>\n<p class=\"note\">" + escape_html(texts.events_rule) + "</p>\n";
+  html += "<p class=\"note\">" + escape_html(texts.events_zone) + " " + escape_html(analysis.events_zone) + "</p>\n";
   if (analysis.events.empty()) {
     html += "<p>" + escape_html(texts.no_events) + "</p>\n";
     return;
@@ -183,8 +187,8 @@ void add_events(std::string& html, const Analysis& analysis, const ReportTexts& 
           "</th><th>" + escape_html(texts.event_end) + "</th><th>" + escape_html(texts.seconds) +
           "</th><th>z</th><th>p</th></tr>\n";
   for (const EventResult& event : analysis.events) {
-    html += "<tr><td>" + escape_html(event.spec.label) + "</td><td>" + format_local_time(event.spec.start) +
-            "</td><td>" + format_local_time(event.spec.end) + "</td><td class=\"num\">" +
+    html += "<tr><td>" + escape_html(event.spec.label) + "</td><td>" + escape_html(event.spec.start_text) +
+            "</td><td>" + escape_html(event.spec.end_text) + "</td><td class=\"num\">" +
             std::to_string(event.seconds) + "</td><td class=\"num\">" + fixed(event.z, texts) +
             "</td><td class=\"num\">" + p_text(event.p, texts) + "</td></tr>\n";
   }
@@ -319,12 +323,14 @@ json summary_json(const std::vector<FolderData>& folders, const Analysis& analys
   summary["windows"] = widths;
   json events = json::array();
   for (const EventResult& event : analysis.events) {
-    events.push_back({{"label", event.spec.label}, {"start", format_local_time(event.spec.start)},
-                      {"end", format_local_time(event.spec.end)}, {"seconds", event.seconds},
+    events.push_back({{"label", event.spec.label}, {"start", event.spec.start_text}, {"end", event.spec.end_text},
+                      {"start_utc", format_utc_time(event.spec.start)}, {"end_utc", format_utc_time(event.spec.end)},
+                      {"seconds", event.seconds},
                       {"ones", static_cast<int64_t>(event.seconds) * MEAN_ONES + event.deviation},
                       {"z", event.z}, {"p", event.p}});
   }
   summary["events"] = events;
+  summary["events_time_zone"] = analysis.events_zone;
   summary["events_stouffer"] = json::object();
   if (!analysis.events.empty())
     summary["events_stouffer"] = {{"count", analysis.events.size()}, {"z", analysis.events_z}, {"p", analysis.events_p}};
@@ -345,8 +351,10 @@ json summary_json(const std::vector<FolderData>& folders, const Analysis& analys
     entry["path"] = folders[f].path;
     entry["seed"] = folders[f].seed;
     if (!folders[f].ones.empty()) {
-      entry["first_time"] = format_local_time(second_time(folders[f], 0));
-      entry["last_time"] = format_local_time(second_time(folders[f], folders[f].ones.size() - 1));
+      entry["first_time"] = format_local_time(second_local(folders[f], 0));
+      entry["last_time"] = format_local_time(second_local(folders[f], folders[f].ones.size() - 1));
+      entry["first_utc"] = format_utc_time(second_utc(folders[f], 0));
+      entry["last_utc"] = format_utc_time(second_utc(folders[f], folders[f].ones.size() - 1));
     }
     folder_list.push_back(std::move(entry));
   }
@@ -364,17 +372,19 @@ json summary_json(const std::vector<FolderData>& folders, const Analysis& analys
 }
 
 std::string windows_csv(const std::vector<FolderData>& folders, const Analysis& analysis) {
-  std::string csv = "width,index,first_second,last_second,start_time,ones,zeros,z,p,p_bonferroni,q_bh,folder\n";
+  std::string csv =
+      "width,index,first_second,last_second,start_time,ones,zeros,z,p,p_bonferroni,q_bh,folder,start_utc\n";
   char line[320];
   for (const WindowResult& window : analysis.windows) {
     const FolderData& folder = folders[window.folder];
     const uint64_t zeros = static_cast<uint64_t>(window.width) * BITS_PER_SECOND - window.ones;
-    std::snprintf(line, sizeof line, "%d,%llu,%lld,%lld,%s,%llu,%llu,%.17g,%.17g,%.17g,%.17g,%zu\n", window.width,
+    std::snprintf(line, sizeof line, "%d,%llu,%lld,%lld,%s,%llu,%llu,%.17g,%.17g,%.17g,%.17g,%zu,%s\n", window.width,
                   static_cast<unsigned long long>(window.index), static_cast<long long>(window.first_second),
                   static_cast<long long>(window.last_second),
-                  format_local_time(second_time(folder, window.first_row)).c_str(),
+                  format_local_time(second_local(folder, window.first_row)).c_str(),
                   static_cast<unsigned long long>(window.ones), static_cast<unsigned long long>(zeros), window.z,
-                  window.p, window.p_bonferroni, window.q_bh, window.folder + 1);
+                  window.p, window.p_bonferroni, window.q_bh, window.folder + 1,
+                  format_utc_time(second_utc(folder, window.first_row)).c_str());
     csv += line;
   }
   return csv;
@@ -421,8 +431,7 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
   for (const FolderData& folder : folders)
     for (uint64_t end : folder.cycle_ends) marks["cycles"].push_back(axis_ms(folders, second_utc(folder, end) + 1));
   for (const EventResult& event : analysis.events) {
-    // Event times are local; on the axis, they are placed as the first folder's local time.
-    marks["events"].push_back({event.spec.start * 1000, (event.spec.end + 1) * 1000, event.spec.label});
+    marks["events"].push_back({axis_ms(folders, event.spec.start), axis_ms(folders, event.spec.end + 1), event.spec.label});
   }
 
   json window_curves = json::array();

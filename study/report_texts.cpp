@@ -30,6 +30,7 @@ constexpr ReportTexts SPANISH = {
     "Los eventos deben fijarse antes de mirar los datos. Un evento elegido después de ver una desviación no prueba "
     "nada: su p ya no significa lo que dice.",
     "Etiqueta", "Inicio", "Fin", "Z de Stouffer de los eventos", "Sin eventos.",
+    "Las horas locales de los eventos se leen en la zona horaria de la primera carpeta:",
     "Controles",
     "Cada control repite el análisis con otra semilla, de la misma longitud y con los mismos eventos, sólo con el "
     "generador. La p empírica es (1 + controles al menos igual de extremos) / (controles + 1).",
@@ -78,6 +79,7 @@ constexpr ReportTexts ENGLISH = {
     "Events must be fixed before the data are looked at. An event chosen after seeing a deviation proves nothing: "
     "its p no longer means what it says.",
     "Label", "Start", "End", "Stouffer Z of the events", "No events.",
+    "Local event times are read in the time zone of the first folder:",
     "Controls",
     "Each control repeats the analysis with another seed, of the same length and with the same events, from the "
     "generator alone. The empirical p is (1 + controls at least as extreme) / (controls + 1).",

@@ -12,7 +12,8 @@ struct ReportTexts {
   std::string_view windows, width, window_count, significant, significant_bonferroni, significant_bh, windows_note;
   std::string_view plots, plot_cumulative_deviation, caption_cumulative_deviation, plot_window_z, caption_window_z,
       plot_histogram, caption_histogram, plot_cumulative_variance, caption_cumulative_variance;
-  std::string_view events, events_rule, event_label, event_start, event_end, events_stouffer, no_events;
+  std::string_view events, events_rule, event_label, event_start, event_end, events_stouffer, no_events,
+      events_zone;
   std::string_view controls, controls_text, control_count, control_seed, empirical_p_z, empirical_p_events,
       no_controls;
   std::string_view combined, combined_text, combined_seconds, combined_z, combined_chi2, folders_z;

@@ -30,6 +30,14 @@ int run_sim(const std::string& arguments, const fs::path& output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Run testnuv-sim with an environment (such as "TZ=Europe/Madrid "); as run_sim.
+int run_sim_in(const std::string& environment, const std::string& arguments, const fs::path& output) {
+  const std::string command = environment + "\"" + TESTNUV_SIM + "\" " + arguments + " >\"" +
+                              output.string() + "\" 2>&1";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 using SimTest = ExperimentTest;
 
 TEST_F(SimTest, BadArgumentsEndWithStatus2AndSayWhy) {
@@ -151,6 +159,58 @@ TEST_F(SimTest, ZeroSecondsLeavesAnEmptyLog) {
   ASSERT_TRUE(fs::exists(directory / "estudio_05-01-2026"));
   EXPECT_EQ(fs::file_size(directory / "estudio_05-01-2026"), 0u);
   EXPECT_NE(read_file(directory / "out.txt").find(" 0 segundos simulados"), std::string::npos);
+}
+
+// Return the times of a second in a data folder's seconds.csv: its columns from `time` on.
+std::string seconds_times(const fs::path& data, int64_t second) {
+  const std::string csv = read_file(data / "seconds.csv");
+  const std::string key = '\n' + std::to_string(second) + ',';
+  size_t at = csv.find(key);
+  if (at == std::string::npos) return "";
+  for (int comma = 0; comma < 7; ++comma) at = csv.find(',', at + 1);
+  return csv.substr(at + 1, csv.find('\n', at) - at - 1);
+}
+
+TEST_F(SimTest, TheWallClockShowsTheZonesTimeAcrossItsClockChanges) {
+  const fs::path out = directory / "out.txt";
+  const std::string madrid = "TZ=Europe/Madrid ";
+  const fs::path spring = directory / "spring";
+  fs::create_directory(spring);
+  ASSERT_EQ(run_sim_in(madrid, "--seed 1 --start \"2026-03-29 01:50:00\" --seconds 1500 --dir \"" +
+                                   spring.string() + "\" --data \"" + (spring / "d").string() + "\"",
+                       out),
+            0)
+      << read_file(out);
+  // The clock goes from 01:59:59 to 03:00:00; no stamp falls in the hour that does not exist.
+  const std::string log = read_file(spring / "estudio_03-29-2026");
+  EXPECT_NE(log.find("03-29-2026 - 01:59:59 checkpoint 5"), std::string::npos) << log;
+  EXPECT_NE(log.find("03-29-2026 - 03:04:59 checkpoint 5"), std::string::npos) << log;
+  EXPECT_EQ(log.find(" - 02:"), std::string::npos) << log;
+  EXPECT_EQ(seconds_times(spring / "d", 600), "2026-03-29 01:59:59,clock,2026-03-29T00:59:59Z");
+  EXPECT_EQ(seconds_times(spring / "d", 601), "2026-03-29 03:00:00,clock,2026-03-29T01:00:00Z");
+  const auto record = nlohmann::json::parse(read_file(spring / "estudio_03-29-2026.json"));
+  EXPECT_EQ(record["utc_offset_minutes"], 60);
+  EXPECT_EQ(record["end_utc_offset_minutes"], 120);
+
+  // A start in the hour the clock skips does not exist: refused, nothing run.
+  EXPECT_EQ(run_sim_in(madrid, "--start \"2026-03-29 02:30:00\" --seconds 5 --dir \"" +
+                                   directory.string() + "\"", out), 2);
+  EXPECT_NE(read_file(out).find("--start: la hora \"2026-03-29 02:30:00\" no existe"), std::string::npos)
+      << read_file(out);
+
+  // A start in the hour that comes twice is its first time, and the run says so.
+  const fs::path autumn = directory / "autumn";
+  fs::create_directory(autumn);
+  ASSERT_EQ(run_sim_in(madrid, "--seed 1 --start \"2026-10-25 02:30:00\" --seconds 3600 --dir \"" +
+                                   autumn.string() + "\" --data \"" + (autumn / "d").string() + "\"",
+                       out),
+            0);
+  EXPECT_NE(read_file(out).find("se toma la primera (UTC+02:00)"), std::string::npos) << read_file(out);
+  EXPECT_EQ(seconds_times(autumn / "d", 1), "2026-10-25 02:30:00,clock,2026-10-25T00:30:00Z");
+  EXPECT_EQ(seconds_times(autumn / "d", 1801), "2026-10-25 02:00:00,clock,2026-10-25T01:00:00Z");
+  const auto late = nlohmann::json::parse(read_file(autumn / "estudio_10-25-2026.json"));
+  EXPECT_EQ(late["utc_offset_minutes"], 120);
+  EXPECT_EQ(late["end_utc_offset_minutes"], 60);
 }
 
 // A testnuv-sim started in the background, its standard output and error in files.

@@ -26,7 +26,9 @@ bool write_folder(const fs::path& folder, int64_t seconds, bool replace, std::st
   for (int64_t s = 1; s <= seconds; ++s) {
     uint8_t bits[SECOND_BYTES];
     const int32_t ones = replay.next_second(bits);
-    if (!writer.add_second(make_second_row(s, ones, "2026-05-01 10:00:00", TimeSource::clock), bits)) {
+    SecondRow row = make_second_row(s, ones, "2026-05-01 10:00:00", TimeSource::clock);
+    row.utc = "2026-05-01T08:00:00Z";
+    if (!writer.add_second(row, bits)) {
       error = writer.error();
       return false;
     }
@@ -72,13 +74,17 @@ TEST_F(DataFolderTest, ReaderGivesBackEveryRowAndItsZ) {
     EXPECT_EQ(row.ones, replay.next_second());
     EXPECT_NEAR(row.z, (row.ones - 100) / std::sqrt(50.0), 1e-12);
     EXPECT_EQ(row.time, "2026-05-01 10:00:00");
+    EXPECT_EQ(row.utc, "2026-05-01T08:00:00Z");
   }
   EXPECT_EQ(reader.error(), "");
   EXPECT_EQ(rows, 1000);
 }
 
 TEST_F(DataFolderTest, ReaderStopsAtBadRowsAndNamesTheLine) {
-  const std::string header = std::string(SECONDS_HEADER) + "\n";
+  // Folders written before the utc column are read as they were.
+  const std::string header = std::string(SECONDS_HEADER_WITHOUT_UTC) + "\n";
+  const std::string with_utc = std::string(SECONDS_HEADER) + "\n" +
+                               "1,0,0,0,104,96,0.565685,2026-05-01 10:00:00,record,2026-05-01T08:00:00Z\n";
   const std::string good = "1,0,0,0,104,96,0.565685,2026-05-01 10:00:00,record\n";
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"", "vacio"},
@@ -92,6 +98,10 @@ TEST_F(DataFolderTest, ReaderStopsAtBadRowsAndNamesTheLine) {
       {header + good + "2,0,0,1,100,100,0.5,2026-05-01 10:00:01,record\n", "z no"},
       {header + good + std::string(10000, '9') + "\n", "larga"},
       {header + good + "2,0,0,1,100,100\n", "columnas"},
+      {header + good + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,record,2026-05-01T08:00:01Z\n", "9 columnas"},
+      {with_utc + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,record\n", "10 columnas"},
+      {with_utc + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,record,2026-05-01 08:00:01\n", "utc no"},
+      {with_utc + "2,0,0,1,100,100,0.000000,2026-05-01 10:00:01,record,2026-02-30T08:00:01Z\n", "utc no"},
   };
   for (const auto& [bytes, why] : cases) {
     write_file(directory / "s.csv", bytes);

@@ -96,8 +96,9 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
 TEST(Analysis, ATimeGapLeavesEventsInItWithoutSeconds) {
   FolderData folder = replayed_folder(3, 600, "2026-03-01 10:00:00");
   folder.times.push_back(TimeSegment{300, folder.times[0].first_time + 3600});  // an hour missing after 300 s
-  EXPECT_EQ(format_local_time(second_time(folder, 300)), "2026-03-01 11:00:00");
-  EXPECT_EQ(index_at_or_after(folder, folder.times[0].first_time + 1000), 300u);
+  EXPECT_EQ(format_utc_time(second_utc(folder, 300)), "2026-03-01T10:00:00Z");
+  EXPECT_EQ(seconds_between(folder, folder.times[0].first_time + 1000, folder.times[0].first_time + 3659),
+            (std::vector<std::pair<uint64_t, uint64_t>>{{300, 360}}));
   std::vector<EventResult> events;
   std::string error;
   EXPECT_FALSE(place_events({folder}, {event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "hueco")}, events,
@@ -112,10 +113,15 @@ TEST(Analysis, AClockSetBackKeepsTimesIncreasing) {
   int64_t t = 0;
   parse_local_time("2026-10-25 02:59:58", t);
   for (int64_t time : {t, t + 1, t - 3600 + 2, t - 3600 + 3}) {
-    append_second_time(folder, time);
+    append_second_time(folder, time, time);
     folder.ones.push_back(100);
   }
-  for (uint64_t i = 1; i < 4; ++i) EXPECT_EQ(second_time(folder, i), second_time(folder, i - 1) + 1);
+  // The recorded times stay as the data give them; combined, the folder's seconds run on.
+  EXPECT_EQ(second_utc(folder, 2), t - 3600 + 2);
+  EXPECT_EQ(second_local(folder, 2), t - 3600 + 2);
+  std::vector<int64_t> combined;
+  for_each_combined_second({folder}, [&](int64_t utc, double, int) { combined.push_back(utc); });
+  EXPECT_EQ(combined, (std::vector<int64_t>{t, t + 1, t + 2, t + 3}));
 }
 
 TEST(Analysis, StationsCombineByUtcSecond) {

@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> second_bits(SECOND_BYTES);
   for (int64_t s = 1; s <= seconds; ++s) {
     const int32_t ones = replay.next_second(second_bits.data());
-    if (!writer.add_second(make_second_row(s, ones, format_local_time(start + s - 1), TimeSource::clock),
-                           bits ? second_bits.data() : nullptr)) {
+    SecondRow row = make_second_row(s, ones, format_local_time(start + s - 1), TimeSource::clock);
+    row.utc = format_utc_time(start + s - 1 - offset * 60);
+    if (!writer.add_second(row, bits ? second_bits.data() : nullptr)) {
       std::fprintf(stderr, "%s\n", writer.error().c_str());
       return 1;
     }

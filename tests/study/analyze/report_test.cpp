@@ -48,10 +48,12 @@ TEST(Report, WindowsTableHasOneRowPerWindow) {
   const std::vector<FolderData> folders{replayed_folder(8, 1800, "2026-03-01 23:55:00")};
   const Analysis analysis = analyze(folders);
   const std::string csv = windows_csv(folders, analysis);
-  EXPECT_EQ(csv.rfind("width,index,first_second,last_second,start_time,ones,zeros,z,p,p_bonferroni,q_bh,folder\n", 0),
+  EXPECT_EQ(csv.rfind("width,index,first_second,last_second,start_time,ones,zeros,z,p,p_bonferroni,q_bh,folder,"
+                      "start_utc\n", 0),
             0u);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 6 + 2);
   EXPECT_NE(csv.find("\n300,2,301,600,2026-03-02 00:00:00,"), std::string::npos);
+  EXPECT_NE(csv.find(",1,2026-03-01T23:00:00Z\n"), std::string::npos);
   EXPECT_NE(csv.find("\n900,2,901,1800,2026-03-02 00:10:00,"), std::string::npos);
 }
 

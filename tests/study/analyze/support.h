@@ -10,5 +10,6 @@
 FolderData replayed_folder(uint32_t seed, uint64_t seconds, const std::string& start = "2026-03-01 10:00:00",
                            int64_t utc_offset_minutes = 60);
 
-// Return an event from text times.
-EventSpec event_of(const std::string& start, const std::string& end, const std::string& label);
+// Return an event from local text times at an offset from UTC.
+EventSpec event_of(const std::string& start, const std::string& end, const std::string& label,
+                   int64_t utc_offset_minutes = 60);
