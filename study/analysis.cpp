@@ -232,7 +232,6 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
     combined.folders_p = two_sided_p(combined.folders_z);
     analysis.combined = combined;
   }
-  analysis.orbit = orbit_result(folders, analysis.folders);
   return true;
 }
 

@@ -150,7 +150,8 @@ OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vect
 bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
                   std::vector<EventResult>& events, std::string& error);
 
-// Compute everything but the controls; bits.bin is read when a folder has one.
+// Compute everything but the controls and the orbit (orbit_result); bits.bin is read when a
+// folder has one.
 bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
                      std::vector<EventResult> events, Analysis& analysis, std::string& error);
 

@@ -132,6 +132,8 @@ int run_analyze(const AnalyzeOptions& options) {
     complain(error);
     return EXIT_TROUBLE;
   }
+  progress(options, "la orbita del generador …");
+  analysis.orbit = orbit_result(folders, analysis.folders);
   analysis.events_zone = zone_name(folders.front());
   if (options.controls > 0) {
     progress(options, "controles: " + std::to_string(options.controls) + " …");
