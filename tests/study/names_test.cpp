@@ -17,18 +17,14 @@ namespace {
 const char LOG_NAME[] = "estudio_05-01-2026";
 const char NOT_UTF8[] = "d\xF1";
 
-class NamesTest : public StudyTest {
+class NamesTest : public ProgramTest {
  protected:
-  int run(const std::string& program, const std::string& arguments) {
-    return run_program(directory, program, arguments, output);
-  }
   // Parse a JSON file the programs wrote; fail the test when it is not valid JSON.
   nlohmann::json json_of(const fs::path& file) {
     const nlohmann::json value = nlohmann::json::parse(read_file(file), nullptr, false);
     EXPECT_FALSE(value.is_discarded()) << file << " is not valid JSON";
     return value;
   }
-  std::string output;
 };
 
 TEST_F(NamesTest, EveryProgramWorksInFoldersOfAnyName) {

@@ -40,3 +40,7 @@ void write_file(const fs::path& file, const std::string& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
+
+int ProgramTest::run(const std::string& program, const std::string& arguments) {
+  return run_program(directory, program, arguments, output);
+}

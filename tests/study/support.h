@@ -14,6 +14,14 @@ class StudyTest : public ::testing::Test {
   std::filesystem::path directory;
 };
 
+// A scratch-folder test that runs the programs there, their output kept in `output`.
+class ProgramTest : public StudyTest {
+ protected:
+  // Run a program with arguments (shell words) in the scratch folder; return its exit status.
+  int run(const std::string& program, const std::string& arguments);
+  std::string output;
+};
+
 // Run a program with arguments (shell words) in `directory`, its standard output and error
 // kept in `output`; return its exit status (-1 when it did not exit).
 int run_program(const std::filesystem::path& directory, const std::string& program,

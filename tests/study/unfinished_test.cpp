@@ -18,11 +18,8 @@ namespace {
 const char START[] = "--start \"2026-05-01 10:00:00\"";
 const char LOG_NAME[] = "estudio_05-01-2026";
 
-class UnfinishedTest : public StudyTest {
+class UnfinishedTest : public ProgramTest {
  protected:
-  int run(const std::string& program, const std::string& arguments) {
-    return run_program(directory, program, arguments, output);
-  }
   // Start a simulator in the background; return the shell command's status.
   void start_simulator(const std::string& arguments, const std::string& name) {
     const std::string command = "cd \"" + directory.string() + "\" && (\"" TESTNUV_SIM "\" " +
@@ -49,7 +46,6 @@ class UnfinishedTest : public StudyTest {
     std::sort(found.begin(), found.end());
     return found;
   }
-  std::string output;
 };
 
 TEST_F(UnfinishedTest, ANamePlantedWhereTheRecordIsWrittenIsNeverFollowed) {
