@@ -104,19 +104,23 @@ LogCheckResult check_log(const StudyLogText& log, uint32_t seed, int64_t seconds
       if (next >= log.records.size() && log.torn) continue;  // the run was cut off here
       if (next >= log.records.size()) {
         const int64_t line = log.records.empty() ? 1 : log.records.back().line +
-                             static_cast<int64_t>(log.records.back().lines.size());
+                             record_line_count(log.records.back().kind);
         const std::vector<std::string> lines = render_record(expected, "mm-dd-aaaa", "hh:mm:ss");
         return disagreement(result, line, "(fin del registro)", lines.front());
       }
       const LogRecord& record = log.records[next++];
-      const std::vector<std::string> lines = render_record(expected, record.date, record.time);
+      const std::vector<std::string> lines =
+          render_record(expected, record_date_text(record), record_time_text(record));
       if (record.kind != expected.kind) {
-        return disagreement(result, record.line, record.lines.front(), lines.front());
+        return disagreement(result, record.line, reread_lines(log, record.line, 1).front(), lines.front());
       }
-      for (size_t i = 0; i < lines.size(); ++i) {
-        if (record.lines[i] != lines[i]) {
-          return disagreement(result, record.line + static_cast<int64_t>(i), record.lines[i], lines[i]);
-        }
+      if (lines_digest(lines) != record.digest) {
+        // The lines stay in the file: read the record again to show the line that differs.
+        const std::vector<std::string> found =
+            reread_lines(log, record.line, static_cast<int32_t>(lines.size()));
+        size_t i = 0;
+        while (i + 1 < lines.size() && found[i] == lines[i]) ++i;
+        return disagreement(result, record.line + static_cast<int64_t>(i), found[i], lines[i]);
       }
       ++result.records_checked;
     }
@@ -131,7 +135,8 @@ LogCheckResult check_log(const StudyLogText& log, uint32_t seed, int64_t seconds
   }
   if (next < log.records.size()) {
     const LogRecord& extra = log.records[next];
-    return disagreement(result, extra.line, extra.lines.front(), "(ningun registro en este segundo)");
+    return disagreement(result, extra.line, reread_lines(log, extra.line, 1).front(),
+                        "(ningun registro en este segundo)");
   }
   if (log.bad_line != 0) {
     const std::string wanted = "(un registro de 5 o 15 minutos o de ciclo" +

@@ -1,6 +1,7 @@
 // Reading a study log back into records.
 #include "study/study_log_records.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,12 @@ int64_t digits(const std::string& text, size_t at, size_t count) {
   return value;
 }
 
+// The digits of a "mm-dd-yyyy" at `at` as the number mmddyyyy.
+uint32_t packed_date(const std::string& text, size_t at) {
+  return static_cast<uint32_t>(digits(text, at, 2) * 1000000 + digits(text, at + 3, 2) * 10000 +
+                               digits(text, at + 6, 4));
+}
+
 // Seconds since 1970 of a date and time of day, or -1 when a field is out of range.
 int64_t wall_seconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
                      int64_t second) {
@@ -82,15 +89,17 @@ bool read_title(const std::string& text, LogRecord& record) {
     record.kind = RecordKind::window_15min;
   } else if (has_shape(text, 0, "dd-dd-dddd") && text.compare(DATE_LENGTH, sizeof CYCLE_TEXT - 1, CYCLE_TEXT) == 0) {
     record.kind = RecordKind::cycle;
-    record.date = text.substr(0, DATE_LENGTH);
+    record.date = packed_date(text, 0);
     return true;
   } else {
     record.kind = RecordKind::window_5min;
   }
   const size_t at = record.kind == RecordKind::window_15min ? sizeof MARK_15MIN - 1 : 0;
   if (!has_shape(text, at, "dd-dd-dddd - dd:dd:dd")) return false;
-  record.date = text.substr(at, DATE_LENGTH);
-  record.time = text.substr(at + DATE_LENGTH + sizeof STAMP_JOIN - 1, TIME_LENGTH);
+  record.date = packed_date(text, at);
+  const size_t clock = at + DATE_LENGTH + sizeof STAMP_JOIN - 1;
+  record.time = static_cast<int32_t>(digits(text, clock, 2) * 10000 + digits(text, clock + 3, 2) * 100 +
+                                     digits(text, clock + 6, 2));
   const size_t after = at + DATE_LENGTH + sizeof STAMP_JOIN - 1 + TIME_LENGTH;
   for (const Title& title : record.kind == RecordKind::window_15min ? TITLES_15MIN : TITLES_5MIN) {
     const std::string literal = title.text;
@@ -164,6 +173,7 @@ class LogParser {
   bool in_nul_tail_ = false;   // a NUL byte came: only NUL bytes may follow
   bool done_ = false;          // a bad line ended the reading
   LogRecord record_;           // the record being read
+  std::vector<std::string> record_lines_;  // its lines so far
   size_t wanted_ = 0;          // lines the record being read still needs (0: none begun)
 };
 
@@ -244,8 +254,12 @@ void LogParser::take_line(bool terminated, bool had_cr) {
     log_.torn_line = record_.line;
     return;
   }
-  record_.lines.push_back(line_);
-  if (--wanted_ == 0) log_.records.push_back(std::move(record_));
+  record_lines_.push_back(line_);
+  if (--wanted_ == 0) {
+    record_.digest = lines_digest(record_lines_);
+    record_lines_.clear();
+    log_.records.push_back(record_);
+  }
 }
 
 void LogParser::finish() {
@@ -276,6 +290,7 @@ int32_t record_line_count(RecordKind kind) {
 bool read_study_log(const fs::path& file, Links links, StudyLogText& log, std::string& error) {
   log = StudyLogText{};
   log.file = file;
+  log.links = links;
   std::FILE* stream = open_input(file, links, error);
   if (stream == nullptr) return false;
   LogParser parser(log);
@@ -312,10 +327,68 @@ std::vector<int32_t> window_ones(const StudyLogText& log) {
 }
 
 bool record_stamp(const LogRecord& record, int64_t& seconds) {
-  if (record.time.empty()) return false;
-  seconds = wall_seconds(digits(record.date, 6, 4), digits(record.date, 0, 2),
-                         digits(record.date, 3, 2), digits(record.time, 0, 2),
-                         digits(record.time, 3, 2), digits(record.time, 6, 2));
+  if (record.time < 0) return false;
+  seconds = wall_seconds(record.date % 10000, record.date / 1000000, record.date / 10000 % 100,
+                         record.time / 10000, record.time / 100 % 100, record.time % 100);
   return seconds >= 0;
+}
+
+LinesDigest lines_digest(const std::vector<std::string>& lines) {
+  Sha256 digest;
+  for (const std::string& line : lines) {
+    digest.update(line.data(), line.size());
+    digest.update("\n", 1);
+  }
+  const std::string hex = digest.finish();
+  LinesDigest value{};
+  for (size_t half = 0; half < value.size() && hex.size() >= 32; ++half) {
+    std::from_chars(hex.data() + half * 16, hex.data() + half * 16 + 16, value[half], 16);
+  }
+  return value;
+}
+
+std::string record_date_text(const LogRecord& record) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02u-%02u-%04u", record.date / 1000000, record.date / 10000 % 100,
+                record.date % 10000);
+  return text;
+}
+
+std::string record_time_text(const LogRecord& record) {
+  if (record.time < 0) return "";
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", record.time / 10000, record.time / 100 % 100,
+                record.time % 100);
+  return text;
+}
+
+std::vector<std::string> reread_lines(const StudyLogText& log, int64_t first, int32_t count) {
+  std::vector<std::string> lines(static_cast<size_t>(std::max(count, 0)), "(ilegible)");
+  std::string error;
+  std::FILE* stream = open_input(log.file, log.links, error);
+  if (stream == nullptr) return lines;
+  std::string line;
+  int64_t number = 1;
+  int c = 0;
+  bool start = true;
+  while (number < first + count && (c = std::fgetc(stream)) != EOF) {
+    if (start && c == 0xEF && log.bom) {
+      std::fgetc(stream);  // the rest of the byte order mark
+      std::fgetc(stream);
+      start = false;
+      continue;
+    }
+    start = false;
+    if (c != '\n') {
+      if (line.size() < MAX_LINE_BYTES) line += static_cast<char>(c);
+      continue;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (number >= first) lines[static_cast<size_t>(number - first)] = line;
+    line.clear();
+    ++number;
+  }
+  std::fclose(stream);
+  return lines;
 }
 

@@ -120,6 +120,13 @@ TEST_F(HostileInputTest, ALogAsItArrivesByMailIsReadAndSaidSo) {
     EXPECT_NE(output.find("SHA-256 ya no es el del original"), std::string::npos) << output;
     EXPECT_EQ(read_file(directory / "recibido" / SECONDS_FILE), read_file(directory / "original" / SECONDS_FILE));
   }
+  // A changed digit in a mailed log is shown as its line reads, without the BOM.
+  std::string damaged = lf;
+  const size_t digit = damaged.find(" : ") + 3;
+  damaged[digit] = damaged[digit] == '9' ? '8' : '9';
+  write_file(directory / "correo", "\xEF\xBB\xBF" + damaged);
+  EXPECT_EQ(study("extract correo --seed 606 --out danado"), 5) << output;
+  EXPECT_NE(output.find("dice:    \"" + damaged.substr(0, damaged.find('\n')) + "\""), std::string::npos) << output;
   // One LF alone among CR LF line ends is damage, not a mail program's doing.
   std::string mixed = original;
   mixed.erase(mixed.rfind("\r\n"), 1);
