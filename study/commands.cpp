@@ -257,12 +257,14 @@ bool within_four_digit_years(int64_t seconds) {
   return seconds >= first && seconds <= last;
 }
 
-// Choose how the log's seconds are placed in time and say so; false with a message on standard error.
-bool place_seconds(const LoadedLog& log, int64_t start, const std::string& zone, SecondPlaces& places) {
+// Choose how the log's seconds are placed in time and say so when `say`; false with a message
+// on standard error.
+bool place_seconds(const LoadedLog& log, int64_t start, const std::string& zone, bool say,
+                   SecondPlaces& places) {
   const SecondTimes stamps(log.text, start);
   const RunTimes run = log.has_run ? run_times(log.run) : RunTimes{};
   if (run.known) {
-    if (!zone.empty()) {
+    if (!zone.empty() && say) {
       std::fprintf(stderr, "testnuv-study: --tz no se usa: el registro de procedencia da el inicio, "
                    "su desfase y su zona\n");
     }
@@ -275,6 +277,7 @@ bool place_seconds(const LoadedLog& log, int64_t start, const std::string& zone,
     }
   }
   const OffsetTable& table = places.table();
+  if (!say) return true;
   if (table.way == BY_ZONE_RULES) {
     std::printf("horas locales: reglas de la zona horaria \"%s\"%s\n", table.zone.c_str(),
                 run.known ? "" : ", desde las fechas y horas de los registros");
@@ -283,6 +286,26 @@ bool place_seconds(const LoadedLog& log, int64_t start, const std::string& zone,
                 "conoce la zona \"%s\")\n", table.zone.c_str());
   }
   return true;
+}
+
+// Hand `sink` the rows extract writes for a log, placed in time, with their bits when `bits`;
+// a second whose time falls outside years 0000 to 9999 stops it, in `beyond`.
+LogCheckResult extracted_rows(const LoadedLog& log, uint32_t seed, int64_t seconds, bool bits,
+                              int64_t start, SecondPlaces& places, int64_t& beyond,
+                              const SecondSink& sink) {
+  beyond = 0;
+  return check_log(log.text, seed, seconds, bits, start,
+                   [&](const SecondRow& row, const uint8_t* row_bits) {
+                     const auto [utc, local] = places.place(row.second);
+                     if (!within_four_digit_years(utc) || !within_four_digit_years(local)) {
+                       beyond = row.second;
+                       return false;
+                     }
+                     SecondRow placed = row;
+                     placed.time = format_local_time(local);
+                     placed.utc = format_utc_time(utc);
+                     return sink(placed, row_bits);
+                   });
 }
 
 // Write a data folder from a log whose records all agree; returns the exit status.
@@ -295,7 +318,7 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
     return EXIT_NO_SEED;
   }
   SecondPlaces places;
-  if (!place_seconds(log, start, zone, places)) return zone.empty() ? EXIT_TROUBLE : EXIT_USAGE;
+  if (!place_seconds(log, start, zone, true, places)) return zone.empty() ? EXIT_TROUBLE : EXIT_USAGE;
   // Check first, writing nothing, so that a disagreeing log leaves no folder behind.
   const LogCheckResult check = check_log(log.text, found.seed, seconds, false, start, {});
   if (!check.agrees) {
@@ -309,19 +332,9 @@ int extract_folder(const LoadedLog& log, const FoundSeed& found, const fs::path&
     return EXIT_TROUBLE;
   }
   int64_t beyond = 0;  // a second whose time falls outside years 0000 to 9999
-  const LogCheckResult written = check_log(
-      log.text, found.seed, seconds, bits, start,
-      [&](const SecondRow& row, const uint8_t* row_bits) {
-        const auto [utc, local] = places.place(row.second);
-        if (!within_four_digit_years(utc) || !within_four_digit_years(local)) {
-          beyond = row.second;
-          return false;
-        }
-        SecondRow placed = row;
-        placed.time = format_local_time(local);
-        placed.utc = format_utc_time(utc);
-        return writer.add_second(placed, row_bits);
-      });
+  const LogCheckResult written = extracted_rows(
+      log, found.seed, seconds, bits, start, places, beyond,
+      [&](const SecondRow& row, const uint8_t* row_bits) { return writer.add_second(row, row_bits); });
   if (beyond != 0) {
     std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 " caeria fuera de los anos 0000 a 9999 "
                  "(la fecha y hora de los registros lo llevan alli); seconds.csv escribe el ano con "
@@ -378,6 +391,79 @@ bool local_time_agrees(const SecondRow& row, const OffsetTable& offsets) {
          local - utc == offsets.offset_at(utc) * int64_t{60};
 }
 
+// Return the first column in which a row differs from the row expected ("" when none); the utc
+// column only when the folder has it.
+const char* differing_column(const SecondRow& found, const SecondRow& expected, bool with_utc) {
+  if (found.second != expected.second) return "second";
+  if (found.ones != expected.ones) return "ones";
+  if (found.time != expected.time) return "time";
+  if (found.time_source != expected.time_source) return "time_source";
+  if (with_utc && found.utc != expected.utc) return "utc";
+  return "";
+}
+
+// Compare every row of a folder extracted from `log` with the row extract writes for that log,
+// column by column; EXIT_DONE, else EXIT_DISAGREES with the first difference said.
+int matches_extraction(const fs::path& folder, const nlohmann::json& provenance, const LoadedLog& log,
+                       uint32_t seed) {
+  int64_t start = -1;
+  const int64_t seconds = seconds_of_run(log, start);
+  OffsetTable stored;
+  stored.from_json(provenance);
+  SecondPlaces places;
+  if (!place_seconds(log, start, log.has_run ? "" : stored.zone, false, places)) {
+    std::fprintf(stderr, "testnuv-study: las horas locales de la carpeta no se pueden recalcular en "
+                 "esta maquina; se comprueban sus registros y sus bits\n");
+    const LogCheckResult check = check_seed(log, seed);
+    if (!check.agrees) report_disagreement(log, check);
+    return check.agrees ? EXIT_DONE : EXIT_DISAGREES;
+  }
+  SecondsReader reader;
+  if (!reader.open(folder / SECONDS_FILE)) {
+    std::fprintf(stderr, "testnuv-study: %s\n", reader.error().c_str());
+    return EXIT_DISAGREES;
+  }
+  std::string column;
+  SecondRow found;
+  int64_t beyond = 0;
+  const LogCheckResult check = extracted_rows(
+      log, seed, seconds, false, start, places, beyond, [&](const SecondRow& expected, const uint8_t*) {
+        if (!reader.next(found)) {
+          column = "(fin de " + std::string(SECONDS_FILE) + ")";
+          found.second = expected.second;
+          return false;
+        }
+        column = differing_column(found, expected, reader.has_utc());
+        if (column.empty()) return true;
+        std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 ": la columna %s dice \"%s\" y extract "
+                     "escribe \"%s\" para este registro de estudio\n", expected.second, column.c_str(),
+                     column == "time" ? shown_text(found.time).c_str()
+                     : column == "time_source" ? time_source_name(found.time_source)
+                     : column == "utc" ? shown_text(found.utc).c_str() : "?",
+                     column == "time" ? expected.time.c_str()
+                     : column == "time_source" ? time_source_name(expected.time_source)
+                     : column == "utc" ? expected.utc.c_str() : "?");
+        return false;
+      });
+  if (!check.agrees) {
+    report_disagreement(log, check);
+    return EXIT_DISAGREES;
+  }
+  if (!column.empty() || beyond != 0) {
+    if (column.front() == '(') {
+      std::fprintf(stderr, "testnuv-study: %s acaba en el segundo %" PRId64 " y el registro tiene "
+                   "%" PRId64 "\n", SECONDS_FILE, found.second - 1, seconds);
+    }
+    return EXIT_DISAGREES;
+  }
+  if (reader.next(found)) {
+    std::fprintf(stderr, "testnuv-study: %s tiene mas filas que los %" PRId64 " segundos del registro\n",
+                 SECONDS_FILE, seconds);
+    return EXIT_DISAGREES;
+  }
+  return EXIT_DONE;
+}
+
 // Verify a data folder: checksums, rows against the replay, and its log.
 int verify_folder(const fs::path& folder) {
   std::vector<std::string> problems;
@@ -410,6 +496,10 @@ int verify_folder(const fs::path& folder) {
       return EXIT_DISAGREES;
     }
   }
+  const std::string source = json_text(provenance, "source");
+  const auto run_record = provenance.find("run");
+  const RunTimes run = run_record != provenance.end() && run_record->is_object() ? run_times(*run_record)
+                                                                               : RunTimes{};
   Replay replay(static_cast<uint32_t>(seed));
   SecondRow row;
   int64_t rows = 0;
@@ -425,6 +515,19 @@ int verify_folder(const fs::path& folder) {
       std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 " no coincide con la repeticion "
                    "(ones %" PRId32 ", la repeticion da %" PRId32 "%s)\n", row.second, row.ones,
                    ones, bits_differ ? "; bits.bin difiere" : "");
+      status = EXIT_DISAGREES;
+    }
+    const bool by_clock = row.time_source == TimeSource::clock;
+    if (status == EXIT_DONE && by_clock != (source == "simulator")) {
+      std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 ": time_source %s no es el de una "
+                   "carpeta escrita por %s\n", row.second, time_source_name(row.time_source),
+                   source == "simulator" ? "el simulador" : "extract");
+      status = EXIT_DISAGREES;
+    }
+    if (status == EXIT_DONE && reader.has_utc() && run.known &&
+        row.utc != format_utc_time(run.start_utc + (row.second - 1))) {
+      std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 ": utc %s no es el inicio de la ejecucion "
+                   "mas %" PRId64 " s\n", row.second, shown_text(row.utc).c_str(), row.second - 1);
       status = EXIT_DISAGREES;
     }
     if (status == EXIT_DONE && reader.has_utc() && has_offsets && !local_time_agrees(row, offsets)) {
@@ -478,10 +581,14 @@ int verify_folder(const fs::path& folder) {
         std::fprintf(stderr, "testnuv-study: %s ha cambiado desde la extraccion (SHA-256 distinto)\n",
                      shown_text(log_path).c_str());
       }
-      const LogCheckResult check = check_seed(log, static_cast<uint32_t>(seed));
-      if (!check.agrees) {
-        report_disagreement(log, check);
-        status = EXIT_DISAGREES;
+      if (source == "extract") {
+        status = matches_extraction(folder, provenance, log, static_cast<uint32_t>(seed));
+      } else {
+        const LogCheckResult check = check_seed(log, static_cast<uint32_t>(seed));
+        if (!check.agrees) {
+          report_disagreement(log, check);
+          status = EXIT_DISAGREES;
+        }
       }
     }
   }

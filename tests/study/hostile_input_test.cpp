@@ -33,8 +33,8 @@ class HostileInputTest : public StudyTest {
         << output;
   }
   // Make the folder's checksums again, as anyone can.
-  void sum_again() {
-    ASSERT_EQ(std::system(("cd \"" + (directory / "datos").string() +
+  void sum_again(const std::string& folder = "datos") {
+    ASSERT_EQ(std::system(("cd \"" + (directory / folder).string() +
                            "\" && rm SHA256SUMS && sha256sum * >../sums && mv ../sums SHA256SUMS")
                               .c_str()),
               0);
@@ -103,6 +103,41 @@ TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
   sum_again();
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("falta bits.bin"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, EveryColumnOfEveryRowIsWorkedOutAgain) {
+  simulate();
+  // A folder extracted from the log alone: its times come from the records' stamps.
+  fs::create_directory(directory / "solo");
+  fs::copy_file(directory / LOG_NAME, directory / "solo" / LOG_NAME);
+  ASSERT_EQ(study(std::string("extract solo/") + LOG_NAME + " --seed 606 --out extraido"), 0) << output;
+  // Change one row's fields in a folder, make its checksums again, verify, put the row back.
+  auto changed = [&](const std::string& folder, int64_t second, const std::string& time,
+                     const std::string& source, const std::string& utc) {
+    const fs::path file = directory / folder / SECONDS_FILE;
+    const std::string whole = read_file(file);
+    const size_t line = whole.find("\n" + std::to_string(second) + ",") + 1;
+    const size_t end = whole.find('\n', line);
+    std::string row = whole.substr(line, end - line);
+    for (int comma = 0; comma < 7; ++comma) row.erase(0, row.find(',') + 1);
+    const std::string fields = whole.substr(line, end - line - row.size()) + time + "," + source + "," + utc;
+    write_file(file, whole.substr(0, line) + fields + whole.substr(end));
+    sum_again(folder);
+    const int status = study("verify " + folder);
+    write_file(file, whole);
+    sum_again(folder);
+    return status;
+  };
+  EXPECT_EQ(changed("datos", 100, "2026-05-01 10:01:39", "record", "2026-05-01T10:01:39Z"), 5) << output;
+  EXPECT_EQ(changed("datos", 100, "2026-05-01 10:01:40", "clock", "2026-05-01T10:01:40Z"), 5) << output;
+  EXPECT_EQ(changed("extraido", 350, "2026-05-01 10:05:49", "record", "2026-05-01T10:05:49Z"), 5) << output;
+  EXPECT_EQ(changed("extraido", 350, "2026-05-01 10:05:51", "interpolated", "2026-05-01T10:05:51Z"), 5)
+      << output;
+  EXPECT_NE(output.find("la columna time dice"), std::string::npos) << output;
+  // The rows as written pass.
+  EXPECT_EQ(changed("extraido", 350, "2026-05-01 10:05:49", "interpolated", "2026-05-01T10:05:49Z"), 0)
+      << output;
+  EXPECT_EQ(study("verify datos"), 0) << output;
 }
 
 TEST_F(HostileInputTest, ALogAsItArrivesByMailIsReadAndSaidSo) {
