@@ -1,9 +1,9 @@
 // Analysis input: data folders through the data-folder reader, events from text.
 #include "study/analysis_input.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <sstream>
 
 #include "runtime/paths.h"
 #include "study/data_folder.h"
@@ -20,6 +20,87 @@ std::string trimmed(const std::string& text) {
   if (first == std::string::npos) return "";
   const size_t last = text.find_last_not_of(" \t\r");
   return text.substr(first, last - first + 1);
+}
+
+// One record of a CSV file: its fields and the line it starts on.
+struct CsvRecord {
+  std::vector<std::string> fields;
+  std::vector<bool> quoted;  // each field was in quotes
+  int line = 0;
+};
+
+// Split CSV text (RFC 4180: fields in quotes may hold commas, doubled quotes and line breaks;
+// CR LF or LF line ends; a leading BOM skipped) into records, blank lines left out; false with
+// a message starting with the number of the line where a quoted field is not closed or text
+// follows its closing quote.
+bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::string& error) {
+  size_t at = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  int line = 1;
+  while (at < text.size()) {
+    CsvRecord record;
+    record.line = line;
+    bool end_of_record = false;
+    while (!end_of_record) {
+      std::string field;
+      bool quoted = false;
+      if (at < text.size() && text[at] == '"') {
+        quoted = true;
+        const int opened = line;
+        for (++at;; ++at) {
+          if (at >= text.size()) {
+            error = std::to_string(opened) + ": a quoted field is never closed";
+            return false;
+          }
+          if (text[at] == '"' && at + 1 < text.size() && text[at + 1] == '"') {
+            field += '"';
+            ++at;
+          } else if (text[at] == '"') {
+            ++at;
+            break;
+          } else {
+            if (text[at] == '\n') ++line;
+            field += text[at];
+          }
+        }
+        while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+        if (at < text.size() && text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+        if (at < text.size() && text[at] != ',' && text[at] != '\n') {
+          error = std::to_string(line) + ": text after the closing quote of a field";
+          return false;
+        }
+      } else {
+        while (at < text.size() && text[at] != ',' && text[at] != '\n') field += text[at++];
+        if (!field.empty() && field.back() == '\r') field.pop_back();
+      }
+      record.fields.push_back(std::move(field));
+      record.quoted.push_back(quoted);
+      if (at >= text.size() || text[at] == '\n') {
+        end_of_record = true;
+        if (at < text.size()) ++line;
+      }
+      ++at;
+    }
+    const bool blank = record.fields.size() == 1 && !record.quoted[0] &&
+                       record.fields[0].find_first_not_of(" \t") == std::string::npos;
+    if (!blank) records.push_back(std::move(record));
+  }
+  return true;
+}
+
+// True when a CSV record is the events file's header, in English or in Spanish.
+bool is_events_header(const CsvRecord& record) {
+  static const std::vector<std::vector<std::string>> HEADERS = {{"start", "end", "label"},
+                                                                {"inicio", "fin", "etiqueta"}};
+  for (const auto& header : HEADERS) {
+    bool same = record.fields.size() == header.size();
+    for (size_t i = 0; same && i < header.size(); ++i) {
+      std::string name = trimmed(record.fields[i]);
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      same = name == header[i];
+    }
+    if (same) return true;
+  }
+  return false;
 }
 
 // Take the provenance fields the analysis uses: the seed and the zone's offsets. A folder written
@@ -165,26 +246,25 @@ bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone
     error = "the events file cannot be read: " + error;
     return false;
   }
-  std::istringstream in(text);
-  std::string line;
-  int number = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    line = trimmed(line);
-    if (line.empty() || (number == 1 && line.rfind("start", 0) == 0)) continue;
-    const size_t first = line.find(',');
-    const size_t second = first == std::string::npos ? first : line.find(',', first + 1);
-    std::string label = second == std::string::npos ? "" : trimmed(line.substr(second + 1));
-    if (label.size() >= 2 && label.front() == '"' && label.back() == '"') label = label.substr(1, label.size() - 2);
-    EventSpec event;
-    event.label = label;
-    if (second == std::string::npos) {
-      error = shown_path(file) + ":" + std::to_string(number) + ": expected \"start,end,label\"";
+  std::vector<CsvRecord> records;
+  if (!csv_records(text, records, error)) {
+    error = shown_path(file) + ":" + error;
+    return false;
+  }
+  for (size_t i = 0; i < records.size(); ++i) {
+    const CsvRecord& record = records[i];
+    if (i == 0 && is_events_header(record)) continue;
+    const std::string where = shown_path(file) + ":" + std::to_string(record.line) + ": ";
+    if (record.fields.size() < 3) {
+      error = where + "expected \"start,end,label\" (or \"inicio,fin,etiqueta\")";
       return false;
     }
-    if (!event_span(trimmed(line.substr(0, first)), trimmed(line.substr(first + 1, second - first - 1)), zone, event,
-                    error)) {
-      error = shown_path(file) + ":" + std::to_string(number) + ": " + error;
+    EventSpec event;
+    // A label with commas and no quotes keeps them, as older events files wrote it.
+    for (size_t f = 2; f < record.fields.size(); ++f) event.label += (f > 2 ? "," : "") + record.fields[f];
+    if (record.fields.size() > 3 || !record.quoted[2]) event.label = trimmed(event.label);
+    if (!event_span(trimmed(record.fields[0]), trimmed(record.fields[1]), zone, event, error)) {
+      error = where + error;
       return false;
     }
     events.push_back(event);

@@ -1,12 +1,15 @@
 // The analysis over folders: windows aligned with the checkpoints, events, the
 // combination of stations and the controls.
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "study/analysis.h"
+#include "study/analysis_input.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "study/orbit.h"
@@ -91,6 +94,39 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
     EXPECT_FALSE(place_events(folders, c.events, events, error));
     EXPECT_NE(error.find(c.words), std::string::npos) << error;
   }
+}
+
+TEST(Analysis, EventsFilesAreReadAsSpreadsheetsSaveThem) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "testnuv-eventos-prueba.csv";
+  OffsetTable zone;
+  zone.note(0, 60);
+  auto read = [&](const std::string& text, std::vector<EventSpec>& events, std::string& error) {
+    std::ofstream(file, std::ios::binary) << text;
+    events.clear();
+    return read_events_file(file, zone, events, error);
+  };
+  std::vector<EventSpec> events;
+  std::string error;
+  // A BOM, the Spanish header, CR LF, and labels with quotes, commas and a line break.
+  ASSERT_TRUE(read("\xEF\xBB\xBFinicio,fin,etiqueta\r\n"
+                   "2026-03-01 10:00:00,2026-03-01 10:10:00,\"say \"\"hi\"\"\"\r\n"
+                   "\r\n"
+                   "2026-03-01 10:20:00,2026-03-01 10:30:00,\"a, b\nc\"\r\n"
+                   "2026-03-01 10:40:00,2026-03-01 10:50:00,  sin comillas, con coma  \r\n",
+                   events, error))
+      << error;
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[0].label, "say \"hi\"");
+  EXPECT_EQ(events[1].label, "a, b\nc");
+  EXPECT_EQ(events[2].label, "sin comillas, con coma");
+  EXPECT_TRUE(read("start,end,label\n2026-03-01 10:00:00,2026-03-01 10:10:00,x", events, error)) << error;
+  EXPECT_EQ(events.size(), 1u);
+  // A quote never closed, and text after a closing quote, are named by their line.
+  EXPECT_FALSE(read("inicio,fin,etiqueta\n2026-03-01 10:00:00,2026-03-01 10:10:00,\"abierta\n", events, error));
+  EXPECT_NE(error.find(":2: "), std::string::npos) << error;
+  EXPECT_FALSE(read("2026-03-01 10:00:00,2026-03-01 10:10:00,\"a\"b\n", events, error));
+  EXPECT_NE(error.find(":1: text after"), std::string::npos) << error;
+  std::filesystem::remove(file);
 }
 
 TEST(Analysis, ATimeGapLeavesEventsInItWithoutSeconds) {
