@@ -50,6 +50,7 @@ struct FoundSeed {
   uint32_t seed = 0;
   std::string how;            // "provenance", "search" or "option"
   int64_t records = 0;        // records checked
+  bool pinned = false;        // `seed` is the log's own though a record of it disagrees
 };
 
 // Print the line of a log that disagrees with the replay.
@@ -174,7 +175,18 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
                  "fichero no es un registro de estudio)\n", shown_path(log.text.file).c_str());
     return found;
   }
-  const SeedCandidates candidates = search_seeds(ones, from, to, MAX_LISTED, show_progress);
+  SeedCandidates candidates = search_seeds(ones, from, to, MAX_LISTED, show_progress);
+  // No seed gives every window searched: one seed that gives all of them but one is the log's
+  // own, and a record among its first is damaged.
+  if (candidates.count == 0 && candidates.near_count <= MAX_LISTED) {
+    candidates.near_seeds = seeds_missing_one(ones, candidates.near_seeds);
+    candidates.near_count = candidates.near_seeds.size();
+  }
+  const bool near = candidates.count == 0 && candidates.near_count == 1;
+  if (near) {
+    candidates.seeds = candidates.near_seeds;
+    candidates.count = 1;
+  }
   std::vector<uint32_t> agreeing;
   LogCheckResult first_failure;
   for (uint32_t seed : candidates.seeds) {
@@ -199,16 +211,34 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
     }
     return found;
   }
+  if (agreeing.empty() && unchecked == 0 && candidates.count == 1) {
+    // The log is that seed's run, and one of its records is damaged.
+    found.status = EXIT_DISAGREES;
+    found.seed = candidates.seeds.front();
+    found.pinned = true;
+    std::fprintf(stderr, "testnuv-study: la semilla %" PRIu32 " da %s de %s, pero no todos sus "
+                 "registros\n", found.seed,
+                 near ? "todas las primeras cuentas de 5 minutos menos una" : "las primeras cuentas de 5 minutos",
+                 shown_path(log.text.file).c_str());
+    report_disagreement(log, first_failure);
+    return found;
+  }
   if (!record_disagrees.agrees) report_disagreement(log, record_disagrees);
   if (agreeing.empty() && unchecked == 0) {
-    std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32
-                 " da todos los registros de %s\n", from, to, shown_path(log.text.file).c_str());
+    std::fprintf(stderr, "testnuv-study: ninguna semilla de %" PRIu32 " a %" PRIu32 " concuerda con "
+                 "bastantes registros de %s\n", from, to, shown_path(log.text.file).c_str());
     if (!first_failure.agrees) {
       std::fprintf(stderr, "  (%zu semillas dan las primeras cuentas de 5 minutos, pero no todos "
                    "los registros)\n", candidates.seeds.size());
       report_disagreement(log, first_failure);
-      // One seed gives the first windows: the log is that run's, and this record disagrees.
-      if (candidates.count == 1 && disagreement_is_final) found.status = EXIT_DISAGREES;
+    } else if (candidates.near_count > 1) {
+      std::string listed;
+      for (size_t i = 0; i < candidates.near_seeds.size() && i < 10; ++i) {
+        listed += (i > 0 ? ", " : "") + std::to_string(candidates.near_seeds[i]);
+      }
+      std::fprintf(stderr, "  (%" PRIu64 " semillas dan todas las primeras cuentas de 5 minutos menos "
+                   "una, y no se puede decir cual es: %s%s)\n", candidates.near_count, listed.c_str(),
+                   candidates.near_count > 10 ? ", ..." : "");
     }
     if (!record_disagrees.agrees && disagreement_is_final) found.status = EXIT_DISAGREES;
     return found;
@@ -695,6 +725,7 @@ void add_study_commands(CLI::App& app, int& exit_status) {
     const FoundSeed found =
         find_seed(log, static_cast<uint32_t>(from), static_cast<uint32_t>(to), true, false);
     if (found.status == EXIT_DONE) print_seed(found);
+    if (found.pinned) std::printf("%" PRIu32 "\n", found.seed);
     exit_status = found.status;
   });
 

@@ -23,6 +23,7 @@ constexpr int32_t LANES = 8;
 struct Pending {
   int64_t first;   // position of its first window
   size_t window;   // next window to check
+  int32_t misses;  // windows so far whose count is not the log's
 };
 
 // Fill `bits` with the bits of `count` positions from the state `state` (the state of the
@@ -59,7 +60,11 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
                             const SearchProgress& progress) {
   SeedCandidates found;
   if (window_ones.empty() || count == 0) return found;
-  const size_t windows = std::min(window_ones.size(), SEARCH_WINDOWS);
+  // With a window to spare, one window may miss: a candidate comes from its first window's
+  // count, or from its second's when the first is the one missed.
+  const bool tolerant = window_ones.size() > SEARCH_WINDOWS;
+  const int32_t allowed_misses = tolerant ? 1 : 0;
+  const size_t windows = tolerant ? SEARCH_WINDOWS + 1 : window_ones.size();
   const int64_t length = WINDOW_DRAWS;
   // Window sums are needed at positions FIRST_DRAW_OFFSET to this one (exclusive).
   const int64_t last = static_cast<int64_t>(count) + FIRST_DRAW_OFFSET +
@@ -73,16 +78,24 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
   state = advance_state(state, static_cast<uint64_t>(BLOCK + length));
   int32_t sum = 0;
   for (int64_t i = 0; i < length; ++i) sum += bits[i];
-  std::vector<uint32_t> positions;  // orbit positions of the accepted seeds
+  std::vector<uint32_t> positions, near;  // orbit positions of the accepted seeds
+  const int64_t first_end = static_cast<int64_t>(count) + FIRST_DRAW_OFFSET;  // candidates' first windows end
   while (base < last) {
-    const int32_t wanted = window_ones[0];
     for (int64_t i = 0; i < BLOCK; ++i) {
       sums[i] = sum;
       sum += bits[i + length] - bits[i];
     }
-    const int64_t candidates_end = std::min<int64_t>(BLOCK, static_cast<int64_t>(count) + FIRST_DRAW_OFFSET - base);
+    const int64_t candidates_end = std::min<int64_t>(BLOCK, first_end - base);
     for (int64_t i = 0; i < candidates_end; ++i) {
-      if (sums[i] == wanted) pending.push_back({base + i, 1});
+      if (sums[i] == window_ones[0]) pending.push_back({base + i, 1, 0});
+    }
+    if (tolerant) {
+      // First window missed, second given: its first window began `length` earlier.
+      const int64_t from_i = std::max<int64_t>(0, FIRST_DRAW_OFFSET + length - base);
+      const int64_t to_i = std::min<int64_t>(BLOCK, first_end + length - base);
+      for (int64_t i = from_i; i < to_i; ++i) {
+        if (sums[i] == window_ones[1]) pending.push_back({base + i - length, 2, 1});
+      }
     }
     still.clear();
     for (Pending& candidate : pending) {
@@ -90,12 +103,14 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
       while (alive && candidate.window < windows) {
         const int64_t at = candidate.first + static_cast<int64_t>(candidate.window) * length - base;
         if (at >= BLOCK) break;
-        alive = sums[at] == window_ones[candidate.window];
+        if (sums[at] != window_ones[candidate.window]) ++candidate.misses;
+        alive = candidate.misses <= allowed_misses;
         if (alive) ++candidate.window;
       }
       if (!alive) continue;
       if (candidate.window == windows) {
-        positions.push_back(static_cast<uint32_t>(candidate.first - FIRST_DRAW_OFFSET));
+        const uint32_t position = static_cast<uint32_t>(candidate.first - FIRST_DRAW_OFFSET);
+        (candidate.misses == 0 ? positions : near).push_back(position);
       } else {
         still.push_back(candidate);
       }
@@ -108,27 +123,44 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
     base += BLOCK;
     if (progress) progress(std::min(1.0, static_cast<double>(base) / static_cast<double>(last)));
   }
+  // A seed that gives its first window comes from both ways when it misses none.
+  std::sort(positions.begin(), positions.end());
+  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  std::sort(near.begin(), near.end());
+  near.erase(std::unique(near.begin(), near.end()), near.end());
   for (uint32_t position : positions) keep(found, advance_state(origin, position), from, to, max_listed);
+  SeedCandidates near_found;
+  for (uint32_t position : near) {
+    if (std::binary_search(positions.begin(), positions.end(), position)) continue;
+    keep(near_found, advance_state(origin, position), from, to, max_listed);
+  }
+  found.near_seeds = std::move(near_found.seeds);
+  found.near_count = near_found.count;
   std::sort(found.seeds.begin(), found.seeds.end());
+  std::sort(found.near_seeds.begin(), found.near_seeds.end());
   return found;
 }
 
 SeedCandidates search_seed_by_seed(const std::vector<int32_t>& window_ones, uint32_t from,
                                    uint32_t to, size_t max_listed) {
-  SeedCandidates found;
+  SeedCandidates found, near;
   if (window_ones.empty()) return found;
-  const size_t windows = std::min(window_ones.size(), SEARCH_WINDOWS);
+  const bool tolerant = window_ones.size() > SEARCH_WINDOWS;
+  const size_t windows = tolerant ? SEARCH_WINDOWS + 1 : window_ones.size();
   const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
   for (uint64_t seed = from; seed <= to; ++seed) {
     Replay replay(static_cast<uint32_t>(seed));
-    bool alive = true;
-    for (size_t w = 0; alive && w < windows; ++w) {
+    int32_t misses = 0;
+    for (size_t w = 0; misses <= (tolerant ? 1 : 0) && w < windows; ++w) {
       int32_t ones = 0;
       for (int64_t s = 0; s < seconds_per_window; ++s) ones += replay.next_second();
-      alive = ones == window_ones[w];
+      if (ones != window_ones[w]) ++misses;
     }
-    if (alive) keep(found, static_cast<uint32_t>(seed), from, to, max_listed);
+    if (misses == 0) keep(found, static_cast<uint32_t>(seed), from, to, max_listed);
+    if (misses == 1 && tolerant) keep(near, static_cast<uint32_t>(seed), from, to, max_listed);
   }
+  found.near_seeds = std::move(near.seeds);
+  found.near_count = near.count;
   return found;
 }
 
@@ -142,4 +174,22 @@ SeedCandidates search_seeds(const std::vector<int32_t>& window_ones, uint32_t fr
     return found;
   }
   return search_orbit(window_ones, 0u, SEED_PERIOD, from, to, max_listed, progress);
+}
+
+std::vector<uint32_t> seeds_missing_one(const std::vector<int32_t>& window_ones,
+                                        const std::vector<uint32_t>& seeds) {
+  std::vector<uint32_t> kept;
+  const size_t windows = std::min(window_ones.size(), CONFIRM_WINDOWS);
+  const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
+  for (uint32_t seed : seeds) {
+    Replay replay(seed);
+    int32_t misses = 0;
+    for (size_t w = 0; misses <= 1 && w < windows; ++w) {
+      int32_t ones = 0;
+      for (int64_t s = 0; s < seconds_per_window; ++s) ones += replay.next_second();
+      if (ones != window_ones[w]) ++misses;
+    }
+    if (misses <= 1) kept.push_back(seed);
+  }
+  return kept;
 }

@@ -97,6 +97,34 @@ TEST_F(StudyCliTest, AChangedDigitIsNamedWithBothValuesAndNothingIsWritten) {
   EXPECT_EQ(read_file(log), bytes);  // the log itself is never touched
 }
 
+TEST_F(StudyCliTest, ASeedIsFoundThoughOneOfTheFirstRecordsIsDamaged) {
+  const fs::path log = simulate(606, 3600);
+  forget_provenance();
+  const std::string bytes = read_file(log);
+  // Change the ones of the 5-minute record that starts at `line` (its title's last digit).
+  auto damaged = [&bytes](std::string text, int line) {
+    size_t at = 0;
+    for (int l = 1; l < line; ++l) at = text.find('\n', at) + 1;
+    const size_t digit = text.find('\r', at) - 1;
+    text[digit] = text[digit] == '9' ? '8' : '9';
+    return text;
+  };
+  // The first or the second record changed: the others pin the seed; the record is named.
+  write_file(log, damaged(bytes, 1));
+  EXPECT_EQ(study(std::string("seed ") + LOG_NAME), 5) << output;
+  EXPECT_NE(output.find("606\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("linea 1:"), std::string::npos) << output;
+  write_file(log, damaged(bytes, 3));
+  EXPECT_EQ(study(std::string("extract ") + LOG_NAME + " --out datos"), 5) << output;
+  EXPECT_NE(output.find("linea 3:"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(directory / "datos"));
+  EXPECT_EQ(study(std::string("seed ") + LOG_NAME + " --from 500 --to 700"), 5) << output;
+  // Two of them changed: no seed agrees with enough records.
+  write_file(log, damaged(damaged(bytes, 1), 3));
+  EXPECT_EQ(study(std::string("verify ") + LOG_NAME), 4) << output;
+  EXPECT_NE(output.find("bastantes registros"), std::string::npos) << output;
+}
+
 TEST_F(StudyCliTest, ATornLastRecordIsReadUpToTheLastWholeOne) {
   const fs::path log = simulate(31337, 1800);
   const std::string bytes = read_file(log);
