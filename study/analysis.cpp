@@ -259,6 +259,16 @@ OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vect
     const std::vector<double> shares = orbit_tail_shares(draws, deviations);
     for (size_t k = 0; k < members.size(); ++k) orbit.folders[members[k]].orbit_p = shares[k];
   }
+  std::vector<double> orbit_z;
+  for (size_t f = 0; f < folders.size(); ++f) {
+    const std::optional<double>& p = orbit.folders[f].orbit_p;
+    if (p) orbit_z.push_back(z_of_two_sided_p(*p, static_cast<double>(runs[f].totals.deviation)));
+  }
+  if (orbit_z.size() >= 2) {
+    orbit.folders_z = stouffer_z(orbit_z);
+    orbit.folders_p = two_sided_p(*orbit.folders_z);
+    orbit.folders_combined = orbit_z.size();
+  }
   return orbit;
 }
 

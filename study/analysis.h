@@ -125,6 +125,11 @@ struct OrbitOverlap {
 struct OrbitResult {
   std::vector<OrbitFolder> folders;
   std::vector<OrbitOverlap> overlaps;
+  // The folders' whole runs combined by their exact p: each orbit p turned into its z (with the
+  // sign of its deviation), Stouffer over those; with two folders or more that have an orbit p.
+  std::optional<double> folders_z;
+  std::optional<double> folders_p;
+  size_t folders_combined = 0;
 };
 
 struct Analysis {

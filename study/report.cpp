@@ -308,7 +308,12 @@ json orbit_json(const std::vector<FolderData>& folders, const OrbitResult& orbit
                         {"folder_b", folders[overlap.folder_b].name},
                         {"draws", overlap.draws}});
   }
-  return {{"period_draws", ORBIT_DRAWS}, {"folders", list}, {"overlaps", overlaps}};
+  json combined = nullptr;
+  if (orbit.folders_z) {
+    combined = {{"z", *orbit.folders_z}, {"p", *orbit.folders_p}, {"folders", orbit.folders_combined}};
+  }
+  return {{"period_draws", ORBIT_DRAWS}, {"folders", list}, {"overlaps", overlaps},
+          {"folders_combined", combined}};
 }
 
 json summary_json(const std::vector<FolderData>& folders, const Analysis& analysis) {

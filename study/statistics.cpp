@@ -24,6 +24,14 @@ double two_sided_p(double z) {
   return 2.0 * boost::math::cdf(normal, -std::fabs(z));
 }
 
+double z_of_two_sided_p(double p, double direction) {
+  if (std::isnan(p) || p < 0.0 || p > 1.0) return NOT_A_NUMBER;
+  const double size = p == 0.0 ? INFINITY
+                               : boost::math::quantile(boost::math::complement(
+                                     boost::math::normal_distribution<double>(), p / 2.0));
+  return direction < 0 ? -size : size;
+}
+
 double deviation_z(int64_t deviation, uint64_t seconds) {
   if (seconds == 0) return NOT_A_NUMBER;
   return static_cast<double>(deviation) / std::sqrt(VARIANCE_ONES * static_cast<double>(seconds));

@@ -25,6 +25,10 @@ using OnesHistogram = std::array<uint64_t, BITS_PER_SECOND + 1>;
 // Return the two-sided p of a standard normal score: 2 Phi(-|z|).
 double two_sided_p(double z);
 
+// Return the z whose two-sided normal p is `p`, with the sign of `direction` (its size alone
+// when `direction` is 0): the inverse of two_sided_p. Infinite for p = 0.
+double z_of_two_sided_p(double p, double direction);
+
 // Return the z of a sum of deviations (ones minus 100 per second) over n seconds.
 double deviation_z(int64_t deviation, uint64_t seconds);
 

@@ -231,6 +231,10 @@ def run_scipy():
     close('combined chi2 p', got['chi2_p'], stats.chi2.sf(float((combined ** 2).sum()), len(combined)))
     fz = [summary['folders'][0]['z'], summary['folders'][1]['z']]
     close('folders z', got['folders_z'], sum(fz) / math.sqrt(2))
+    # The same combination over the folders' exact orbit p, each turned back into its z.
+    oz = [math.copysign(stats.norm.isf(f['orbit_p'] / 2), z) for f, z in zip(summary['orbit']['folders'], fz)]
+    close('orbit folders z', summary['orbit']['folders_combined']['z'], sum(oz) / math.sqrt(2))
+    close('orbit folders p', summary['orbit']['folders_combined']['p'], 2 * stats.norm.sf(abs(sum(oz) / math.sqrt(2))))
     pooled = np.concatenate([ones_a, ones_b]) - 100
     close('pooled z', summary['z'], pooled.sum() / math.sqrt(50 * len(pooled)))
 
