@@ -36,15 +36,20 @@ bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
   if (in == nullptr) return false;
   RunsCounter counter;
   std::vector<uint8_t> buffer(BITS_CHUNK);
+  // Only the rows kept for the analysis are counted.
+  const uint64_t from = folder.bits_first * BYTES_PER_SECOND;
+  const uint64_t to = from + folder.ones.size() * BYTES_PER_SECOND;
   uint64_t total = 0;
   size_t got = 0;
   while ((got = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-    counter.feed(std::span<const uint8_t>(buffer.data(), got));
+    const uint64_t begin = std::max(total, from), end = std::min(total + got, to);
+    if (begin < end) counter.feed(std::span<const uint8_t>(buffer.data() + (begin - total), end - begin));
     total += got;
   }
   const bool failed = std::ferror(in) != 0;
   std::fclose(in);
-  if (failed || total != folder.ones.size() * BYTES_PER_SECOND) {
+  const uint64_t rows = folder.bits_rows != 0 ? folder.bits_rows : folder.ones.size();
+  if (failed || total != rows * BYTES_PER_SECOND) {
     error = shown_text(folder.bits_path) + ": does not hold 25 bytes for every second of seconds.csv";
     return false;
   }
@@ -235,18 +240,63 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
   return true;
 }
 
-OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs) {
+std::vector<LeftOut> leave_out_counted_bits(std::vector<FolderData>& folders, bool keep_shared) {
+  std::vector<LeftOut> left_out;
+  auto leave_out = [&left_out](FolderData& folder, size_t f, uint64_t first, uint64_t count, bool repeat,
+                               size_t other) {
+    if (count == 0) return;
+    left_out.push_back({f, folder.first_second + static_cast<int64_t>(first),
+                        folder.first_second + static_cast<int64_t>(first + count) - 1, count, repeat, other});
+  };
+  const uint64_t orbit_seconds = ORBIT_DRAWS / BITS_PER_SECOND;
+  for (size_t f = 0; f < folders.size(); ++f) {
+    FolderData& folder = folders[f];
+    if (folder.ones.size() > orbit_seconds) {
+      leave_out(folder, f, orbit_seconds, folder.ones.size() - orbit_seconds, true, f);
+      keep_seconds(folder, 0, orbit_seconds);
+    }
+    for (size_t g = 0; g < f && !keep_shared && !folder.ones.empty(); ++g) {
+      const auto [start_f, draws_f] = folder_segment(folder);
+      const auto [start_g, draws_g] = folder_segment(folders[g]);
+      if (draws_g == 0 || shared_draws(start_f, draws_f, start_g, draws_g) == 0) continue;
+      // Where the earlier folder's bits lie in this one's, in draws from its first.
+      const uint64_t g_in_f = (start_g + ORBIT_DRAWS - start_f) % ORBIT_DRAWS;
+      const uint64_t f_in_g = (start_f + ORBIT_DRAWS - start_g) % ORBIT_DRAWS;
+      const uint64_t seconds = folder.ones.size();
+      if (f_in_g < draws_g) {
+        // It began within the earlier folder's bits: its first seconds go.
+        const uint64_t shared = std::min(seconds, (draws_g - f_in_g + BITS_PER_SECOND - 1) / BITS_PER_SECOND);
+        leave_out(folder, f, 0, shared, false, g);
+        keep_seconds(folder, shared, seconds - shared);
+      } else {
+        // The earlier folder's bits begin within it: from their second on, it goes.
+        const uint64_t from = g_in_f / BITS_PER_SECOND;
+        leave_out(folder, f, from, seconds - from, false, g);
+        keep_seconds(folder, 0, from);
+      }
+    }
+  }
+  return left_out;
+}
+
+OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs,
+                         std::vector<LeftOut> left_out, bool shared_kept) {
   OrbitResult orbit;
+  orbit.left_out = std::move(left_out);
+  orbit.shared_kept = shared_kept;
   std::map<uint64_t, std::vector<size_t>> by_length;  // folders whose whole-run count has an orbit p
   for (size_t f = 0; f < folders.size(); ++f) {
     const auto [start, draws] = folder_segment(folders[f]);
     OrbitFolder entry;
     entry.orbit_start = start;
     entry.draws = draws;
-    entry.repeats = draws > ORBIT_DRAWS;
+    entry.repeats = draws > ORBIT_DRAWS ||
+                    std::any_of(orbit.left_out.begin(), orbit.left_out.end(),
+                                [f](const LeftOut& out) { return out.folder == f && out.repeat; });
     entry.seconds_used = std::min<uint64_t>(draws, ORBIT_DRAWS) / BITS_PER_SECOND;
     orbit.folders.push_back(entry);
-    if (draws > 0 && draws < ORBIT_DRAWS) by_length[draws].push_back(f);
+    // A run that went round the whole orbit holds all of it: its count is the generator's, fixed.
+    if (draws > 0 && draws < ORBIT_DRAWS && !entry.repeats) by_length[draws].push_back(f);
     for (size_t g = 0; g < f; ++g) {
       const uint64_t shared = shared_draws(start, draws, orbit.folders[g].orbit_start, orbit.folders[g].draws);
       if (shared > 0) orbit.overlaps.push_back({g, f, shared});

@@ -122,9 +122,21 @@ struct OrbitOverlap {
   uint64_t draws;
 };
 
+// Seconds of a folder left out of the analysis because their bits are counted already.
+struct LeftOut {
+  size_t folder;
+  int64_t first_second;  // experiment second numbers, inclusive
+  int64_t last_second;
+  uint64_t seconds;
+  bool repeat;           // past the orbit's length (the run's own bits again), else another folder's
+  size_t other;          // the earlier folder that holds them (not for a repeat)
+};
+
 struct OrbitResult {
   std::vector<OrbitFolder> folders;
   std::vector<OrbitOverlap> overlaps;
+  std::vector<LeftOut> left_out;  // seconds left out, as leave_out_counted_bits gave them
+  bool shared_kept = false;       // seconds shared between folders were kept on request
   // The folders' whole runs combined by their exact p: each orbit p turned into its z (with the
   // sign of its deviation), Stouffer over those; with two folders or more that have an orbit p.
   std::optional<double> folders_z;
@@ -147,8 +159,17 @@ struct Analysis {
 };
 
 // Place the folders on the orbit, find the bits they share, and give each whole-run count its
-// exact p over all segments of the orbit of the same length (one pass a length).
-OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs);
+// exact p over all segments of the orbit of the same length (one pass a length); `left_out` as
+// leave_out_counted_bits gave it (a folder that repeated itself gets no orbit p).
+OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs,
+                         std::vector<LeftOut> left_out, bool shared_kept);
+
+// Leave out of each folder the seconds whose bits are counted already, so that every bit of the
+// orbit counts once: a run longer than the orbit keeps its first ORBIT_DRAWS / 200 seconds; and,
+// unless `keep_shared`, a folder's seconds that hold bits of an earlier folder (in the order
+// given) go, from its start or its end (from the shared stretch to its end when the stretch lies
+// inside it). Returns what was left out; a folder may end with no seconds.
+std::vector<LeftOut> leave_out_counted_bits(std::vector<FolderData>& folders, bool keep_shared);
 
 // Map events onto the folders' seconds; false with a message when one is reversed,
 // overlaps another, or lies outside the data.

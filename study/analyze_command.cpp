@@ -104,11 +104,26 @@ int run_analyze(const AnalyzeOptions& options) {
         return EXIT_USAGE;
       }
       const uint64_t shared = shared_draws(start_f, draws_f, start_g, draws_g);
-      if (shared > 0) {
+      if (shared > 0 && options.allow_shared_bits) {
         complain("warning: the data folders " + shown_text(options.folders[g]) + " and " +
                  shown_text(options.folders[f]) + " share " + std::to_string(shared / BITS_PER_SECOND) +
-                 " seconds of bits on the generator's orbit; those seconds are not independent");
+                 " seconds of bits on the generator's orbit; those seconds are not independent, and "
+                 "--allow-shared-bits counts them twice");
       }
+    }
+  }
+  // Every bit of the orbit counts once: a run's repeat, and bits an earlier folder holds, are left out.
+  std::vector<LeftOut> left_out = leave_out_counted_bits(folders, options.allow_shared_bits);
+  for (const LeftOut& out : left_out) {
+    const std::string span = std::to_string(out.seconds) + " seconds (" + std::to_string(out.first_second) +
+                             " to " + std::to_string(out.last_second) + ") of " + shown_text(options.folders[out.folder]);
+    complain(out.repeat ? "leaving out " + span + ": past the orbit's 2^31 draws the run repeats its own bits"
+                        : "leaving out " + span + ": their bits are those of " +
+                              shown_text(options.folders[out.other]) + " (--allow-shared-bits keeps them)");
+    if (folders[out.folder].ones.empty()) {
+      complain("all the bits of " + shown_text(options.folders[out.folder]) + " are in " +
+               shown_text(options.folders[out.other]) + "; it adds nothing to the analysis");
+      return EXIT_USAGE;
     }
   }
   if (options.controls > 0 && control_seeds(folders, 1, options.control_seed).empty()) {
@@ -133,7 +148,7 @@ int run_analyze(const AnalyzeOptions& options) {
     return EXIT_TROUBLE;
   }
   progress(options, "la orbita del generador …");
-  analysis.orbit = orbit_result(folders, analysis.folders);
+  analysis.orbit = orbit_result(folders, analysis.folders, std::move(left_out), options.allow_shared_bits);
   analysis.events_zone = zone_name(folders.front());
   if (options.controls > 0) {
     progress(options, "controles: " + std::to_string(options.controls) + " …");
@@ -166,6 +181,8 @@ void add_analyze_command(CLI::App& app, int& status) {
       ->check(CLI::Range(0, MAX_CONTROLS));
   command->add_option("--control-seed", options->control_seed, "semilla de la que se sacan las de los controles")
       ->check(CLI::NonNegativeNumber);
+  command->add_flag("--allow-shared-bits", options->allow_shared_bits,
+                    "cuenta tambien los segundos cuyos bits ya tiene otra carpeta anterior");
   command->add_option("--lang", *language, "idioma del informe: es o en")->check(CLI::IsMember({"es", "en"}));
   command->add_flag("--quiet{false}", options->progress, "sin líneas de progreso");
   command->callback([options, language, &status]() {

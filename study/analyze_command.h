@@ -21,6 +21,7 @@ struct AnalyzeOptions {
   uint64_t control_seed = 1;
   Language language = Language::spanish;
   bool progress = true;                // progress lines on standard error
+  bool allow_shared_bits = false;      // keep the seconds whose bits an earlier folder holds
 };
 
 // Run an analysis and write its outputs; return the exit status (messages on standard error).

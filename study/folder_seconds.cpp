@@ -61,6 +61,33 @@ std::vector<std::pair<uint64_t, uint64_t>> seconds_between(const FolderData& fol
   return stretches;
 }
 
+void keep_seconds(FolderData& folder, uint64_t first, uint64_t count) {
+  first = std::min<uint64_t>(first, folder.ones.size());
+  count = std::min<uint64_t>(count, folder.ones.size() - first);
+  auto clip = [first, count](std::vector<TimeSegment>& segments) {
+    std::vector<TimeSegment> kept;
+    for (size_t i = 0; i < segments.size(); ++i) {
+      const uint64_t end = i + 1 < segments.size() ? segments[i + 1].first_index : UINT64_MAX;
+      if (end <= first || segments[i].first_index >= first + count) continue;
+      const uint64_t from = std::max(segments[i].first_index, first);
+      kept.push_back({from - first, segments[i].first_time + static_cast<int64_t>(from - segments[i].first_index)});
+    }
+    segments = std::move(kept);
+  };
+  clip(folder.times);
+  clip(folder.local_times);
+  std::vector<uint64_t> ends;
+  for (uint64_t end : folder.cycle_ends) {
+    if (end >= first && end < first + count) ends.push_back(end - first);
+  }
+  folder.cycle_ends = std::move(ends);
+  if (folder.bits_rows == 0) folder.bits_rows = folder.ones.size();
+  folder.bits_first += first;
+  folder.first_second += static_cast<int64_t>(first);
+  folder.ones.erase(folder.ones.begin() + static_cast<std::ptrdiff_t>(first + count), folder.ones.end());
+  folder.ones.erase(folder.ones.begin(), folder.ones.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
 void append_second_time(FolderData& folder, int64_t utc, int64_t local) {
   const uint64_t index = folder.ones.size();
   // The time the last segment gives the new second, were it to go on.

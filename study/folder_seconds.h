@@ -34,7 +34,12 @@ struct FolderData {
   OffsetTable offsets;               // how its local times relate to UTC (zone, offsets in force)
   uint32_t seed = 0;                 // the generator's seed
   std::string bits_path;             // bits.bin when the folder has one, else empty
+  uint64_t bits_first = 0;           // rows of bits.bin before the first second kept
+  uint64_t bits_rows = 0;            // rows bits.bin holds (0: as many as `ones`)
 };
+
+// Keep only the seconds [first, first + count) of a folder (the rest left out of the analysis).
+void keep_seconds(FolderData& folder, uint64_t first, uint64_t count);
 
 // Return the moment (UTC seconds) of a folder's second.
 int64_t second_utc(const FolderData& folder, uint64_t index);

@@ -312,8 +312,17 @@ json orbit_json(const std::vector<FolderData>& folders, const OrbitResult& orbit
   if (orbit.folders_z) {
     combined = {{"z", *orbit.folders_z}, {"p", *orbit.folders_p}, {"folders", orbit.folders_combined}};
   }
+  json left_out = json::array();
+  for (const LeftOut& out : orbit.left_out) {
+    left_out.push_back({{"folder", folders[out.folder].name},
+                        {"first_second", out.first_second},
+                        {"last_second", out.last_second},
+                        {"seconds", out.seconds},
+                        {"reason", out.repeat ? "repeat" : "shared"},
+                        {"bits_of", out.repeat ? json(nullptr) : json(folders[out.other].name)}});
+  }
   return {{"period_draws", ORBIT_DRAWS}, {"folders", list}, {"overlaps", overlaps},
-          {"folders_combined", combined}};
+          {"folders_combined", combined}, {"left_out", left_out}, {"shared_bits_kept", orbit.shared_kept}};
 }
 
 json summary_json(const std::vector<FolderData>& folders, const Analysis& analysis) {

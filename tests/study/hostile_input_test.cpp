@@ -116,7 +116,10 @@ TEST_F(HostileInputTest, EveryColumnOfEveryRowIsWorkedOutAgain) {
                      const std::string& source, const std::string& utc) {
     const fs::path file = directory / folder / SECONDS_FILE;
     const std::string whole = read_file(file);
-    const size_t line = whole.find("\n" + std::to_string(second) + ",") + 1;
+    std::string start_of_row(1, '\n');
+    start_of_row += std::to_string(second);
+    start_of_row += ',';
+    const size_t line = whole.find(start_of_row) + 1;
     const size_t end = whole.find('\n', line);
     std::string row = whole.substr(line, end - line);
     for (int comma = 0; comma < 7; ++comma) row.erase(0, row.find(',') + 1);
@@ -269,12 +272,26 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
               0)
         << output;
   }
-  EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out informe"), 0) << output;
+  // The later folder's seconds whose bits the earlier one holds are left out, and said so.
+  EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out solos"), 0) << output;
+  EXPECT_NE(output.find("leaving out 3600 seconds (1 to 3600) of s920953739"), std::string::npos) << output;
+  nlohmann::json summary = nlohmann::json::parse(read_file(directory / "solos" / "summary.json"));
+  EXPECT_EQ(summary["seconds"], 10800);
+  ASSERT_EQ(summary["orbit"]["left_out"].size(), 1u);
+  EXPECT_EQ(summary["orbit"]["left_out"][0]["bits_of"], "s13579");
+  EXPECT_EQ(summary["orbit"]["left_out"][0]["last_second"], 3600);
+  EXPECT_EQ(summary["folders"][1]["runs_test"]["ones"], summary["folders"][1]["ones"]);  // bits.bin's rows kept
+  // In the other order, the first run's second hour goes.
+  EXPECT_EQ(study("analyze s920953739 s13579 --quiet --out al-reves"), 0) << output;
+  EXPECT_NE(output.find("leaving out 3600 seconds (3601 to 7200) of s13579"), std::string::npos) << output;
+  // Kept on request: summary.json names the bits they share, and gives each run's exact p over
+  // the orbit, close to the normal p for runs this short.
+  EXPECT_EQ(study("analyze s13579 s920953739 --quiet --allow-shared-bits --out informe"), 0) << output;
   EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
-  // summary.json places both on the orbit, names the bits they share, and gives each run's
-  // exact p over the orbit, close to the normal p for runs this short.
-  const nlohmann::json summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
+  summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
+  EXPECT_EQ(summary["seconds"], 14400);
   const nlohmann::json& orbit = summary["orbit"];
+  EXPECT_EQ(orbit["shared_bits_kept"], true);
   EXPECT_EQ(orbit["period_draws"], 2147483648u);
   ASSERT_EQ(orbit["overlaps"].size(), 1u);
   EXPECT_EQ(orbit["overlaps"][0]["draws"], 720000);

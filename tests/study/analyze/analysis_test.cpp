@@ -96,6 +96,37 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
   }
 }
 
+TEST(Analysis, EveryBitOfTheOrbitCountsOnce) {
+  // A run past the orbit keeps its distinct seconds; its repeat is left out.
+  const uint64_t orbit_seconds = ORBIT_DRAWS / 200;
+  std::vector<FolderData> folders(1);
+  folders[0].seed = 7;
+  folders[0].ones.assign(orbit_seconds + 100, 100);
+  std::vector<LeftOut> out = leave_out_counted_bits(folders, false);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].repeat);
+  EXPECT_EQ(out[0].first_second, static_cast<int64_t>(orbit_seconds) + 1);
+  EXPECT_EQ(out[0].seconds, 100u);
+  EXPECT_EQ(folders[0].ones.size(), orbit_seconds);
+  // A later folder that starts inside an earlier one's bits loses its first seconds; one inside
+  // which an earlier one starts keeps the seconds before it.
+  for (const bool later_starts_inside : {true, false}) {
+    folders = {replayed_folder(7, 1000), replayed_folder(7, 1000)};
+    folders[later_starts_inside ? 1 : 0].first_second = 601;
+    out = leave_out_counted_bits(folders, false);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].folder, 1u);
+    EXPECT_EQ(out[0].first_second, 601);  // seconds 601 to 1000 of the later folder, either way
+    EXPECT_EQ(out[0].seconds, 400u);
+    EXPECT_EQ(folders[1].first_second, later_starts_inside ? 1001 : 1);
+    EXPECT_EQ(folders[1].ones.size(), 600u);
+  }
+  folders = {replayed_folder(7, 1000), replayed_folder(7, 1000)};
+  folders[1].first_second = 601;
+  EXPECT_TRUE(leave_out_counted_bits(folders, true).empty());
+  EXPECT_EQ(folders[1].ones.size(), 1000u);
+}
+
 TEST(Analysis, EventsFilesAreReadAsSpreadsheetsSaveThem) {
   const std::filesystem::path file = std::filesystem::temp_directory_path() / "testnuv-eventos-prueba.csv";
   OffsetTable zone;
