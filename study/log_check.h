@@ -1,7 +1,9 @@
 // The check of a study log against the replay of a seed, second by second.
 //
-// Every record of the log is compared byte for byte with the record the
-// replay writes at the same second, with the log's own date and time put in;
+// Every record of the log is compared with the record the replay writes at
+// the same second, with the log's own date and time put in, through the
+// SHA-256 of its lines (a line that differs is read again from the file and
+// shown as it is);
 // the seconds are handed on as data-folder rows, each with the wall time its
 // records give it.
 #pragma once

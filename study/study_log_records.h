@@ -1,13 +1,12 @@
-// The records of a study log, read back: their kind, lines, stamps and counts.
+// The records of a study log, read back: their kind, place, stamps and counts.
 //
 // A log is a run of records, each one to four CR LF lines: 15-minute records
 // (4 lines, the title marked ">>>>>"), 5-minute records (2 lines) and cycle
-// records (1 line). Reading keeps every line as written, so that a check can
-// compare records byte for byte; a record cut short at the end of the file
+// records (1 line). A record is kept as its place, stamp, counts and a digest
+// of its lines as written (about 50 bytes, so a year's log takes a few MB),
+// which a check compares exactly; a record cut short at the end of the file
 // (a killed run) is left out and reported, as are NUL bytes a power cut left.
-// A record is kept as its place, stamp, counts and a digest of its lines, about
-// 50 bytes whatever its length: a year's log takes a few MB, and anything that
-// is no log stops the reading at its first line that is no record's.
+// Anything that is no log stops the reading at its first line that is no record's.
 #pragma once
 
 #include <array>
