@@ -77,7 +77,7 @@ bool load_log(const fs::path& file, Links links, LoadedLog& log) {
                  "; la ejecucion se interrumpio); se lee hasta el ultimo registro entero\n",
                  shown_path(file).c_str(), log.text.torn_line);
   }
-  if (log.text.lf_line_ends || log.text.bom) {
+  if ((log.text.lf_line_ends || log.text.bom) && !log.text.records.empty()) {
     std::fprintf(stderr,
                  "testnuv-study: %s: %s%s%s; se lee como el programa lo escribe, pero su SHA-256 ya no es el "
                  "del original\n",
@@ -169,6 +169,12 @@ FoundSeed find_seed(const LoadedLog& log, uint32_t from, uint32_t to, bool list,
     record_disagrees = check;
   }
   const std::vector<int32_t> ones = window_ones(log.text);
+  if (log.text.records.empty() && log.text.bad_line != 0) {
+    std::fprintf(stderr, "testnuv-study: %s no es un registro de estudio: linea %" PRId64 ": %s\n",
+                 shown_path(log.text.file).c_str(), log.text.bad_line,
+                 log.text.bad_why.empty() ? "no es el titulo de ningun registro" : log.text.bad_why.c_str());
+    return found;
+  }
   if (ones.empty()) {
     std::fprintf(stderr, "testnuv-study: %s no tiene ningun registro de 5 minutos: sin registros "
                  "no se puede hallar la semilla (la ejecucion duro menos de 300 segundos o el "

@@ -73,6 +73,10 @@ TEST_F(StudyCliTest, ALogWithoutRecordsHasNoSeed) {
   forget_provenance();
   EXPECT_EQ(study(std::string("seed ") + LOG_NAME), 4);
   EXPECT_NE(output.find("no tiene ningun registro de 5 minutos"), std::string::npos) << output;
+  // A file that is no log is named at its first line, however long that line.
+  write_file(directory / "largo", std::string(5000, 'a'));
+  EXPECT_EQ(study("seed largo"), 4);
+  EXPECT_NE(output.find("no es un registro de estudio: linea 1: linea mas larga"), std::string::npos) << output;
   EXPECT_EQ(study("seed no-such-log"), 2);
   EXPECT_EQ(study("frobnicate"), 2);
   EXPECT_EQ(study("--version"), 0);
