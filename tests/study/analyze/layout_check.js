@@ -1,6 +1,7 @@
-// Checks a report page from inside it, once its plots are drawn, and writes what it found
-// as JSON into <pre id="layout-check">: elements wider than the viewport outside a box
-// that scrolls, axis labels cut or standing for another value than the one at their place.
+// Checks a report page from inside it, once its plots are drawn, and posts what it found
+// as JSON to the page that holds it in a frame of the width under test: elements wider
+// than the viewport outside a box that scrolls, axis labels cut or standing for another
+// value than the one at their place, the plots drawn and any script error.
 (function () {
   'use strict';
   var problems = [];
@@ -99,35 +100,41 @@
         problems.push('chart ' + g + ': label "' + text + '" is cut');
       }
       if (box.left < chart.left - 1 || box.right > chart.right + 1) problems.push('chart ' + g + ': label "' + text + '" leaves the chart');
+      // Where the text itself stands (a label at a chart's edge is moved inward, but still covers its value).
+      var range = document.createRange();
+      range.selectNodeContents(label);
+      var ink = range.getBoundingClientRect();
       var isY = /dygraph-axis-label-y/.test(label.className);
+      // dygraphs moves a label that would leave the chart inward, aligned with the chart's edge.
+      var slack = ink.width / 2 + 1;
       if (isY) {
         var value = labelNumber(text);
         var y = chart.top + graph.toDomYCoord(value);
-        var middle = (box.top + box.bottom) / 2;
-        if (isNaN(value) || Math.abs(y - middle) > box.height) {
-          problems.push('chart ' + g + ': y label "' + text + '" stands at ' + Math.round(middle) + ', its value at ' + Math.round(y));
+        if (isNaN(value) || y < ink.top - ink.height / 2 || y > ink.bottom + ink.height / 2) {
+          problems.push('chart ' + g + ': y label "' + text + '" stands at ' + Math.round(ink.top) + ', its value at ' + Math.round(y));
         }
       } else if (timeAxis) {
-        var center = (box.left + box.right) / 2 - chart.left;
-        var pixel = (graph.toDataXCoord(center + 1) - graph.toDataXCoord(center - 1)) / 2;
-        var at = localMs(graph.toDataXCoord(center));
-        var span = labelSpan(text, new Date(at));
-        var slack = 3 * pixel;
-        if (!span || at + slack < span[0] || at - slack >= span[1]) {
-          problems.push('chart ' + g + ': time label "' + text + '" stands at ' + new Date(at).toISOString());
+        var from = localMs(graph.toDataXCoord(ink.left - slack - chart.left));
+        var to = localMs(graph.toDataXCoord(ink.right + slack - chart.left));
+        var span = labelSpan(text, new Date((from + to) / 2));
+        if (!span || to < span[0] || from >= span[1]) {
+          problems.push('chart ' + g + ': time label "' + text + '" stands at ' + new Date(from).toISOString() + ' to ' +
+            new Date(to).toISOString());
         }
       } else {
         var k = labelNumber(text);
-        if (isNaN(k) || Math.abs(graph.toDomXCoord(k) + chart.left - (box.left + box.right) / 2) > 3) {
+        var x = graph.toDomXCoord(k) + chart.left;
+        if (isNaN(k) || x < ink.left - slack || x > ink.right + slack) {
           problems.push('chart ' + g + ': x label "' + text + '" is not at its value');
         }
       }
     });
   });
 
-  var out = document.createElement('pre');
-  out.id = 'layout-check';
-  out.textContent = JSON.stringify({ width: width, labels: labels, graphs: (window.reportGraphs || []).length,
-    problems: problems });
-  document.body.appendChild(out);
+  parent.postMessage(JSON.stringify({ width: width, labels: labels, graphs: (window.reportGraphs || []).length,
+    drawn: document.body.getAttribute('data-plots-drawn'), errors: document.body.getAttribute('data-errors'),
+    shown: Array.prototype.map.call(document.querySelectorAll('.plot.empty, .legend, .events-key'), function (e) {
+      return e.textContent;
+    }),
+    problems: problems }), '*');
 })();
