@@ -377,8 +377,25 @@
       { underlayCallback: underlay(), ylabel: escapeHtml(texts.cumulative_variance_axis) });
   })();
 
-  // Printing lays the page out on paper: the charts take the printed width, and back again.
-  function resizeAll() { graphs.forEach(function (graph) { graph.resize(); }); }
-  window.addEventListener('beforeprint', resizeAll);
-  window.addEventListener('afterprint', resizeAll);
+  // Printing: each chart, as drawn for the screen, is scaled down to the paper's column (the style
+  // sheet's --paper-column) through --print-scale; drawing it again while the page is printed
+  // would leave it blank.
+  function paperColumn() {
+    var probe = document.createElement('div');
+    probe.style.width = 'var(--paper-column)';
+    document.body.appendChild(probe);
+    var width = probe.getBoundingClientRect().width;
+    document.body.removeChild(probe);
+    return width;
+  }
+  window.addEventListener('beforeprint', function () {
+    var width = paperColumn();
+    graphs.forEach(function (graph) {
+      var element = graph.maindiv_;
+      element.style.setProperty('--print-scale', String(Math.min(1, width / element.clientWidth)));
+    });
+  });
+  window.addEventListener('afterprint', function () {
+    graphs.forEach(function (graph) { graph.maindiv_.style.removeProperty('--print-scale'); });
+  });
 })();

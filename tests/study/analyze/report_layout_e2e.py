@@ -207,6 +207,18 @@ def run_print():
             row = pixels[y * w:(y + 1) * w]
             if min(row[:margin]) < 200 or min(row[w - margin:]) < 200:
                 fail('%s: something in the margin at row %d' % (name, y))
+    # Each chart drawn at the printed width: a canvas wider than the text column is cut by its box.
+    images = subprocess.run(['pdfimages', '-list', pdf], capture_output=True, text=True, check=True).stdout
+    column = (210 - 2 * 12) / 25.4  # inches of A4 between the page's margins
+    charts = 0
+    for line in images.splitlines()[2:]:
+        fields = line.split()
+        if fields[2] == 'image':
+            charts += 1
+            if int(fields[3]) / int(fields[12]) > column + 0.01:
+                fail('a chart %s px wide at %s ppi does not fit the column' % (fields[3], fields[12]))
+    if charts < 4:
+        fail('%d charts in the PDF' % charts)
     text = subprocess.run(['pdftotext', pdf, '-'], capture_output=True, text=True, check=True).stdout
     for words in ('Desviación acumulada', 'z de las ventanas', 'Unos por segundo', 'Varianza acumulada', 'Procedencia'):
         if words not in text:
