@@ -226,12 +226,16 @@ def run_print():
 
 
 def run_year():
-    folder = sim_folder('anio', 8128, 31536000, start='2026-01-01 00:00:00')
+    # The simulator's own data folder, in a zone with clock changes.
+    folder = os.path.join(WORK, 'anio')
+    subprocess.run([SIM, '--seconds', '31536000', '--seed', '8128', '--start', '2026-01-01 00:00:00',
+                    '--dir', WORK, '--data', folder], check=True, capture_output=True,
+                   env=dict(os.environ, TZ='Europe/Madrid'))
     out = os.path.join(WORK, 'out-year')
     analyze(out, folder)
+    shutil.rmtree(folder)
     for width in (390, 1400):
         check_layout(out, width)
-    shutil.rmtree(folder)
 
 
 shutil.rmtree(WORK, ignore_errors=True)
