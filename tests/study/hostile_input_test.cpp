@@ -218,7 +218,7 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   simulate();
   fs::copy(directory / "datos", directory / "copia");
   EXPECT_EQ(study("analyze datos copia --quiet --out informe"), 2) << output;
-  EXPECT_NE(output.find("hold the same bits"), std::string::npos) << output;
+  EXPECT_NE(output.find("tienen los mismos bits"), std::string::npos) << output;
   // Seeds an hour apart on the generator's orbit: the second run's first hour is the first's second.
   for (const std::string seed : {"13579", "920953739"}) {
     fs::create_directory(directory / ("r" + seed));
@@ -228,7 +228,7 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
         << output;
   }
   EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out informe"), 0) << output;
-  EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
+  EXPECT_NE(output.find("comparten 3600 segundos"), std::string::npos) << output;
   // summary.json places both on the orbit, names the bits they share, and gives each run's
   // exact p over the orbit, close to the normal p for runs this short.
   const nlohmann::json summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
