@@ -186,11 +186,11 @@ void open_table(std::string& html, const std::string& attributes = {}) {
 }
 void close_table(std::string& html) { html += "</table></div>\n"; }
 
-// Append one row of a two-column table.
-void add_row(std::string& html, std::string_view label, const std::string& value) {
+// Append one row of a two-column table; a value that is a sentence, not a figure, reads from the left.
+void add_row(std::string& html, std::string_view label, const std::string& value, bool figure = true) {
   html += "<tr><th>";
   html += escape_html(label);
-  html += "</th><td class=\"num\">";
+  html += figure ? "</th><td class=\"num\">" : "</th><td>";
   html += escape_html(value);
   html += "</td></tr>\n";
 }
@@ -214,7 +214,7 @@ void add_run_table(std::string& html, const RunResult& run, const OrbitFolder* o
   add_row(html, texts.ones, integer_text(n * MEAN_ONES + totals.deviation, texts));
   add_row(html, texts.zeros, integer_text(n * MEAN_ONES - totals.deviation, texts));
   add_row(html, texts.run_z, fixed(run.z, texts) + "   (" + std::string(texts.normal_p) + " = " + p_text(run.p, texts) + ")");
-  if (orbit != nullptr) add_row(html, texts.orbit_p, orbit_p_text(*orbit, texts));
+  if (orbit != nullptr) add_row(html, texts.orbit_p, orbit_p_text(*orbit, texts), orbit->orbit_p.has_value());
   add_row(html, texts.variance_chi2,
           fixed(run.chi2, texts) + "   (" + std::string(texts.degrees) + ": " + integer_text(n, texts) + ", " +
               std::string(texts.upper_p) + " = " + p_text(run.chi2_p, texts) + ")");
@@ -225,7 +225,7 @@ void add_run_table(std::string& html, const RunResult& run, const OrbitFolder* o
             fixed(run.fit.chi2, texts) + "   (" + std::string(texts.degrees) + ": " +
                 decimal_text(run.fit.df, 0, texts) + ", p = " + p_text(run.fit.p, texts) + ")");
   } else {
-    add_row(html, texts.fit_chi2, std::string(texts.fit_too_few));
+    add_row(html, texts.fit_chi2, std::string(texts.fit_too_few), false);
   }
   std::string lag1 = decimal_text(run.lag1, 6, texts);
   if (const auto test = lag1_test(run)) {
@@ -259,12 +259,12 @@ void add_provenance(std::string& html, const std::vector<FolderData>& folders, c
     html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n";
     open_table(html, " class=\"fields\"");
     html += "<tr><th>" + escape_html(texts.field) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
-    add_row(html, texts.folder, folders[f].path);
+    add_row(html, texts.folder, folders[f].path, false);
     if (folders[f].provenance.is_object()) {
       for (const auto& [key, value] : folders[f].provenance.items()) {
         const std::string shown =
             value.is_string() ? value.get<std::string>() : value.dump(-1, ' ', false, json::error_handler_t::replace);
-        add_row(html, key, shown);
+        add_row(html, key, shown, value.is_number());
       }
     }
     close_table(html);
@@ -371,7 +371,8 @@ void add_orbit(std::string& html, const std::vector<FolderData>& folders, const 
             integer_text(static_cast<int64_t>(entry.draws), texts) + "</td><td class=\"num\">" +
             integer_text(static_cast<int64_t>(entry.seconds_used), texts) + "</td><td class=\"num\">" +
             share_text(part, texts) + "</td><td class=\"num\">" + p_text(analysis.folders[f].p, texts) +
-            "</td><td class=\"num\">" + escape_html(orbit_p_text(entry, texts)) + "</td></tr>\n";
+            (entry.orbit_p ? "</td><td class=\"num\">" : "</td><td>") + escape_html(orbit_p_text(entry, texts)) +
+            "</td></tr>\n";
   }
   close_table(html);
   html += "<p>" + escape_html(filled(texts.orbit_covered, "share", share_text(covered_share(orbit), texts))) + "</p>\n";

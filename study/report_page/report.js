@@ -54,11 +54,11 @@
     return localized(text);
   }
 
-  // An axis label that never grows past seven characters: 950, 12 500, 100 k, 1,5 M.
+  // An axis label that never grows past eight characters: 950, 12,5 k, 100 k, 1,5 M.
   function compactNumber(value) {
     var size = Math.abs(value);
     if (size >= 1e6) return plainNumber(value / 1e6, size >= 1e8 ? 0 : 2) + '\u00A0M';
-    if (size >= 1e5) return plainNumber(value / 1e3, 0) + '\u00A0k';
+    if (size >= 1e4) return plainNumber(value / 1e3, size >= 1e5 ? 0 : 1) + '\u00A0k';
     if (size >= 100) return plainNumber(value, 0);
     return plainNumber(value, 3);
   }
@@ -205,17 +205,8 @@
           canvas.stroke();
         });
         canvas.setLineDash([]);
-      } else {
-        var last = -Infinity;
-        seen.forEach(function (at) {
-          if (at - last < MIN_TICK_GAP) return;
-          last = at;
-          canvas.beginPath();
-          canvas.moveTo(at, area.y + area.h + 1);
-          canvas.lineTo(at, area.y + area.h + 6);
-          canvas.stroke();
-        });
       }
+      cycleTicks(graph, area, closest >= MIN_LINE_GAP ? [] : seen);
       canvas.strokeStyle = 'rgba(40, 40, 160, 0.8)';
       repeats.forEach(function (x) {
         var at = graph.toDomXCoord(x);
@@ -236,6 +227,34 @@
       });
       canvas.restore();
     };
+  }
+
+  // Draw the cycle ends as short ticks just under the plot area, on a strip of their own (the chart's
+  // own canvas is cut at the plot area); none when `positions` is empty.
+  function cycleTicks(graph, area, positions) {
+    var strip = graph.cycleStrip;
+    if (!strip) {
+      if (!positions.length) return;
+      strip = graph.cycleStrip = document.createElement('canvas');
+      strip.className = 'cycle-ticks';
+      graph.graphDiv.appendChild(strip);
+    }
+    strip.width = Math.max(1, Math.round(area.w));
+    strip.height = 6;
+    strip.style.left = area.x + 'px';
+    strip.style.top = (area.y + area.h + 1) + 'px';
+    var context = strip.getContext('2d');
+    context.clearRect(0, 0, strip.width, strip.height);
+    context.strokeStyle = 'rgba(90, 90, 90, 0.8)';
+    var last = -Infinity;
+    positions.forEach(function (at) {
+      if (at - last < MIN_TICK_GAP) return;
+      last = at;
+      context.beginPath();
+      context.moveTo(at - area.x + 0.5, 0);
+      context.lineTo(at - area.x + 0.5, strip.height);
+      context.stroke();
+    });
   }
 
   // Under a time plot: the events with their labels and times (also as hover texts).
@@ -288,7 +307,6 @@
       drawCallback: markDrawn,
       animatedZooms: false,
       axisLabelFontSize: axisFont,
-      xlabel: escapeHtml(texts.time_axis.replace('{zone}', data.zone.name).replace('{start}', fullTimeText(baseMs))),
       axes: { x: timeAxis, y: valueAxis }
     };
     var hover = eventHover(id);
@@ -296,6 +314,12 @@
     Object.keys(extra || {}).forEach(function (key) { options[key] = extra[key]; });
     var graph = new Dygraph(document.getElementById(id), rows, options);
     graphs.push(graph);
+    // The time axis's title under the chart, where it may wrap on a narrow screen.
+    var title = document.createElement('div');
+    title.className = 'axis-title';
+    title.textContent = texts.time_axis.replace('{zone}', data.zone.name).replace('{start}', fullTimeText(baseMs));
+    var plot = document.getElementById(id);
+    plot.parentNode.insertBefore(title, plot.nextSibling);
     addEventsKey(id);
     return graph;
   }
