@@ -1,5 +1,5 @@
-// Report texts. The explanation of the log's average deviation has a gap, "{mean}",
-// filled by the report with the exact expected value.
+// Report texts. A name in braces ("{mean}", "{share}", "{second}", "{zone}"…) is a gap that
+// the report fills: with the exact expected value, a figure, a name or a date.
 #include "study/report_texts.h"
 
 namespace {
