@@ -161,7 +161,7 @@ constexpr ReportTexts ENGLISH = {
     "segments of the orbit of the same length whose count of ones strays from half at least as far as the run's.",
     "Read the orbit p: it is exact. The normal p assumes independent bits; it agrees with the orbit p for short "
     "runs, but for runs longer than about two months its scale is wrong.",
-    "Start on the orbit", "Bits", "Seconds used", "Share of the orbit", "Normal p", "Orbit p",
+    "Start on the orbit", "Bits", "Seconds used", "Share of the orbit", "normal p", "orbit p",
     "not available: the run holds the whole orbit, whose count the generator fixes; from second {second} on it "
     "repeats bit for bit, and those seconds do not count twice",
     "Share of the orbit the data cover: {share}.",
