@@ -7,7 +7,7 @@ Usage: report_layout_e2e.py CASE TESTNUV_STUDY TESTNUV_SIM WORKDIR
   names   folders named __proto__ and like an envelope, an event's label on the page
   short   299 seconds: no complete window, a sentence instead of an empty plot
   print   the page printed to A4 PDF: plots and tables within the paper
-  year    a year made by the simulator (slow: minutes and about 1.7 GB)
+  year    a year made by the simulator (slow: about half an hour and 3 GB of disk)
 Run with Debian's /usr/bin/python3.
 """
 import json
