@@ -1,7 +1,7 @@
 # testnuv: one-command entry points. See README.md.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test test-asan windows windows-zip package bench fuzz clean
+.PHONY: all deps build run test test-slow test-asan windows windows-zip package bench fuzz clean
 
 all: build
 
@@ -25,6 +25,14 @@ test:
 	cmake --build --preset release -j $(JOBS)
 	$(MAKE) --no-print-directory windows
 	ctest --preset release -j $(JOBS)
+
+# The long cases (a year of simulated data, runs of months): minutes each and gigabytes of disk;
+# `make test` leaves them out.
+test-slow:
+	@tools/install-deps test
+	cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	ctest --preset slow -j $(JOBS)
 
 test-asan:
 	@tools/install-deps test

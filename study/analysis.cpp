@@ -50,7 +50,7 @@ bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
   std::fclose(in);
   const uint64_t rows = folder.bits_rows != 0 ? folder.bits_rows : folder.ones.size();
   if (failed || total != rows * BYTES_PER_SECOND) {
-    error = shown_text(folder.bits_path) + ": does not hold 25 bytes for every second of seconds.csv";
+    error = shown_text(folder.bits_path) + ": no tiene 25 bytes por cada segundo de seconds.csv";
     return false;
   }
   test = counter.result();
@@ -132,7 +132,7 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
   events.clear();
   for (const EventSpec& spec : specs) {
     if (spec.end < spec.start) {
-      error = "event \"" + spec.label + "\": its end comes before its start";
+      error = "evento \"" + spec.label + "\": su fin va antes de su inicio";
       return false;
     }
   }
@@ -140,7 +140,7 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
                    [](const EventSpec& a, const EventSpec& b) { return a.start < b.start; });
   for (size_t i = 1; i < specs.size(); ++i) {
     if (specs[i].start <= specs[i - 1].end) {
-      error = "events \"" + specs[i - 1].label + "\" and \"" + specs[i].label + "\" overlap";
+      error = "los eventos \"" + specs[i - 1].label + "\" y \"" + specs[i].label + "\" se solapan";
       return false;
     }
   }
@@ -163,12 +163,12 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
       }
     }
     if (spec.start < data_first || spec.end > data_last) {
-      error = "event \"" + spec.label + "\" lies outside the data (" + format_utc_time(data_first) + " to " +
+      error = "el evento \"" + spec.label + "\" cae fuera de los datos (" + format_utc_time(data_first) + " a " +
               format_utc_time(data_last) + ")";
       return false;
     }
     if (event.seconds == 0) {
-      error = "event \"" + spec.label + "\" covers no second of the data (it falls in a gap)";
+      error = "el evento \"" + spec.label + "\" no cubre ningun segundo de los datos (cae en un hueco)";
       return false;
     }
     events.push_back(std::move(event));

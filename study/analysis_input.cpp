@@ -48,7 +48,7 @@ bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::
         const int opened = line;
         for (++at;; ++at) {
           if (at >= text.size()) {
-            error = std::to_string(opened) + ": a quoted field is never closed";
+            error = std::to_string(opened) + ": un campo entre comillas no se cierra";
             return false;
           }
           if (text[at] == '"' && at + 1 < text.size() && text[at + 1] == '"') {
@@ -65,7 +65,7 @@ bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
         if (at < text.size() && text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
         if (at < text.size() && text[at] != ',' && text[at] != '\n') {
-          error = std::to_string(line) + ": text after the closing quote of a field";
+          error = std::to_string(line) + ": hay texto tras las comillas que cierran un campo";
           return false;
         }
       } else {
@@ -122,7 +122,7 @@ bool event_moment(const std::string& text, const OffsetTable& zone, int64_t& utc
   bool local = false;
   int64_t value = 0;
   if (!parse_iso_time(text, value, local)) {
-    error = "\"" + text + "\": times must be local \"YYYY-MM-DD HH:MM:SS\" or ISO 8601 with an offset "
+    error = "\"" + text + "\": las horas van en hora local \"AAAA-MM-DD HH:MM:SS\" o en ISO 8601 con su desfase "
             "(\"2026-10-25T02:30:00+02:00\", \"2026-10-25T00:30:00Z\")";
     return false;
   }
@@ -137,13 +137,13 @@ bool event_moment(const std::string& text, const OffsetTable& zone, int64_t& utc
   }
   std::string iso = format_local_time(value);
   iso[10] = 'T';
-  error = "local time \"" + text + "\" " +
-          (moments.empty() ? "does not exist" : "comes twice (the clock was set back)") + " in the time zone " +
-          (zone.zone.empty() ? "of the first folder" : "\"" + zone.zone + "\"") + "; give it with its UTC offset";
+  error = "la hora local \"" + text + "\" " +
+          (moments.empty() ? "no existe" : "se da dos veces (el reloj se retraso)") + " en la zona horaria " +
+          (zone.zone.empty() ? "de la primera carpeta" : "\"" + zone.zone + "\"") + "; escribala con su desfase de UTC";
   for (size_t i = 0; i < moments.size(); ++i) {
-    error += (i == 0 ? ": " : " or ") + iso + offset_text(static_cast<int32_t>((value - moments[i]) / 60));
+    error += (i == 0 ? ": " : " o ") + iso + offset_text(static_cast<int32_t>((value - moments[i]) / 60));
   }
-  if (moments.empty()) error += ", such as " + iso + offset_text(zone.offset_at(value - 86400));
+  if (moments.empty()) error += ", como " + iso + offset_text(zone.offset_at(value - 86400));
   return false;
 }
 
@@ -164,14 +164,14 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
   std::error_code ec;
   if (!std::filesystem::is_directory(path, ec) || !std::filesystem::is_regular_file(path / SECONDS_FILE, ec) ||
       !std::filesystem::is_regular_file(path / SUMS_FILE, ec)) {
-    error = shown_text(folder.path) + ": not a data folder (it needs " + SECONDS_FILE + ", " + PROVENANCE_FILE + " and " +
-            SUMS_FILE + ")";
+    error = shown_text(folder.path) + ": no es una carpeta de datos (necesita " + SECONDS_FILE + ", " + PROVENANCE_FILE +
+            " y " + SUMS_FILE + ")";
     return false;
   }
   if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", shown_text(folder.path).c_str());
   std::vector<std::string> problems;
   if (!check_checksums(path, problems)) {
-    error = shown_text(folder.path) + ": its checksums do not match";
+    error = shown_text(folder.path) + ": sus sumas SHA-256 no coinciden";
     for (const std::string& problem : problems) error += "\n  " + problem;
     return false;
   }
@@ -196,7 +196,7 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
     }
     int64_t local = 0, utc = 0;
     if (!parse_local_time(row.time, local) || (reader.has_utc() && !parse_utc_time(row.utc, utc))) {
-      error = shown_path(path / SECONDS_FILE) + ":" + std::to_string(reader.line()) + ": bad time \"" + row.time + "\"";
+      error = shown_path(path / SECONDS_FILE) + ":" + std::to_string(reader.line()) + ": hora no valida \"" + row.time + "\"";
       return false;
     }
     if (!reader.has_utc()) utc = local - folder.offsets.offset_at(0) * int64_t{60};
@@ -215,7 +215,7 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
     return false;
   }
   if (folder.ones.empty()) {
-    error = shown_path(path / SECONDS_FILE) + ": holds no second";
+    error = shown_path(path / SECONDS_FILE) + ": no tiene ningun segundo";
     return false;
   }
   if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = path_to_utf8(path / BITS_FILE);
@@ -226,14 +226,14 @@ bool parse_event(const std::string& text, const OffsetTable& zone, EventSpec& ev
   const size_t first = text.find('/');
   const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
   if (second == std::string::npos) {
-    error = "event \"" + text + "\": expected \"START/END/label\", times \"YYYY-MM-DD HH:MM:SS\" (local) or "
-            "ISO 8601 with an offset";
+    error = "evento \"" + text + "\": se esperaba \"INICIO/FIN/etiqueta\", con horas \"AAAA-MM-DD HH:MM:SS\" "
+            "(locales) o ISO 8601 con su desfase";
     return false;
   }
   event.label = text.substr(second + 1);
   if (!event_span(trimmed(text.substr(0, first)), trimmed(text.substr(first + 1, second - first - 1)), zone, event,
                   error)) {
-    error = "event \"" + text + "\": " + error;
+    error = "evento \"" + text + "\": " + error;
     return false;
   }
   return true;
@@ -243,7 +243,7 @@ bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone
                       std::string& error) {
   std::string text;
   if (!read_small_file(file, Links::follow, text, error)) {
-    error = "the events file cannot be read: " + error;
+    error = "no se puede leer el fichero de eventos: " + error;
     return false;
   }
   std::vector<CsvRecord> records;
@@ -256,7 +256,7 @@ bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone
     if (i == 0 && is_events_header(record)) continue;
     const std::string where = shown_path(file) + ":" + std::to_string(record.line) + ": ";
     if (record.fields.size() < 3) {
-      error = where + "expected \"start,end,label\" (or \"inicio,fin,etiqueta\")";
+      error = where + "se esperaba \"inicio,fin,etiqueta\" (o \"start,end,label\")";
       return false;
     }
     EventSpec event;

@@ -23,7 +23,7 @@ constexpr int MIN_WINDOW = 60;          // shorter windows would hold a year's w
 constexpr int MAX_WINDOW = 31622400;    // a leap year
 
 // Print a message on standard error.
-void complain(const std::string& message) { std::fprintf(stderr, "testnuv-study analyze: %s\n", message.c_str()); }
+void complain(const std::string& message) { std::fprintf(stderr, "testnuv-study: %s\n", message.c_str()); }
 
 // Return true when `inner` is `outer` or lies inside it.
 bool lies_within(const std::filesystem::path& inner, const std::filesystem::path& outer) {
@@ -65,22 +65,24 @@ int run_analyze(const AnalyzeOptions& options) {
   std::string error;
   for (const std::string& folder : options.folders) {
     if (lies_within(path_from_utf8(options.out), path_from_utf8(folder))) {
-      complain("the output folder " + shown_text(options.out) + " lies in the data folder " + shown_text(folder) +
-               "; data folders are never written to");
+      complain("la carpeta de salida " + shown_text(options.out) + " esta dentro de la carpeta de datos " +
+               shown_text(folder) + "; en las carpetas de datos nunca se escribe");
       return EXIT_USAGE;
     }
   }
   std::error_code ec;
   if (std::filesystem::exists(path_from_utf8(options.out) / SECONDS_FILE, ec) ||
       std::filesystem::exists(path_from_utf8(options.out) / SUMS_FILE, ec)) {
-    complain("the output folder " + shown_text(options.out) + " is a data folder; data folders are never written to");
+    complain("la carpeta de salida " + shown_text(options.out) +
+             " es una carpeta de datos; en las carpetas de datos nunca se escribe");
     return EXIT_USAGE;
   }
   for (size_t f = 0; f < options.folders.size(); ++f) {
     for (size_t g = 0; g < f; ++g) {
       if (lies_within(path_from_utf8(options.folders[f]), path_from_utf8(options.folders[g])) &&
           lies_within(path_from_utf8(options.folders[g]), path_from_utf8(options.folders[f]))) {
-        complain("the data folder " + shown_text(options.folders[f]) + " is given twice; its seconds would count twice");
+        complain("la carpeta de datos " + shown_text(options.folders[f]) +
+                 " se da dos veces; sus segundos contarian dos veces");
         return EXIT_USAGE;
       }
     }
@@ -99,36 +101,37 @@ int run_analyze(const AnalyzeOptions& options) {
       const auto [start_f, draws_f] = folder_segment(folders[f]);
       const auto [start_g, draws_g] = folder_segment(folders[g]);
       if (start_f == start_g && draws_f == draws_g) {
-        complain("the data folders " + shown_text(options.folders[g]) + " and " + shown_text(options.folders[f]) +
-                 " hold the same bits (a copy, or one run given twice); its seconds would count twice");
+        complain("las carpetas de datos " + shown_text(options.folders[g]) + " y " + shown_text(options.folders[f]) +
+                 " tienen los mismos bits (una copia, o una serie dada dos veces); sus segundos contarian dos veces");
         return EXIT_USAGE;
       }
       const uint64_t shared = shared_draws(start_f, draws_f, start_g, draws_g);
       if (shared > 0 && options.allow_shared_bits) {
-        complain("warning: the data folders " + shown_text(options.folders[g]) + " and " +
-                 shown_text(options.folders[f]) + " share " + std::to_string(shared / BITS_PER_SECOND) +
-                 " seconds of bits on the generator's orbit; those seconds are not independent, and "
-                 "--allow-shared-bits counts them twice");
+        complain("aviso: las carpetas de datos " + shown_text(options.folders[g]) + " y " +
+                 shown_text(options.folders[f]) + " comparten " + std::to_string(shared / BITS_PER_SECOND) +
+                 " segundos de bits de la orbita del generador; esos segundos no son independientes, y "
+                 "--allow-shared-bits los cuenta dos veces");
       }
     }
   }
   // Every bit of the orbit counts once: a run's repeat, and bits an earlier folder holds, are left out.
   std::vector<LeftOut> left_out = leave_out_counted_bits(folders, options.allow_shared_bits);
   for (const LeftOut& out : left_out) {
-    const std::string span = std::to_string(out.seconds) + " seconds (" + std::to_string(out.first_second) +
-                             " to " + std::to_string(out.last_second) + ") of " + shown_text(options.folders[out.folder]);
-    complain(out.repeat ? "leaving out " + span + ": past the orbit's 2^31 draws the run repeats its own bits"
-                        : "leaving out " + span + ": their bits are those of " +
-                              shown_text(options.folders[out.other]) + " (--allow-shared-bits keeps them)");
+    const std::string span = std::to_string(out.seconds) + " segundos (del " + std::to_string(out.first_second) +
+                             " al " + std::to_string(out.last_second) + ") de " + shown_text(options.folders[out.folder]);
+    complain(out.repeat ? "se dejan fuera " + span + ": pasados los 2^31 bits de la orbita, la ejecucion repite "
+                              "sus propios bits"
+                        : "se dejan fuera " + span + ": sus bits son los de " +
+                              shown_text(options.folders[out.other]) + " (--allow-shared-bits los cuenta)");
     if (folders[out.folder].ones.empty()) {
-      complain("all the bits of " + shown_text(options.folders[out.folder]) + " are in " +
-               shown_text(options.folders[out.other]) + "; it adds nothing to the analysis");
+      complain("todos los bits de " + shown_text(options.folders[out.folder]) + " estan en " +
+               shown_text(options.folders[out.other]) + "; no anade nada al analisis");
       return EXIT_USAGE;
     }
   }
   if (options.controls > 0 && control_seeds(folders, 1, options.control_seed).empty()) {
-    complain("the data cover so much of the generator's orbit that no control of the same length can "
-             "avoid their bits; --controls is refused");
+    complain("los datos cubren tanta parte de la orbita del generador que ningun control de la misma longitud "
+             "puede evitar sus bits; no se admite --controls");
     return EXIT_USAGE;
   }
   std::vector<EventSpec> specs;

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <system_error>
 
 #include "runtime/durable.h"
 #include "runtime/paths.h"
+#include "study/analysis_input.h"
 #include "study/folder_seconds.h"
 #include "study/local_time.h"
 #include "study/orbit.h"
@@ -19,6 +22,18 @@
 namespace {
 
 using nlohmann::json;
+
+// The lag-1 autocorrelation's standard error and two-sided p under independence, where r * sqrt(N)
+// is close to N(0, 1); none for fewer than two seconds.
+struct Lag1Test {
+  double se;
+  double p;
+};
+std::optional<Lag1Test> lag1_test(const RunResult& run) {
+  if (run.totals.seconds <= 1) return std::nullopt;
+  const double se = 1.0 / std::sqrt(static_cast<double>(run.totals.seconds));
+  return Lag1Test{se, two_sided_p(run.lag1 / se)};
+}
 
 // Return a run's whole-run figures as JSON (the keys the summary's top level also uses).
 json run_json(const RunResult& run) {
@@ -45,11 +60,9 @@ json run_json(const RunResult& run) {
     value["binomial_gof"] = {{"chi2", nullptr}, {"df", nullptr}, {"p", nullptr}, {"bins", fit_bins},
                              {"why_null", "too few seconds for any bin of 5 or more expected"}};
   }
-  // Under independence r * sqrt(N) is close to N(0, 1).
-  if (totals.seconds > 1) {
-    const double se = 1.0 / std::sqrt(static_cast<double>(totals.seconds));
-    value["lag1_se"] = se;
-    value["lag1_p"] = two_sided_p(run.lag1 / se);
+  if (const auto lag1 = lag1_test(run)) {
+    value["lag1_se"] = lag1->se;
+    value["lag1_p"] = lag1->p;
   } else {
     value["lag1_se"] = nullptr;
     value["lag1_p"] = nullptr;
@@ -61,11 +74,6 @@ json run_json(const RunResult& run) {
     value["runs_test"] = nullptr;
   }
   return value;
-}
-
-// Return milliseconds on the report's time axis: the first folder's local time.
-int64_t axis_ms(const std::vector<FolderData>& folders, int64_t utc) {
-  return (utc + folders.front().utc_offset_minutes * 60) * 1000;
 }
 
 // Walk a folder's seconds with their UTC times, without a search per second; where the recorded
@@ -87,7 +95,12 @@ json curve_json(std::string_view label, const std::vector<PlotPoint>& points, bo
   json x = json::array(), y = json::array(), n = json::array();
   for (const PlotPoint& point : points) {
     x.push_back(point.x);
-    y.push_back(std::round(point.y * 1000.0) / 1000.0);
+    const double rounded = std::round(point.y * 1000.0) / 1000.0;
+    if (rounded == std::trunc(rounded) && std::abs(rounded) < 1e15) {
+      y.push_back(static_cast<int64_t>(rounded));  // "1234", not "1234.0"
+    } else {
+      y.push_back(rounded);
+    }
     if (with_n) n.push_back(point.n);
   }
   json curve = {{"label", label}, {"x", std::move(x)}, {"y", std::move(y)}};
@@ -100,50 +113,132 @@ std::string folder_label(const std::vector<FolderData>& folders, size_t f) {
   return folders.size() == 1 ? folders[f].name : std::to_string(f + 1) + ": " + folders[f].name;
 }
 
-// Format a number for the page; NaN shows as the texts' "not available".
-std::string number_text(double value, const char* format, const ReportTexts& texts) {
-  if (std::isnan(value)) return std::string(texts.not_available);
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+// Return a number's digits with the language's marks: groups of three (in Spanish only from five
+// digits on, as its writers do), the decimal mark, and a true minus sign.
+std::string localized(std::string text, const ReportTexts& texts) {
+  std::string sign;
+  if (!text.empty() && text[0] == '-') {
+    sign = "\u2212";
+    text.erase(0, 1);
+  }
+  const size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  std::string shown;
+  const size_t shortest = texts.html_lang == "es" ? 5 : 4;
+  for (size_t i = 0; i < whole.size(); ++i) {
+    if (i > 0 && whole.size() >= shortest && (whole.size() - i) % 3 == 0) shown += texts.group_mark;
+    shown += whole[i];
+  }
+  if (point != std::string::npos) {
+    shown += texts.decimal_mark;
+    shown += text.substr(point + 1);
+  }
+  return sign + shown;
 }
 
-std::string fixed(double value, const ReportTexts& texts) { return number_text(value, "%.4f", texts); }
-std::string p_text(double value, const ReportTexts& texts) { return number_text(value, "%.4g", texts); }
+// Return an integer as the page shows it.
+std::string integer_text(int64_t value, const ReportTexts& texts) { return localized(std::to_string(value), texts); }
 
-// Append one row of a two-column table.
-void add_row(std::string& html, std::string_view label, const std::string& value) {
+// Return a number with `decimals` places as the page shows it; NaN shows as "not available".
+std::string decimal_text(double value, int decimals, const ReportTexts& texts) {
+  if (std::isnan(value)) return std::string(texts.not_available);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return localized(text, texts);
+}
+
+std::string fixed(double value, const ReportTexts& texts) { return decimal_text(value, 4, texts); }
+
+// Return a p-value with four significant digits; a small one as "1,234 × 10⁻⁵".
+std::string p_text(double value, const ReportTexts& texts) {
+  if (std::isnan(value)) return std::string(texts.not_available);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  std::string plain = text;
+  const size_t e = plain.find('e');
+  if (e == std::string::npos) return localized(plain, texts);
+  static const char* const SUPERSCRIPT[] = {"\u2070", "\u00B9", "\u00B2", "\u00B3", "\u2074",
+                                            "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+  const int exponent = std::atoi(plain.c_str() + e + 1);
+  std::string power = exponent < 0 ? "\u207B" : "";
+  for (char digit : std::to_string(std::abs(exponent))) power += SUPERSCRIPT[digit - '0'];
+  return localized(plain.substr(0, e), texts) + " \u00D7 10" + power;
+}
+
+// Return a share as a percentage with two decimals ("0,47 %").
+std::string share_text(double share, const ReportTexts& texts) {
+  return decimal_text(100.0 * share, 2, texts) + "\u00A0%";
+}
+
+// Return a text with its gap "{name}" filled.
+std::string filled(std::string_view text, std::string_view name, const std::string& value) {
+  std::string result(text);
+  std::string gap(1, '{');
+  gap.append(name).push_back('}');
+  const size_t at = result.find(gap);
+  if (at != std::string::npos) result.replace(at, gap.size(), value);
+  return result;
+}
+
+// Open and close a table in a box of its own that scrolls sideways when the table is wider than the page.
+void open_table(std::string& html, const std::string& attributes = {}) {
+  html += "<div class=\"table-box\"><table" + attributes + ">\n";
+}
+void close_table(std::string& html) { html += "</table></div>\n"; }
+
+// Append one row of a two-column table; a value that is a sentence, not a figure, reads from the left.
+void add_row(std::string& html, std::string_view label, const std::string& value, bool figure = true) {
   html += "<tr><th>";
   html += escape_html(label);
-  html += "</th><td class=\"num\">";
+  html += figure ? "</th><td class=\"num\">" : "</th><td>";
   html += escape_html(value);
   html += "</td></tr>\n";
 }
 
-// Append the table of a run's figures.
-void add_run_table(std::string& html, const RunResult& run, const ReportTexts& texts) {
+// Return a folder's orbit p, or why it has none.
+std::string orbit_p_text(const OrbitFolder& orbit, const ReportTexts& texts) {
+  if (orbit.orbit_p) return p_text(*orbit.orbit_p, texts);
+  if (orbit.repeats) {
+    return filled(texts.orbit_whole, "second", integer_text(static_cast<int64_t>(orbit.seconds_used) + 1, texts));
+  }
+  return std::string(texts.not_available);
+}
+
+// Append the table of a run's figures; `orbit_p` is the folder's exact p when it has one.
+void add_run_table(std::string& html, const RunResult& run, const OrbitFolder* orbit, const ReportTexts& texts) {
   const SecondTotals& totals = run.totals;
   const auto n = static_cast<int64_t>(totals.seconds);
-  html += "<table>\n<tr><th>" + escape_html(texts.measure) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
-  add_row(html, texts.seconds, std::to_string(n));
-  add_row(html, texts.ones, std::to_string(n * MEAN_ONES + totals.deviation));
-  add_row(html, texts.zeros, std::to_string(n * MEAN_ONES - totals.deviation));
-  add_row(html, texts.run_z, fixed(run.z, texts) + "   (p = " + p_text(run.p, texts) + ")");
+  open_table(html);
+  html += "<tr><th>" + escape_html(texts.measure) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
+  add_row(html, texts.seconds, integer_text(n, texts));
+  add_row(html, texts.ones, integer_text(n * MEAN_ONES + totals.deviation, texts));
+  add_row(html, texts.zeros, integer_text(n * MEAN_ONES - totals.deviation, texts));
+  add_row(html, texts.run_z, fixed(run.z, texts) + "   (" + std::string(texts.normal_p) + " = " + p_text(run.p, texts) + ")");
+  if (orbit != nullptr) add_row(html, texts.orbit_p, orbit_p_text(*orbit, texts), orbit->orbit_p.has_value());
   add_row(html, texts.variance_chi2,
-          fixed(run.chi2, texts) + "   (" + std::string(texts.degrees) + ": " + std::to_string(n) + ", " +
+          fixed(run.chi2, texts) + "   (" + std::string(texts.degrees) + ": " + integer_text(n, texts) + ", " +
               std::string(texts.upper_p) + " = " + p_text(run.chi2_p, texts) + ")");
   add_row(html, texts.stouffer_300, fixed(run.stouffer_z_300, texts));
   add_row(html, texts.stouffer_900, fixed(run.stouffer_z_900, texts));
-  add_row(html, texts.fit_chi2,
-          fixed(run.fit.chi2, texts) + "   (" + std::string(texts.degrees) + ": " +
-              number_text(run.fit.df, "%.0f", texts) + ", p = " + p_text(run.fit.p, texts) + ")");
-  add_row(html, texts.lag1, number_text(run.lag1, "%.6f", texts));
+  if (run.fit.df > 0) {
+    add_row(html, texts.fit_chi2,
+            fixed(run.fit.chi2, texts) + "   (" + std::string(texts.degrees) + ": " +
+                decimal_text(run.fit.df, 0, texts) + ", p = " + p_text(run.fit.p, texts) + ")");
+  } else {
+    add_row(html, texts.fit_chi2, std::string(texts.fit_too_few), false);
+  }
+  std::string lag1 = decimal_text(run.lag1, 6, texts);
+  if (const auto test = lag1_test(run)) {
+    lag1 += "   (" + std::string(texts.standard_error) + " = " + decimal_text(test->se, 6, texts) +
+            ", p = " + p_text(test->p, texts) + ")";
+  }
+  add_row(html, texts.lag1, lag1);
   if (run.runs) {
     add_row(html, texts.runs_test,
-            std::to_string(run.runs->runs) + " " + std::string(texts.runs) + ", z = " + fixed(run.runs->z, texts) +
-                ", p = " + p_text(run.runs->p, texts));
+            integer_text(static_cast<int64_t>(run.runs->runs), texts) + " " + std::string(texts.runs) +
+                ", z = " + fixed(run.runs->z, texts) + ", p = " + p_text(run.runs->p, texts));
   }
-  html += "</table>\n";
+  close_table(html);
 }
 
 // Return the expected |X - 100| of a second that leans one way: E[X - 100 | X > 100].
@@ -161,17 +256,18 @@ double expected_lean() {
 void add_provenance(std::string& html, const std::vector<FolderData>& folders, const ReportTexts& texts) {
   html += "<h2>" + escape_html(texts.provenance) + "</h2>\n";
   for (size_t f = 0; f < folders.size(); ++f) {
-    html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n<table>\n";
+    html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n";
+    open_table(html, " class=\"fields\"");
     html += "<tr><th>" + escape_html(texts.field) + "</th><th>" + escape_html(texts.value) + "</th></tr>\n";
-    add_row(html, texts.folder, folders[f].path);
+    add_row(html, texts.folder, folders[f].path, false);
     if (folders[f].provenance.is_object()) {
       for (const auto& [key, value] : folders[f].provenance.items()) {
         const std::string shown =
             value.is_string() ? value.get<std::string>() : value.dump(-1, ' ', false, json::error_handler_t::replace);
-        add_row(html, key, shown);
+        add_row(html, key, shown, value.is_number());
       }
     }
-    html += "</table>\n";
+    close_table(html);
   }
 }
 
@@ -183,19 +279,21 @@ void add_events(std::string& html, const Analysis& analysis, const ReportTexts& 
     html += "<p>" + escape_html(texts.no_events) + "</p>\n";
     return;
   }
-  html += "<table>\n<tr><th>" + escape_html(texts.event_label) + "</th><th>" + escape_html(texts.event_start) +
+  open_table(html);
+  html += "<tr><th>" + escape_html(texts.event_label) + "</th><th>" + escape_html(texts.event_start) +
           "</th><th>" + escape_html(texts.event_end) + "</th><th>" + escape_html(texts.seconds) +
           "</th><th>z</th><th>p</th></tr>\n";
   for (const EventResult& event : analysis.events) {
     html += "<tr><td>" + escape_html(event.spec.label) + "</td><td>" + escape_html(event.spec.start_text) +
             "</td><td>" + escape_html(event.spec.end_text) + "</td><td class=\"num\">" +
-            std::to_string(event.seconds) + "</td><td class=\"num\">" + fixed(event.z, texts) +
-            "</td><td class=\"num\">" + p_text(event.p, texts) + "</td></tr>\n";
+            integer_text(static_cast<int64_t>(event.seconds), texts) + "</td><td class=\"num\">" +
+            fixed(event.z, texts) + "</td><td class=\"num\">" + p_text(event.p, texts) + "</td></tr>\n";
   }
-  html += "</table>\n<table>\n";
+  close_table(html);
+  open_table(html);
   add_row(html, texts.events_stouffer,
           fixed(analysis.events_z, texts) + "   (p = " + p_text(analysis.events_p, texts) + ")");
-  html += "</table>\n";
+  close_table(html);
 }
 
 // Append the controls section.
@@ -206,50 +304,109 @@ void add_controls(std::string& html, const Analysis& analysis, const ReportTexts
     return;
   }
   const ControlsResult& controls = *analysis.controls;
-  html += "<table>\n";
-  add_row(html, texts.control_count, std::to_string(controls.count));
+  open_table(html);
+  add_row(html, texts.control_count, integer_text(controls.count, texts));
   add_row(html, texts.control_seed, std::to_string(controls.control_seed));
   add_row(html, texts.empirical_p_z, p_text(controls.empirical_p_z, texts));
   if (!analysis.events.empty()) add_row(html, texts.empirical_p_events, p_text(controls.empirical_p_events, texts));
-  html += "</table>\n";
+  close_table(html);
 }
 
 // Append the windows table.
 void add_windows(std::string& html, const Analysis& analysis, const ReportTexts& texts) {
-  html += "<h2>" + escape_html(texts.windows) + "</h2>\n<table>\n<tr><th>" + escape_html(texts.width) + "</th><th>" +
-          escape_html(texts.window_count) + "</th><th>Stouffer Z</th><th>p</th><th>" +
-          escape_html(texts.significant) + "</th><th>" + escape_html(texts.significant_bonferroni) + "</th><th>" +
-          escape_html(texts.significant_bh) + "</th></tr>\n";
+  html += "<h2>" + escape_html(texts.windows) + "</h2>\n";
+  open_table(html);
+  html += "<tr><th>" + escape_html(texts.width) + "</th><th>" + escape_html(texts.window_count) +
+          "</th><th>Stouffer Z</th><th>p</th><th>" + escape_html(texts.significant) + "</th><th>" +
+          escape_html(texts.significant_bonferroni) + "</th><th>" + escape_html(texts.significant_bh) + "</th></tr>\n";
   for (const WidthSummary& width : analysis.widths) {
-    html += "<tr><td class=\"num\">" + std::to_string(width.width) + "</td><td class=\"num\">" +
-            std::to_string(width.count) + "</td><td class=\"num\">" + fixed(width.stouffer_z, texts) +
-            "</td><td class=\"num\">" + p_text(width.stouffer_p, texts) + "</td><td class=\"num\">" +
-            std::to_string(width.significant) + "</td><td class=\"num\">" +
-            std::to_string(width.significant_bonferroni) + "</td><td class=\"num" +
-            (width.significant_bh > 0 ? " significant" : "") + "\">" + std::to_string(width.significant_bh) +
+    html += "<tr><td class=\"num\">" + integer_text(width.width, texts) + "</td><td class=\"num\">" +
+            integer_text(static_cast<int64_t>(width.count), texts) + "</td><td class=\"num\">" +
+            fixed(width.stouffer_z, texts) + "</td><td class=\"num\">" + p_text(width.stouffer_p, texts) +
+            "</td><td class=\"num\">" + integer_text(static_cast<int64_t>(width.significant), texts) +
+            "</td><td class=\"num\">" + integer_text(static_cast<int64_t>(width.significant_bonferroni), texts) +
+            "</td><td class=\"num" + (width.significant_bh > 0 ? " significant" : "") + "\">" +
+            integer_text(static_cast<int64_t>(width.significant_bh), texts) + "</td></tr>\n";
+  }
+  close_table(html);
+  html += "<p class=\"caption\">" + escape_html(texts.windows_note) + " " + escape_html(texts.stouffer_tiling) +
+          "</p>\n";
+}
+
+// Return the share of the orbit that the folders' segments cover together (each counted once).
+double covered_share(const OrbitResult& orbit) {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;  // [first, end) on the orbit, none wrapping
+  for (const OrbitFolder& folder : orbit.folders) {
+    const uint64_t draws = std::min(folder.draws, ORBIT_DRAWS);
+    const uint64_t end = folder.orbit_start + draws;
+    spans.emplace_back(folder.orbit_start, std::min(end, ORBIT_DRAWS));
+    if (end > ORBIT_DRAWS) spans.emplace_back(0, end - ORBIT_DRAWS);
+  }
+  std::sort(spans.begin(), spans.end());
+  uint64_t covered = 0, reached = 0;
+  for (const auto& [first, end] : spans) {
+    if (end <= reached) continue;
+    covered += end - std::max(first, reached);
+    reached = end;
+  }
+  return static_cast<double>(covered) / static_cast<double>(ORBIT_DRAWS);
+}
+
+// Append the orbit section: each folder's place, the exact p beside the normal one, the bits shared.
+void add_orbit(std::string& html, const std::vector<FolderData>& folders, const Analysis& analysis,
+               const ReportTexts& texts) {
+  const OrbitResult& orbit = analysis.orbit;
+  html += "<h2>" + escape_html(texts.orbit) + "</h2>\n<p>" + escape_html(texts.orbit_text) + "</p>\n";
+  html += "<p class=\"note\">" + escape_html(texts.orbit_read) + "</p>\n";
+  open_table(html);
+  html += "<tr><th>" + escape_html(texts.folder) + "</th><th>" + escape_html(texts.orbit_start) + "</th><th>" +
+          escape_html(texts.orbit_draws) + "</th><th>" + escape_html(texts.orbit_seconds_used) + "</th><th>" +
+          escape_html(texts.orbit_part) + "</th><th>" + escape_html(texts.normal_p) + "</th><th>" +
+          escape_html(texts.orbit_p) + "</th></tr>\n";
+  for (size_t f = 0; f < orbit.folders.size() && f < folders.size(); ++f) {
+    const OrbitFolder& entry = orbit.folders[f];
+    const double part = static_cast<double>(std::min(entry.draws, ORBIT_DRAWS)) / static_cast<double>(ORBIT_DRAWS);
+    html += "<tr><td>" + escape_html(folder_label(folders, f)) + "</td><td class=\"num\">" +
+            integer_text(entry.orbit_start, texts) + "</td><td class=\"num\">" +
+            integer_text(static_cast<int64_t>(entry.draws), texts) + "</td><td class=\"num\">" +
+            integer_text(static_cast<int64_t>(entry.seconds_used), texts) + "</td><td class=\"num\">" +
+            share_text(part, texts) + "</td><td class=\"num\">" + p_text(analysis.folders[f].p, texts) +
+            (entry.orbit_p ? "</td><td class=\"num\">" : "</td><td>") + escape_html(orbit_p_text(entry, texts)) +
             "</td></tr>\n";
   }
-  html += "</table>\n<p class=\"caption\">" + escape_html(texts.windows_note) + "</p>\n";
+  close_table(html);
+  html += "<p>" + escape_html(filled(texts.orbit_covered, "share", share_text(covered_share(orbit), texts))) + "</p>\n";
+  for (const OrbitOverlap& overlap : orbit.overlaps) {
+    std::string text = filled(texts.orbit_overlap, "a", folder_label(folders, overlap.folder_a));
+    text = filled(text, "b", folder_label(folders, overlap.folder_b));
+    text = filled(text, "seconds", integer_text(static_cast<int64_t>(overlap.draws / BITS_PER_SECOND), texts));
+    html += "<p class=\"note\">" + escape_html(text) + "</p>\n";
+  }
+}
+
+// Append the box that says how to read the figures.
+void add_reading_box(std::string& html, const ReportTexts& texts) {
+  html += "<div class=\"reading\"><h2>" + escape_html(texts.reading_title) + "</h2>\n<dl>\n";
+  for (std::string_view item : texts.reading_items) {
+    const size_t bar = item.find('|');
+    html += "<dt>" + escape_html(item.substr(0, bar)) + "</dt><dd>" + escape_html(item.substr(bar + 1)) + "</dd>\n";
+  }
+  html += "</dl></div>\n";
 }
 
 // Append one plot's heading, chart box and caption.
 void add_plot(std::string& html, std::string_view id, std::string_view title, std::string_view caption) {
-  html += "<h3>" + escape_html(title) + "</h3>\n<div class=\"plot\" id=\"" + std::string(id) + "\"></div>\n";
+  html += "<section class=\"figure\"><h3>" + escape_html(title) + "</h3>\n<div class=\"plot\" id=\"" +
+          std::string(id) + "\"></div>\n";
   html += "<div class=\"legend\" id=\"" + std::string(id) + "-legend\"></div>\n";
-  html += "<p class=\"caption\">" + escape_html(caption) + "</p>\n";
+  html += "<p class=\"caption\">" + escape_html(caption) + "</p></section>\n";
 }
 
 // Append the explanation of the log's average deviation.
 void add_log_deviation(std::string& html, const ReportTexts& texts) {
   char mean[32];
   std::snprintf(mean, sizeof mean, "%.2f", expected_lean());
-  std::string first(texts.log_deviation_text_1);
-  const size_t gap = first.find("{mean}");
-  if (gap != std::string::npos) {
-    std::string shown = mean;
-    if (texts.html_lang == "es") std::replace(shown.begin(), shown.end(), '.', ',');
-    first.replace(gap, 6, shown);
-  }
+  const std::string first = filled(texts.log_deviation_text_1, "mean", localized(mean, texts));
   html += "<h2>" + escape_html(texts.log_deviation_title) + "</h2>\n";
   html += "<p>" + escape_html(first) + "</p>\n<p>" + escape_html(texts.log_deviation_text_2) + "</p>\n<p>" +
           escape_html(texts.log_deviation_text_3) + "</p>\n";
@@ -322,7 +479,8 @@ json orbit_json(const std::vector<FolderData>& folders, const OrbitResult& orbit
                         {"bits_of", out.repeat ? json(nullptr) : json(folders[out.other].name)}});
   }
   return {{"period_draws", ORBIT_DRAWS}, {"folders", list}, {"overlaps", overlaps},
-          {"folders_combined", combined}, {"left_out", left_out}, {"shared_bits_kept", orbit.shared_kept}};
+          {"folders_combined", combined}, {"left_out", left_out}, {"shared_bits_kept", orbit.shared_kept},
+          {"covered_share", covered_share(orbit)}};
 }
 
 json summary_json(const std::vector<FolderData>& folders, const Analysis& analysis) {
@@ -406,6 +564,12 @@ std::string windows_csv(const std::vector<FolderData>& folders, const Analysis& 
 
 json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis, const ReportTexts& texts) {
   const double scale = std::sqrt(VARIANCE_ONES);
+  // The time axes run on UTC, in seconds from the earliest first second (short numbers on a long run).
+  int64_t base = INT64_MAX;
+  for (const FolderData& folder : folders)
+    if (!folder.ones.empty()) base = std::min(base, second_utc(folder, 0));
+  if (base == INT64_MAX) base = 0;
+  const size_t reference = analysis.combined ? folders.size() : 0;  // the curve the envelopes belong to
   json deviation_curves = json::array(), variance_curves = json::array();
   for (size_t f = 0; f < folders.size(); ++f) {
     const FolderData& folder = folders[f];
@@ -416,14 +580,12 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
       const int64_t d = static_cast<int64_t>(ones) - MEAN_ONES;
       sum += d;
       squares += static_cast<double>(d * d) / VARIANCE_ONES - 1.0;
-      const int64_t x = axis_ms(folders, utc);
-      deviation.add(PlotPoint{x, static_cast<double>(sum), i + 1});
-      variance.add(PlotPoint{x, squares, i + 1});
+      deviation.add(PlotPoint{utc - base, static_cast<double>(sum), i + 1});
+      variance.add(PlotPoint{utc - base, squares, i + 1});
     });
-    deviation_curves.push_back(curve_json(folder_label(folders, f), deviation.finish(), true));
-    variance_curves.push_back(curve_json(folder_label(folders, f), variance.finish(), true));
+    deviation_curves.push_back(curve_json(folder_label(folders, f), deviation.finish(), f == reference));
+    variance_curves.push_back(curve_json(folder_label(folders, f), variance.finish(), f == reference));
   }
-  size_t reference = 0;
   if (analysis.combined) {
     MinMaxReducer deviation(analysis.combined->seconds), variance(analysis.combined->seconds);
     double sum = 0, squares = 0;
@@ -432,20 +594,22 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
       sum += z;
       squares += z * z - 1.0;
       ++n;
-      const int64_t x = axis_ms(folders, utc);
-      deviation.add(PlotPoint{x, sum * scale, n});
-      variance.add(PlotPoint{x, squares, n});
+      deviation.add(PlotPoint{utc - base, sum * scale, n});
+      variance.add(PlotPoint{utc - base, squares, n});
     });
     deviation_curves.push_back(curve_json(texts.combined_curve, deviation.finish(), true));
     variance_curves.push_back(curve_json(texts.combined_curve, variance.finish(), true));
-    reference = folders.size();
   }
 
-  json marks = {{"cycles", json::array()}, {"events", json::array()}};
+  json marks = {{"cycles", json::array()}, {"events", json::array()}, {"repeats", json::array()}};
   for (const FolderData& folder : folders)
-    for (uint64_t end : folder.cycle_ends) marks["cycles"].push_back(axis_ms(folders, second_utc(folder, end) + 1));
-  for (const EventResult& event : analysis.events) {
-    marks["events"].push_back({axis_ms(folders, event.spec.start), axis_ms(folders, event.spec.end + 1), event.spec.label});
+    for (uint64_t end : folder.cycle_ends) marks["cycles"].push_back(second_utc(folder, end) + 1 - base);
+  for (const EventResult& event : analysis.events)
+    marks["events"].push_back({event.spec.start - base, event.spec.end + 1 - base, event.spec.label});
+  for (size_t f = 0; f < analysis.orbit.folders.size() && f < folders.size(); ++f) {
+    const OrbitFolder& entry = analysis.orbit.folders[f];
+    if (entry.repeats && entry.seconds_used < folders[f].ones.size())
+      marks["repeats"].push_back(second_utc(folders[f], entry.seconds_used) - base);
   }
 
   json window_curves = json::array();
@@ -459,11 +623,11 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
       for (const WindowResult& window : analysis.windows) {
         if (window.width != width.width || window.folder != f) continue;
         const uint64_t last_row = window.first_row + static_cast<uint64_t>(window.width) - 1;
-        const int64_t x = axis_ms(folders, second_utc(folders[f], last_row));
+        const int64_t x = second_utc(folders[f], last_row) - base;
         reducer.add(PlotPoint{x, window.z, window.index});
         if (window.q_bh < SIGNIFICANCE && significant_x.size() < MAX_PLOT_POINTS) {
           significant_x.push_back(x);
-          significant_y.push_back(window.z);
+          significant_y.push_back(std::round(window.z * 1000.0) / 1000.0);
         }
       }
       std::string label = std::string(texts.window_curve) + " " + std::to_string(width.width) + " s";
@@ -499,8 +663,21 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
   }
   observed.push_back({{"label", std::string(texts.observed)}, {"counts", counts_of(pooled)}});
 
+  // The time axes show the first folder's local time, by the offsets its zone had at each moment.
+  const FolderData& first = folders.front();
+  json offsets = json::array();
+  for (const auto& [moment, minutes] : first.offsets.changes) offsets.push_back({moment - base, minutes});
+  if (offsets.empty()) offsets.push_back({0, first.utc_offset_minutes});
+  json zone = {{"name", zone_name(first)}, {"offsets", offsets}};
+
   json text_block = {
+      {"lang", texts.html_lang},
+      {"decimal_mark", texts.decimal_mark},
+      {"group_mark", texts.group_mark},
+      {"months_short", texts.months_short},
+      {"months_long", texts.months_long},
       {"time", texts.time},
+      {"time_axis", texts.time_axis},
       {"envelope_196_up", texts.envelope_196_up},
       {"envelope_196_down", texts.envelope_196_down},
       {"envelope_309_up", texts.envelope_309_up},
@@ -510,9 +687,15 @@ json plot_data(const std::vector<FolderData>& folders, const Analysis& analysis,
       {"ones_per_second", texts.ones_per_second},
       {"expected", texts.expected},
       {"seconds_axis", texts.seconds_axis},
+      {"no_complete_window", texts.no_complete_window},
+      {"events_legend", texts.events_legend},
+      {"repeat_mark", texts.repeat_mark},
+      {"cycle_ends", texts.cycle_ends},
   };
   return {
       {"texts", text_block},
+      {"base", base},
+      {"zone", zone},
       {"marks", marks},
       {"cumulative_deviation", {{"curves", deviation_curves}, {"reference", reference}}},
       {"cumulative_variance", {{"curves", variance_curves}, {"reference", reference}}},
@@ -535,8 +718,12 @@ std::string report_html(const std::vector<FolderData>& folders, const Analysis& 
   html += "<h1>" + escape_html(texts.title) + "</h1>\n<p class=\"sub\">" + escape_html(texts.generated_by) + " " +
           escape_html(version_text()) + ". " + escape_html(texts.folders_label) + ": ";
   for (size_t f = 0; f < folders.size(); ++f) html += (f ? ", " : "") + escape_html(folder_label(folders, f));
-  html += "</p>\n<h2>" + escape_html(texts.results) + "</h2>\n";
-  add_run_table(html, analysis.pooled, texts);
+  html += "</p>\n";
+  add_reading_box(html, texts);
+  html += "<h2>" + escape_html(texts.results) + "</h2>\n";
+  const bool one_folder = folders.size() == 1 && !analysis.orbit.folders.empty();
+  add_run_table(html, analysis.pooled, one_folder ? &analysis.orbit.folders.front() : nullptr, texts);
+  add_orbit(html, folders, analysis, texts);
   html += "<h2>" + escape_html(texts.plots) + "</h2>\n";
   add_plot(html, "plot-cumulative-deviation", texts.plot_cumulative_deviation, texts.caption_cumulative_deviation);
   add_plot(html, "plot-window-z", texts.plot_window_z, texts.caption_window_z);
@@ -544,16 +731,18 @@ std::string report_html(const std::vector<FolderData>& folders, const Analysis& 
   add_plot(html, "plot-cumulative-variance", texts.plot_cumulative_variance, texts.caption_cumulative_variance);
   if (analysis.combined) {
     const CombinedResult& combined = *analysis.combined;
-    html += "<h2>" + escape_html(texts.combined) + "</h2>\n<p>" + escape_html(texts.combined_text) + "</p>\n<table>\n";
-    add_row(html, texts.combined_seconds, std::to_string(combined.seconds));
+    html += "<h2>" + escape_html(texts.combined) + "</h2>\n<p>" + escape_html(texts.combined_text) + "</p>\n";
+    open_table(html);
+    add_row(html, texts.combined_seconds, integer_text(static_cast<int64_t>(combined.seconds), texts));
     add_row(html, texts.combined_z, fixed(combined.z, texts) + "   (p = " + p_text(combined.p, texts) + ")");
     add_row(html, texts.combined_chi2,
             fixed(combined.chi2, texts) + "   (" + std::string(texts.upper_p) + " = " + p_text(combined.chi2_p, texts) + ")");
     add_row(html, texts.folders_z, fixed(combined.folders_z, texts) + "   (p = " + p_text(combined.folders_p, texts) + ")");
-    html += "</table>\n";
+    close_table(html);
     for (size_t f = 0; f < folders.size(); ++f) {
       html += "<h3>" + escape_html(folder_label(folders, f)) + "</h3>\n";
-      add_run_table(html, analysis.folders[f], texts);
+      add_run_table(html, analysis.folders[f], f < analysis.orbit.folders.size() ? &analysis.orbit.folders[f] : nullptr,
+                    texts);
     }
   }
   add_windows(html, analysis, texts);
@@ -576,7 +765,7 @@ bool write_outputs(const std::filesystem::path& out, const std::vector<FolderDat
   std::error_code ec;
   std::filesystem::create_directories(out, ec);
   if (ec || !std::filesystem::is_directory(out)) {
-    error = shown_path(out) + ": cannot be made a folder" + (ec ? " (" + ec.message() + ")" : std::string());
+    error = shown_path(out) + ": no se puede crear la carpeta" + (ec ? " (" + ec.message() + ")" : std::string());
     return false;
   }
   const std::string summary = summary_json(folders, analysis).dump(2, ' ', false, json::error_handler_t::replace) + "\n";

@@ -1,5 +1,5 @@
-// Report texts. The explanation of the log's average deviation has a gap, "{mean}",
-// filled by the report with the exact expected value.
+// Report texts. A name in braces ("{mean}", "{share}", "{second}", "{zone}"…) is a gap that
+// the report fills: with the exact expected value, a figure, a name or a date.
 #include "study/report_texts.h"
 
 namespace {
@@ -17,7 +17,8 @@ constexpr ReportTexts SPANISH = {
     "corrigen con Bonferroni y con Benjamini–Hochberg.",
     "Gráficos", "Desviación acumulada",
     "Σ(X − 100) segundo a segundo, con las envolventes ±1,96σ y ±3,09σ (σ = √(50 n)). Las líneas discontinuas "
-    "verticales marcan el final de cada ciclo de 12 horas y las franjas sombreadas, los eventos. Arrastre para "
+    "verticales marcan el final de cada ciclo de 12 horas (marcas cortas sobre el eje cuando están demasiado juntas "
+    "para verse) y las franjas sombreadas, los eventos. Arrastre para "
     "ampliar; doble clic para volver.",
     "z de las ventanas",
     "z de cada ventana de 300 s y de 900 s, con las líneas ±1,96; en rojo, las ventanas significativas tras "
@@ -53,6 +54,39 @@ constexpr ReportTexts SPANISH = {
     "p < 0,05 por azar; la Z de toda la serie, la de Stouffer y las p corregidas responden por el conjunto.",
     "Hora", "+1,96σ", "−1,96σ", "+3,09σ", "−3,09σ", "Σ(X − 100)", "Σ(z² − 1)", "Unos por segundo", "Binomial(200, ½)",
     "Segundos", "observado", "significativas (BH)", "combinadas", "ventanas de",
+    ",", "\u202F",
+    {"ene", "feb", "mar", "abr", "may", "jun", "jul", "ago", "sept", "oct", "nov", "dic"},
+    {"enero", "febrero", "marzo", "abril", "mayo", "junio", "julio", "agosto", "septiembre", "octubre", "noviembre",
+     "diciembre"},
+    "Cómo leer este informe",
+    {"Z|mide cuánto se apartan los unos de la mitad, en desviaciones típicas. Con bits al azar ronda 0 y pocas veces "
+     "pasa de ±2.",
+     "p|es la probabilidad de que el puro azar dé una desviación al menos tan grande como la observada. Una p por "
+     "debajo de 0,05 es poco habitual, pero entre muchas pruebas alguna la tendrá por azar.",
+     "χ²|suma los cuadrados de las z de cada segundo: crece si los segundos varían más de lo que da el azar, hacia "
+     "cualquier lado. Su p es la de la cola superior.",
+     "Z de Stouffer|junta varias z en una: su suma dividida por la raíz de cuántas son. Se usa para las ventanas, "
+     "los eventos y las estaciones.",
+     "Envolventes|marcan hasta dónde llega por azar la curva acumulada el 95 % (±1,96σ) y el 99,8 % (±3,09σ) de "
+     "las veces. Cruzarlas en algún punto merece atención, pero no prueba nada por sí solo."},
+    "no disponible: con 10 segundos o menos ningún grupo de recuentos llega a 5 segundos esperados",
+    "Las ventanas de una anchura son iguales y se suceden sin hueco, así que su Z de Stouffer es la Z de los "
+    "segundos que cubren: no son dos pruebas distintas.",
+    "error típico",
+    "La órbita del generador",
+    "El generador recorre una sola órbita de 2³¹ estados (2\u202F147\u202F483\u202F648 bits, unos 124,3 días a 200 "
+    "bits por segundo): cada semilla es un punto de esa órbita y cada serie, un tramo de ella. La p de la órbita es "
+    "la parte de todos los tramos de la órbita de la misma longitud cuyo recuento de unos se aparta de la mitad al "
+    "menos tanto como el de la serie.",
+    "Lea la p de la órbita: es exacta. La p normal supone bits independientes; coincide con la de la órbita en "
+    "series cortas, pero en series de más de unos dos meses se equivoca de escala.",
+    "Inicio en la órbita", "Bits", "Segundos usados", "Parte de la órbita", "p normal", "p de la órbita",
+    "no disponible: la serie contiene la órbita entera, cuyo recuento fija el generador; desde el segundo {second} "
+    "se repite bit a bit y esos segundos no cuentan dos veces",
+    "Parte de la órbita que cubren los datos: {share}.",
+    "{a} y {b} comparten {seconds} segundos de bits de la órbita: esos segundos no son independientes.",
+    "Fecha y hora en {zone} · inicio: {start}",
+    "Ninguna ventana completa de 5 minutos: no hay z de ventanas que dibujar.", "Eventos", "la órbita se repite", "fin de ciclo",
 };
 
 constexpr ReportTexts ENGLISH = {
@@ -67,7 +101,8 @@ constexpr ReportTexts ENGLISH = {
     "corrections.",
     "Plots", "Cumulative deviation",
     "Σ(X − 100) second by second, with the ±1.96σ and ±3.09σ envelopes (σ = √(50 n)). Dashed vertical lines mark "
-    "the end of each 12-hour cycle, shaded bands the events. Drag to zoom; double-click to go back.",
+    "the end of each 12-hour cycle (short ticks on the axis when they are too close to be seen), shaded bands the "
+    "events. Drag to zoom; double-click to go back.",
     "Window z-scores",
     "z of every 300-s and 900-s window, with the ±1.96 lines; in red, the windows significant after "
     "Benjamini–Hochberg (q < 0.05).",
@@ -101,10 +136,42 @@ constexpr ReportTexts ENGLISH = {
     "the whole run's Z, Stouffer's Z and the corrected p answer for the whole.",
     "Time", "+1.96σ", "−1.96σ", "+3.09σ", "−3.09σ", "Σ(X − 100)", "Σ(z² − 1)", "Ones per second", "Binomial(200, ½)",
     "Seconds", "observed", "significant (BH)", "combined", "windows of",
+    ".", ",",
+    {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
+    {"January", "February", "March", "April", "May", "June", "July", "August", "September", "October", "November",
+     "December"},
+    "How to read this report",
+    {"Z|measures how far the ones stray from half, in standard deviations. With random bits it is about 0 and "
+     "seldom beyond ±2.",
+     "p|is the probability that chance alone gives a deviation at least as large as the one observed. A p below "
+     "0.05 is unusual, but among many tests some will have one by chance.",
+     "χ²|adds up the squares of every second's z: it grows when seconds vary more than chance gives, either way. "
+     "Its p is the upper tail's.",
+     "Stouffer Z|joins several z into one: their sum divided by the square root of how many there are. It is used "
+     "for the windows, the events and the stations.",
+     "Envelopes|show how far chance takes the cumulative curve 95 % (±1.96σ) and 99.8 % (±3.09σ) of the time. "
+     "Crossing them somewhere deserves attention, but proves nothing on its own."},
+    "not available: with 10 seconds or fewer no group of counts reaches 5 expected seconds",
+    "The windows of one width are equal and follow one another without a gap, so their Stouffer Z is the Z of the "
+    "seconds they cover: they are not two different tests.",
+    "standard error",
+    "The generator's orbit",
+    "The generator runs through one orbit of 2³¹ states (2,147,483,648 bits, about 124.3 days at 200 bits a "
+    "second): every seed is a point of that orbit and every run a segment of it. The orbit p is the share of all "
+    "segments of the orbit of the same length whose count of ones strays from half at least as far as the run's.",
+    "Read the orbit p: it is exact. The normal p assumes independent bits; it agrees with the orbit p for short "
+    "runs, but for runs longer than about two months its scale is wrong.",
+    "Start on the orbit", "Bits", "Seconds used", "Share of the orbit", "normal p", "orbit p",
+    "not available: the run holds the whole orbit, whose count the generator fixes; from second {second} on it "
+    "repeats bit for bit, and those seconds do not count twice",
+    "Share of the orbit the data cover: {share}.",
+    "{a} and {b} share {seconds} seconds of bits of the orbit: those seconds are not independent.",
+    "Date and time in {zone} · start: {start}",
+    "No complete 5-minute window: no window z to plot.", "Events", "the orbit repeats", "cycle end",
 };
 
 // Every text is given: the last member is set only when none was left out.
-static_assert(!SPANISH.window_curve.empty() && !ENGLISH.window_curve.empty());
+static_assert(!SPANISH.cycle_ends.empty() && !ENGLISH.cycle_ends.empty());
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The report's texts in Spanish (as the program's screen and log) and in English.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 enum class Language { spanish, english };
@@ -23,6 +24,19 @@ struct ReportTexts {
   std::string_view time, envelope_196_up, envelope_196_down, envelope_309_up, envelope_309_down,
       cumulative_deviation_axis, cumulative_variance_axis, ones_per_second, expected, seconds_axis, observed,
       significant_bh_points, combined_curve, window_curve;
+  // How the page writes numbers and dates (summary.json and the CSV keep ".").
+  std::string_view decimal_mark, group_mark;  // group_mark goes between groups of three digits
+  std::array<std::string_view, 12> months_short, months_long;
+  // The box at the top: a title and one "term|explanation" pair for Z, p, χ², Stouffer Z and the envelopes.
+  std::string_view reading_title;
+  std::array<std::string_view, 5> reading_items;
+  // Figures that do not exist, and why.
+  std::string_view fit_too_few, stouffer_tiling, standard_error;
+  // The generator's orbit; "{share}", "{a}", "{b}", "{seconds}" and "{second}" are gaps.
+  std::string_view orbit, orbit_text, orbit_read, orbit_start, orbit_draws, orbit_seconds_used, orbit_part,
+      normal_p, orbit_p, orbit_whole, orbit_covered, orbit_overlap;
+  // More labels of the plots: the time axis ("{zone}", "{start}"), a plot with nothing to draw, marks.
+  std::string_view time_axis, no_complete_window, events_legend, repeat_mark, cycle_ends;
 };
 
 // Return the texts of a language.

@@ -9,7 +9,7 @@ The source (packaging/man/<program>.man) is roff, in UTF-8 (and so is the page),
 The option lists come from the built program at build time, so the page cannot
 drift from --help. Both help layouts of the programs are read: option lines
 indented by two spaces, the text after two or more blanks, continuation lines
-indented further; headings ending in ":" (a "Subcommands:" list is left out,
+indented further; headings ending in ":" (a "Subcommands:" or "Órdenes:" list is left out,
 the page has a section for each).
 
 Usage: make_page.py SOURCE VERSION_INFO OUTPUT PROGRAM
@@ -37,7 +37,7 @@ def help_entries(text):
             continue
         if not line.startswith(" "):
             heading = line.rstrip()
-            skipping = heading.endswith(":") and heading.lower().startswith("subcommand")
+            skipping = heading.endswith(":") and heading.lower().startswith(("subcommand", "órdenes"))
             continue
         if skipping:
             continue

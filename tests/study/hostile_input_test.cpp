@@ -263,7 +263,7 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   simulate();
   fs::copy(directory / "datos", directory / "copia");
   EXPECT_EQ(study("analyze datos copia --quiet --out informe"), 2) << output;
-  EXPECT_NE(output.find("hold the same bits"), std::string::npos) << output;
+  EXPECT_NE(output.find("tienen los mismos bits"), std::string::npos) << output;
   // Seeds an hour apart on the generator's orbit: the second run's first hour is the first's second.
   for (const std::string seed : {"13579", "920953739"}) {
     fs::create_directory(directory / ("r" + seed));
@@ -274,7 +274,7 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   }
   // The later folder's seconds whose bits the earlier one holds are left out, and said so.
   EXPECT_EQ(study("analyze s13579 s920953739 --quiet --out solos"), 0) << output;
-  EXPECT_NE(output.find("leaving out 3600 seconds (1 to 3600) of s920953739"), std::string::npos) << output;
+  EXPECT_NE(output.find("se dejan fuera 3600 segundos (del 1 al 3600) de s920953739"), std::string::npos) << output;
   nlohmann::json summary = nlohmann::json::parse(read_file(directory / "solos" / "summary.json"));
   EXPECT_EQ(summary["seconds"], 10800);
   ASSERT_EQ(summary["orbit"]["left_out"].size(), 1u);
@@ -283,11 +283,11 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   EXPECT_EQ(summary["folders"][1]["runs_test"]["ones"], summary["folders"][1]["ones"]);  // bits.bin's rows kept
   // In the other order, the first run's second hour goes.
   EXPECT_EQ(study("analyze s920953739 s13579 --quiet --out al-reves"), 0) << output;
-  EXPECT_NE(output.find("leaving out 3600 seconds (3601 to 7200) of s13579"), std::string::npos) << output;
+  EXPECT_NE(output.find("se dejan fuera 3600 segundos (del 3601 al 7200) de s13579"), std::string::npos) << output;
   // Kept on request: summary.json names the bits they share, and gives each run's exact p over
   // the orbit, close to the normal p for runs this short.
   EXPECT_EQ(study("analyze s13579 s920953739 --quiet --allow-shared-bits --out informe"), 0) << output;
-  EXPECT_NE(output.find("share 3600 seconds"), std::string::npos) << output;
+  EXPECT_NE(output.find("comparten 3600 segundos"), std::string::npos) << output;
   summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
   EXPECT_EQ(summary["seconds"], 14400);
   const nlohmann::json& orbit = summary["orbit"];

@@ -81,12 +81,12 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
     const char* words;
   };
   const std::vector<Case> cases{
-      {{event_of("2026-03-01 10:30:00", "2026-03-01 10:20:00", "al revés")}, "al revés\": its end comes before"},
+      {{event_of("2026-03-01 10:30:00", "2026-03-01 10:20:00", "al revés")}, "al revés\": su fin va antes de su inicio"},
       {{event_of("2026-03-01 10:00:00", "2026-03-01 10:20:00", "a"),
         event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "b")},
-       "overlap"},
-      {{event_of("2026-03-01 09:00:00", "2026-03-01 09:30:00", "antes")}, "antes\" lies outside the data"},
-      {{event_of("2026-03-01 10:50:00", "2026-03-01 11:30:00", "tarde")}, "outside the data"},
+       "se solapan"},
+      {{event_of("2026-03-01 09:00:00", "2026-03-01 09:30:00", "antes")}, "antes\" cae fuera de los datos"},
+      {{event_of("2026-03-01 10:50:00", "2026-03-01 11:30:00", "tarde")}, "fuera de los datos"},
   };
   for (const Case& c : cases) {
     std::vector<EventResult> events;
@@ -156,7 +156,7 @@ TEST(Analysis, EventsFilesAreReadAsSpreadsheetsSaveThem) {
   EXPECT_FALSE(read("inicio,fin,etiqueta\n2026-03-01 10:00:00,2026-03-01 10:10:00,\"abierta\n", events, error));
   EXPECT_NE(error.find(":2: "), std::string::npos) << error;
   EXPECT_FALSE(read("2026-03-01 10:00:00,2026-03-01 10:10:00,\"a\"b\n", events, error));
-  EXPECT_NE(error.find(":1: text after"), std::string::npos) << error;
+  EXPECT_NE(error.find(":1: hay texto tras las comillas"), std::string::npos) << error;
   std::filesystem::remove(file);
 }
 

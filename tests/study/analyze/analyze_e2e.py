@@ -269,28 +269,32 @@ def run_bad_input():
     before = {p: tree_digest(p) for p in (good, broken, empty)}
     out = os.path.join(WORK, 'out')
     cases = [
-        ('not a data folder', [empty, '--out', out], 'not a data folder'),
-        ('a file', [a_file, '--out', out], 'not a data folder'),
-        ('failed checksums', [broken, '--out', out], 'checksums'),
+        ('not a data folder', [empty, '--out', out], 'no es una carpeta de datos'),
+        ('a file', [a_file, '--out', out], 'no es una carpeta de datos'),
+        ('failed checksums', [broken, '--out', out], 'sumas SHA-256'),
         ('event before the data', [good, '--out', out, '--event', '2026-03-01 09:00:00/2026-03-01 09:10:00/antes'],
-         'outside the data'),
+         'fuera de los datos'),
         ('event past the data', [good, '--out', out, '--event', '2026-03-01 10:20:00/2026-03-01 10:40:00/tarde'],
-         'outside the data'),
+         'fuera de los datos'),
         ('reversed event', [good, '--out', out, '--event', '2026-03-01 10:20:00/2026-03-01 10:10:00/x'],
-         'end comes before'),
+         'fin va antes'),
         ('overlapping events', [good, '--out', out, '--event', '2026-03-01 10:00:00/2026-03-01 10:10:00/x',
-                                '--event', '2026-03-01 10:05:00/2026-03-01 10:15:00/y'], 'overlap'),
-        ('bad event text', [good, '--out', out, '--event', '10:00/11:00/x'], 'YYYY-MM-DD'),
-        ('unwritable out', [good, '--out', os.path.join(a_file, 'out')], 'cannot be made a folder'),
-        ('out is another data folder', [good, '--out', broken], 'never written to'),
-        ('the same folder twice', [good, good + '/', '--out', out], 'given twice'),
+                                '--event', '2026-03-01 10:05:00/2026-03-01 10:15:00/y'], 'se solapan'),
+        ('bad event text', [good, '--out', out, '--event', '10:00/11:00/x'], 'AAAA-MM-DD'),
+        ('unwritable out', [good, '--out', os.path.join(a_file, 'out')], 'no se puede crear la carpeta'),
+        ('out is another data folder', [good, '--out', broken], 'nunca se escribe'),
+        ('the same folder twice', [good, good + '/', '--out', out], 'dos veces'),
         ('a one-second window', [good, '--out', out, '--window', '1'], '--window'),
-        ('out inside the data', [good, '--out', os.path.join(good, 'informe')], 'never written to'),
+        ('out inside the data', [good, '--out', os.path.join(good, 'informe')], 'nunca se escribe'),
     ]
     for name, arguments, words in cases:
         code, err = analyze(*arguments)
         if code == 0 or words not in err:
             fail(f'{name}: status {code}, message {err!r}')
+        # One first line under the program's one prefix, detail lines indented below it.
+        lines = err.splitlines()
+        if not lines[0].startswith('testnuv-study: ') or any(not line.startswith('  ') for line in lines[1:]):
+            fail(f'{name}: message not in the program\'s form: {err!r}')
         if os.path.exists(out):
             fail(f'{name}: left an output folder')
     for path, digest in before.items():
@@ -299,7 +303,7 @@ def run_bad_input():
     if not os.path.isfile(a_file):
         fail('the file given as a folder changed')
     code, err = analyze(good, '--out', out, '--events', os.path.join(WORK, 'missing.csv'))
-    if code == 0 or 'cannot be read' not in err:
+    if code == 0 or 'no se puede leer' not in err:
         fail(f'missing events file: {code} {err!r}')
 
 

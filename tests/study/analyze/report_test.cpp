@@ -1,10 +1,14 @@
 // The report's outputs: the summary's keys, the windows table, escaping of
 // everything that comes from input, and the size of the plotted data.
+#include <algorithm>
+#include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "study/orbit.h"
 #include "study/plot_reduce.h"
 #include "study/report.h"
 #include "support.h"
@@ -98,4 +102,76 @@ TEST(Report, PlottedCurvesStayWithinTheLimitForLongRuns) {
   // The last point of the cumulative deviation is the run's whole deviation.
   const auto& y = plots["cumulative_deviation"]["curves"][0]["y"];
   EXPECT_EQ(y.back().get<double>(), static_cast<double>(analysis.pooled.totals.deviation));
+}
+
+namespace {
+
+// Return the text of every numeric cell of a page's tables.
+std::vector<std::string> numeric_cells(const std::string& html) {
+  std::vector<std::string> cells;
+  const std::string open = "<td class=\"num";
+  for (size_t at = html.find(open); at != std::string::npos; at = html.find(open, at + 1)) {
+    const size_t start = html.find('>', at) + 1;
+    cells.push_back(html.substr(start, html.find("</td>", start) - start));
+  }
+  return cells;
+}
+
+// Return a folder whose every second has `extra` more ones than the replay gave.
+FolderData skewed_folder(uint32_t seed, uint64_t seconds, int extra) {
+  FolderData folder = replayed_folder(seed, seconds);
+  for (uint8_t& ones : folder.ones) ones = static_cast<uint8_t>(std::min(200, ones + extra));
+  return folder;
+}
+
+}  // namespace
+
+TEST(Report, TablesWriteNumbersAsEachLanguageWritesThem) {
+  const std::vector<FolderData> folders{skewed_folder(5, 20000, 1)};
+  const Analysis analysis = analyze(folders);
+  const std::string spanish = report_html(folders, analysis, Language::spanish);
+  const std::string english = report_html(folders, analysis, Language::english);
+  EXPECT_NE(spanish.find(">20\u202F000<"), std::string::npos);  // seconds: a thin space between groups
+  EXPECT_NE(english.find(">20,000<"), std::string::npos);
+  EXPECT_NE(spanish.find("\u00D7 10\u207B"), std::string::npos);  // a p-value far below 10⁻⁴
+  // Every figure of the tables (the provenance's texts aside) in the language's way.
+  const std::regex spanish_wrong(R"(\d\.\d|-\d)"), english_wrong("\\d,(\\d{1,2}|\\d{4,})\\b|\\d\u202F\\d");
+  const std::vector<std::string> cells = numeric_cells(spanish.substr(0, spanish.find("<h2>Procedencia")));
+  ASSERT_GT(cells.size(), 20u);
+  for (const std::string& cell : cells) EXPECT_FALSE(std::regex_search(cell, spanish_wrong)) << cell;
+  for (const std::string& cell : numeric_cells(english.substr(0, english.find("<h2>Provenance"))))
+    EXPECT_FALSE(std::regex_search(cell, english_wrong)) << cell;
+  // The summary is for programs: plain numbers.
+  EXPECT_EQ(summary_json(folders, analysis)["seconds"], 20000);
+}
+
+TEST(Report, FiguresThatDoNotExistSayWhy) {
+  const std::vector<FolderData> folders{replayed_folder(3, 10)};
+  const Analysis analysis = analyze(folders);
+  EXPECT_TRUE(summary_json(folders, analysis)["binomial_gof"]["chi2"].is_null());
+  const std::string html = report_html(folders, analysis, Language::spanish);
+  EXPECT_NE(html.find("no disponible: con 10 segundos o menos"), std::string::npos);
+  EXPECT_NE(html.find("su Z de Stouffer es la Z de los segundos que cubren"), std::string::npos);
+}
+
+TEST(Report, OrbitExactPStandsBesideTheNormalOneAndTheCoverCountsEachBitOnce) {
+  const std::vector<FolderData> folders{replayed_folder(1, 600), replayed_folder(2, 600), replayed_folder(4, 600)};
+  Analysis analysis = analyze(folders);
+  // One segment wraps at the orbit's end; the second lies inside its wrapped part; the third
+  // runs past the whole orbit.
+  OrbitFolder wrapping{static_cast<uint32_t>(ORBIT_DRAWS - 100), 300, 1, false, 0.25};
+  OrbitFolder inside{50, 100, 0, false, 0.5};
+  analysis.orbit.folders = {wrapping, inside};
+  analysis.orbit.folders.push_back(OrbitFolder{7, 100, 0, false, std::nullopt});
+  const std::vector<FolderData> two(folders.begin(), folders.begin() + 2);
+  Analysis pair = analysis;
+  pair.orbit.folders.pop_back();
+  pair.folders.pop_back();
+  EXPECT_DOUBLE_EQ(summary_json(two, pair)["orbit"]["covered_share"].get<double>(), 300.0 / ORBIT_DRAWS);
+  analysis.orbit.folders[2] = OrbitFolder{7, ORBIT_DRAWS + 400, ORBIT_DRAWS / 200, true, std::nullopt};
+  EXPECT_DOUBLE_EQ(summary_json(folders, analysis)["orbit"]["covered_share"].get<double>(), 1.0);
+  const std::string html = report_html(folders, analysis, Language::spanish);
+  EXPECT_NE(html.find("Lea la p de la órbita: es exacta."), std::string::npos);
+  EXPECT_NE(html.find("<th>p de la órbita</th><td class=\"num\">0,25</td>"), std::string::npos);
+  EXPECT_NE(html.find("desde el segundo 10\u202F737\u202F419 se repite"), std::string::npos);
 }
