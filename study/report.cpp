@@ -382,6 +382,25 @@ void add_orbit(std::string& html, const std::vector<FolderData>& folders, const 
     text = filled(text, "seconds", integer_text(static_cast<int64_t>(overlap.draws / BITS_PER_SECOND), texts));
     html += "<p class=\"note\">" + escape_html(text) + "</p>\n";
   }
+  for (const LeftOut& out : orbit.left_out) {
+    if (out.repeat) continue;  // said in the folder's orbit p
+    std::string text = filled(texts.orbit_left_shared, "a", folder_label(folders, out.other));
+    text = filled(text, "b", folder_label(folders, out.folder));
+    text = filled(text, "seconds", integer_text(static_cast<int64_t>(out.seconds), texts));
+    text = filled(text, "first", integer_text(out.first_second, texts));
+    text = filled(text, "last", integer_text(out.last_second, texts));
+    html += "<p class=\"note\">" + escape_html(text) + "</p>\n";
+  }
+  if (orbit.shared_kept && !orbit.overlaps.empty()) {
+    html += "<p class=\"note\">" + escape_html(texts.orbit_shared_kept) + "</p>\n";
+  }
+  if (orbit.folders_z) {
+    std::string text = filled(texts.orbit_combined, "folders",
+                              integer_text(static_cast<int64_t>(orbit.folders_combined), texts));
+    text = filled(text, "z", fixed(*orbit.folders_z, texts));
+    text = filled(text, "p", p_text(*orbit.folders_p, texts));
+    html += "<p>" + escape_html(text) + "</p>\n";
+  }
 }
 
 // Append the box that says how to read the figures.

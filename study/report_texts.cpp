@@ -87,6 +87,11 @@ constexpr ReportTexts SPANISH = {
     "{a} y {b} comparten {seconds} segundos de bits de la órbita: esos segundos no son independientes.",
     "Fecha y hora en {zone} · inicio: {start}",
     "Ninguna ventana completa de 5 minutos: no hay z de ventanas que dibujar.", "Eventos", "la órbita se repite", "fin de ciclo",
+    "De {b} se dejan fuera {seconds} segundos (del {first} al {last}): sus bits ya los cuenta {a}.",
+    "Con --allow-shared-bits los segundos que comparten las carpetas cuentan dos veces: los resultados combinados "
+    "no son de bits independientes.",
+    "Z combinada de las p de la órbita ({folders} carpetas; cada p convertida en su z, con el signo de su "
+    "desviación, y combinadas como las Z normales): {z} (p = {p}).",
 };
 
 constexpr ReportTexts ENGLISH = {
@@ -168,10 +173,15 @@ constexpr ReportTexts ENGLISH = {
     "{a} and {b} share {seconds} seconds of bits of the orbit: those seconds are not independent.",
     "Date and time in {zone} · start: {start}",
     "No complete 5-minute window: no window z to plot.", "Events", "the orbit repeats", "cycle end",
+    "{seconds} seconds of {b} ({first} to {last}) are left out: {a} already counts their bits.",
+    "With --allow-shared-bits the seconds the folders share count twice: the combined results are not of "
+    "independent bits.",
+    "Combined Z of the orbit p ({folders} folders; each p turned into its z, with the sign of its deviation, and "
+    "combined as the normal Zs are): {z} (p = {p}).",
 };
 
 // Every text is given: the last member is set only when none was left out.
-static_assert(!SPANISH.cycle_ends.empty() && !ENGLISH.cycle_ends.empty());
+static_assert(!SPANISH.orbit_combined.empty() && !ENGLISH.orbit_combined.empty());
 
 }  // namespace
 

@@ -37,6 +37,10 @@ struct ReportTexts {
       normal_p, orbit_p, orbit_whole, orbit_covered, orbit_overlap;
   // More labels of the plots: the time axis ("{zone}", "{start}"), a plot with nothing to draw, marks.
   std::string_view time_axis, no_complete_window, events_legend, repeat_mark, cycle_ends;
+  // Seconds left out because another folder counts their bits ("{a}", "{b}", "{seconds}", "{first}",
+  // "{last}"), shared seconds kept on request, and the folders combined by their orbit p ("{folders}",
+  // "{z}", "{p}").
+  std::string_view orbit_left_shared, orbit_shared_kept, orbit_combined;
 };
 
 // Return the texts of a language.

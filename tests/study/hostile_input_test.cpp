@@ -281,6 +281,9 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   EXPECT_EQ(summary["orbit"]["left_out"][0]["bits_of"], "s13579");
   EXPECT_EQ(summary["orbit"]["left_out"][0]["last_second"], 3600);
   EXPECT_EQ(summary["folders"][1]["runs_test"]["ones"], summary["folders"][1]["ones"]);  // bits.bin's rows kept
+  const std::string report = read_file(directory / "solos" / "report.html");
+  EXPECT_NE(report.find("se dejan fuera 3600 segundos (del 1 al 3600): sus bits ya los cuenta"), std::string::npos);
+  EXPECT_NE(report.find("Z combinada de las p de la órbita (2 carpetas"), std::string::npos);
   // In the other order, the first run's second hour goes.
   EXPECT_EQ(study("analyze s920953739 s13579 --quiet --out al-reves"), 0) << output;
   EXPECT_NE(output.find("se dejan fuera 3600 segundos (del 3601 al 7200) de s13579"), std::string::npos) << output;
@@ -290,6 +293,7 @@ TEST_F(HostileInputTest, BitsCountedTwiceAreRefusedOrNamed) {
   EXPECT_NE(output.find("comparten 3600 segundos"), std::string::npos) << output;
   summary = nlohmann::json::parse(read_file(directory / "informe" / "summary.json"));
   EXPECT_EQ(summary["seconds"], 14400);
+  EXPECT_NE(read_file(directory / "informe" / "report.html").find("Con --allow-shared-bits"), std::string::npos);
   const nlohmann::json& orbit = summary["orbit"];
   EXPECT_EQ(orbit["shared_bits_kept"], true);
   EXPECT_EQ(orbit["period_draws"], 2147483648u);
