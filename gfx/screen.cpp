@@ -174,6 +174,15 @@ void tell_layers_closed() {
   }
 }
 
+// Have the layers do the drawing they held back in pixel rows first..last.
+void complete_drawing(GraphicsScreen& screen, int32_t first_row, int32_t last_row) {
+  bool still_owed = false;
+  for (int32_t i = 0; i < layer_count; ++i) {
+    if (layers[i]->complete != nullptr) still_owed |= layers[i]->complete(screen, first_row, last_row);
+  }
+  screen.drawing_owed = still_owed;
+}
+
 // Build a screen for a graphics mode; false (nothing left open) when it cannot be had.
 bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
   GraphicsScreen* screen = create_screen(mode, depth, pages, flags);
@@ -252,12 +261,15 @@ void release_screen() {
   open_screen(0, 0, 0, SCREEN_CLOSE_KEEP_WINDOW, 0);
 }
 
-void lock_screen() {
+void lock_screen() { lock_rows(0, INT32_MAX); }
+
+void lock_rows(int32_t first_row, int32_t last_row) {
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr || screen->locked) return;
   if (screen->driver != nullptr && screen->driver->lock != nullptr) screen->driver->lock();
   screen->locked = true;
   screen->auto_locked = true;
+  if (screen->drawing_owed) complete_drawing(*screen, first_row, last_row);
 }
 
 void unlock_screen() {

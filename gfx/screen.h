@@ -3,7 +3,11 @@
 //
 // The picture is reached row by row through the row table: a back-end presents
 // row y from screen->rows[y], never from an offset into the page, because the
-// text layer scrolls by rotating row pointers instead of copying pixels.
+// text layer scrolls by rotating row pointers instead of copying pixels. The
+// rows are the whole picture whenever the screen lock is held: on a screen
+// without lock a layer may hold drawing back between its calls (the text
+// layer, the background of a freed row that its glyphs cover right after),
+// and lock_screen (lock_rows) has it done before anyone reads or draws.
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
@@ -82,11 +86,15 @@ struct GraphicsScreen {
   int32_t text_rows = 0;
   TextWindow text_window;                           // where output wraps and scrolls
   bool pending_scroll = false;                      // the text window owes a scroll
+  int32_t owed_fill_row = -1;                       // first pixel row of a freed text row whose background is owed; -1: none
+  int32_t owed_fill_x = 0;                          // ...from this pixel to the right edge
+  uint32_t owed_fill_pixel = 0;                     // ...in the background of its scroll
   int32_t refresh_rate = 0;
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held
   bool auto_locked = false;                         // ...by the operation now running
   bool lock_free = false;                           // the back-end has no lock (no other thread): prints and key reads skip it
+  bool drawing_owed = false;                        // a layer held drawing back (lock_free only): lock_rows has it done
 };
 
 // A layer that lives on the open screen (the text layer, the key queue) and follows
@@ -97,6 +105,10 @@ struct ScreenLayer {
   void (*opened)(GraphicsScreen& screen, int32_t flags);
   // No screen is open any more: it was closed, or a new one could not be had.
   void (*closed)();
+  // Do the drawing held back in pixel rows first..last on a screen without lock (drawing_owed):
+  // someone is about to read or draw them. Return whether drawing is still held back elsewhere.
+  // nullptr for a layer that never holds drawing back.
+  bool (*complete)(GraphicsScreen& screen, int32_t first_row, int32_t last_row);
 };
 
 constexpr int32_t SCREEN_LAYER_LIMIT = 4;
@@ -131,8 +143,13 @@ intptr_t screen_ready();
 // Close the screen, its window and back-end; the text operations return to the console.
 void release_screen();
 
-// Take the screen lock by the lock protocol (unless already locked).
+// Take the screen lock by the lock protocol (unless already locked); the rows are then the whole
+// picture (drawing a layer held back is done first).
 void lock_screen();
+
+// Take the screen lock to read or draw pixel rows first..last: lock_screen, with only the drawing
+// held back in those rows done first.
+void lock_rows(int32_t first_row, int32_t last_row);
 
 // Drop the screen lock if the running operation took it.
 void unlock_screen();
