@@ -87,12 +87,10 @@ const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
   const uint64_t pair = ((foreground & 0xFFFF) << 16) | (background & 0xFFFF);
   // Every table is looked at, without a branch on which one matches: prints that change
   // colours at random (the bits) would send such a branch the wrong way half the time.
-  size_t found = colour_tables.size();
-  for (size_t i = 0; i < colour_tables.size(); ++i) {
-    size_t match = table_pairs[i] == pair;
-    found ^= (found ^ i) & (0 - match);
-  }
-  if (found < colour_tables.size()) return colour_tables[found];
+  // The pairs differ from each other, so the sum is 1 + the index of the one that matches, or 0.
+  size_t found = 0;
+  for (size_t i = 0; i < colour_tables.size(); ++i) found += (i + 1) * (table_pairs[i] == pair);
+  if (found != 0) return colour_tables[found - 1];
   ColourTable& table = colour_tables[next_table];
   table_pairs[next_table] = pair;
   next_table = (next_table + 1) % colour_tables.size();
