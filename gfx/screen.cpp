@@ -16,6 +16,8 @@
 #include "runtime/print.h"
 #include "runtime/program.h"
 
+std::atomic<GraphicsScreen*> screen_record{nullptr};
+
 // width, height, default depth, line multiplier, palette entries, font height, columns, rows
 const ScreenMode screen_modes[SCREEN_MODE_COUNT] = {
     {0, 0, 0, 1, 0, 16, 80, 25},          // 0: no graphics
@@ -46,7 +48,6 @@ namespace {
 
 constexpr size_t TITLE_LIMIT = 127;  // bytes of the window caption kept
 
-std::atomic<GraphicsScreen*> screen_record{nullptr};  // the open screen, owned here; read by back-end threads
 char title_buffer[TITLE_LIMIT + 1] = {};              // the window caption
 bool title_set = false;                               // set_window_title was called
 std::atomic<void (*)()> bell_sound{nullptr};          // installed by a back-end
@@ -208,8 +209,6 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
 }
 
 }  // namespace
-
-GraphicsScreen* current_screen() { return screen_record.load(std::memory_order_acquire); }
 
 bool add_screen_layer(const ScreenLayer* layer) {
   for (int32_t i = 0; i < layer_count; ++i) {

@@ -11,6 +11,7 @@
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -113,8 +114,12 @@ struct ScreenLayer {
 
 constexpr int32_t SCREEN_LAYER_LIMIT = 4;
 
+// The open screen, or nullptr; owned and set by gfx/screen.cpp alone, read by back-end threads.
+// Everyone else reads it through current_screen.
+extern std::atomic<GraphicsScreen*> screen_record;
+
 // Return the open screen, or nullptr when none is open.
-GraphicsScreen* current_screen();
+inline GraphicsScreen* current_screen() { return screen_record.load(std::memory_order_acquire); }
 
 // Register a layer to be told when screens open and close; false when the table is full.
 // Registering the same layer again has no effect.
