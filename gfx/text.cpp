@@ -30,6 +30,7 @@ namespace {
 
 constexpr int32_t RUN_LIMIT = 256;     // printable bytes drawn at once
 constexpr int32_t TAB_WIDTH = 8;
+constexpr int32_t REPEAT_LEAST = 8;    // glyphs of one byte painted as a run rather than in pairs
 constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
 constexpr int32_t CONSOLE_COLUMNS = 80;   // the text grid while no screen is open
 constexpr int32_t CONSOLE_ROWS = 25;
@@ -173,12 +174,39 @@ void paint_one(const ColourTable& table, uint8_t* const* rows, size_t offset, co
   for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + offset, &table.rows[glyph[j]], 16);
 }
 
-// Paint k glyphs in 16-bit 8x16 cells, two at a time.
+// Return whether k bytes (k >= 1) are all one byte.
+bool one_byte_repeated(const unsigned char* bytes, int32_t k) {
+  return std::memcmp(bytes, bytes + 1, static_cast<size_t>(k - 1)) == 0;
+}
+
+// Paint k copies of one glyph in 16-bit 8x16 cells: per pixel row one look-up, then k 16-byte stores.
+void paint_repeated(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* glyph,
+                    int32_t k) {
+  for (int32_t j = 0; j < 16; ++j) {
+    const GlyphRow row = table.rows[glyph[j]];
+    uint8_t* out = rows[j] + offset;
+    int32_t i = 0;
+    for (; i + 4 <= k; i += 4, out += 64) {
+      std::memcpy(out, &row, 16);
+      std::memcpy(out + 16, &row, 16);
+      std::memcpy(out + 32, &row, 16);
+      std::memcpy(out + 48, &row, 16);
+    }
+    for (; i < k; ++i, out += 16) std::memcpy(out, &row, 16);
+  }
+}
+
+// Paint k glyphs in 16-bit 8x16 cells, two at a time; a long run of one byte (a rule of hyphens)
+// row by row.
 void paint_glyphs_fast(GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx, int32_t cy) {
   claim_cells(screen, cx, cy, k);
   const ColourTable& table = colour_table(screen.foreground, screen.background);
   uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
   size_t offset = static_cast<size_t>(cx) * 16;
+  if (k >= REPEAT_LEAST && one_byte_repeated(bytes, k)) {
+    paint_repeated(table, rows, offset, screen.font + bytes[0] * 16, k);
+    return;
+  }
   for (; k >= 2; k -= 2, bytes += 2, offset += 32) {
     const uint8_t* first = screen.font + bytes[0] * 16;
     const uint8_t* second = screen.font + bytes[1] * 16;

@@ -162,6 +162,31 @@ TEST_F(TextScreen, ShortPrintsLeaveWhatOnePrintOfTheSameBytesLeaves) {
   }
 }
 
+TEST_F(TextScreen, ARunOfOneByteLeavesWhatItsBytesOneByOneLeave) {
+  // Runs of one byte (the rule of hyphens) are painted row by row; pieces of one byte in pairs.
+  auto picture_of = [&](const std::string& run, bool whole) {
+    fill_screen(0);
+    experiment_window(30, 3);
+    set_colour(0xFFFFFF, 0x0000FF);
+    if (whole) {
+      print(run);
+    } else {
+      for (char c : run) print(std::string(1, c));
+    }
+    std::vector<uint16_t> pixels;
+    for (int32_t y = 29 * 16; y < 31 * 16; ++y) {
+      for (int32_t x = 0; x < 800; ++x) pixels.push_back(pixel_at(x, y));
+    }
+    return std::make_pair(pixels, cursor());
+  };
+  for (size_t length : {7, 8, 9, 11, 12, 13, 97, 98, 99}) {
+    for (char c : {'-', ' ', '\xDB'}) {
+      const std::string run(length, c);
+      EXPECT_TRUE(picture_of(run, true) == picture_of(run, false)) << length << " " << int(c);
+    }
+  }
+}
+
 TEST_F(TextScreen, LocateCancelsAPendingScroll) {
   experiment_window(33, 99);
   print("\xDB\xDB");
