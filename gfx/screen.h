@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -57,9 +58,14 @@ struct Viewport {
   bool relative = true;  // drawing coordinates are relative to (x, y)
 };
 
+// Frees a page buffer (allocated by calloc).
+struct PageFree {
+  void operator()(uint8_t* page) const { std::free(page); }
+};
+
 struct GraphicsScreen {
   int32_t mode = 0;                                 // mode number
-  std::vector<std::unique_ptr<uint8_t[]>> pages;    // page buffers, zero-filled
+  std::vector<std::unique_ptr<uint8_t[], PageFree>> pages;  // page buffers, zero-filled
   int32_t page_count = 0;
   int32_t work_page = 0;                            // page that drawing goes to
   uint8_t* visible_page = nullptr;                  // the page that is presented
