@@ -4,10 +4,10 @@
 // The picture is reached row by row through the row table: a back-end presents
 // row y from screen->rows[y], never from an offset into the page, because the
 // text layer scrolls by rotating row pointers instead of copying pixels. The
-// rows are the whole picture whenever the screen lock is held: on a screen
-// without lock a layer may hold drawing back between its calls (the text
-// layer, the background of a freed row that its glyphs cover right after),
-// and lock_screen (lock_rows) has it done before anyone reads or draws.
+// rows are the whole picture under the screen lock (under lock_rows, the rows
+// it was taken for): on a screen without lock a layer may hold drawing back
+// between its calls (the text layer, the background of a freed row that its
+// glyphs cover right after), and taking the lock has it done first.
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
