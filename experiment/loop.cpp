@@ -75,7 +75,7 @@ void end_on_request() {
 // End the program on a request or when the next key in the queue is a space; other keys are dropped.
 void end_on_space() {
   end_on_request();
-  if (compare_text(read_key(), SPACE) == 0) end_experiment(EndReason::space);
+  if (read_key_code() == ' ') end_experiment(EndReason::space);  // the code whose text is SPACE
 }
 
 // Draw, count and show one bit; pause after every 50th.

@@ -177,7 +177,7 @@ void write_line(const GraphicsScreen& screen, DevicePoint a, DevicePoint b, uint
 // Draw a clipped line segment.
 void line_segment(GraphicsScreen& screen, DevicePoint a, DevicePoint b, uint32_t pixel, uint32_t style) {
   if (!clip_line(clip_box(screen), a, b)) return;
-  lock_screen();
+  lock_rows(std::min(a.y, b.y), std::max(a.y, b.y));
   write_line(screen, a, b, pixel, style & 0xFFFF);
   finish(screen, std::min(a.y, b.y), std::max(a.y, b.y));
 }
@@ -190,7 +190,7 @@ void box(GraphicsScreen& screen, DevicePoint a, DevicePoint b, uint32_t pixel, b
   if (x2 < clip.left || y2 < clip.top || x1 > clip.right || y1 > clip.bottom) return;
   int32_t cx1 = std::max(x1, clip.left), cy1 = std::max(y1, clip.top);
   int32_t cx2 = std::min(x2, clip.right), cy2 = std::min(y2, clip.bottom);
-  lock_screen();
+  lock_rows(cy1, cy2);
   if (filled) {
     for (int32_t y = cy1; y <= cy2; ++y) fill_run(screen, y, cx1, cx2, pixel);
   } else {
@@ -292,7 +292,7 @@ void draw_point(float x, float y, uint32_t colour, int32_t coord_mode, int32_t b
   screen->last_y = y;
   DevicePoint p = map_point(*screen, x, y);
   if (!inside(clip_box(*screen), p.x, p.y)) return;
-  lock_screen();
+  lock_rows(p.y, p.y);
   put_pixel(*screen, p.x, p.y, pixel);
   finish(*screen, p.y, p.y);
 }
@@ -315,7 +315,7 @@ void draw_circle(float x, float y, float radius, uint32_t colour, float aspect, 
   if (start_angle != 0.0f || end_angle != FULL_CIRCLE) return;
   rx = limit_radius(rx);
   ry = limit_radius(ry);
-  lock_screen();
+  lock_rows(screen->viewport.y, screen->viewport.y + screen->viewport.height - 1);  // the rows it may write
   auto [up, down] = walk_ellipse(*screen, c, rx, ry, pixel, fill != 0);
   ClipBox clip = clip_box(*screen);
   finish(*screen, std::max(up, clip.top), std::min(down, clip.bottom));
@@ -344,7 +344,7 @@ void set_viewport(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t fill,
   v.relative = screen_coordinates == 0;
   if (fill == DefaultColour || v.width == 0 || v.height == 0) return;
   uint32_t pixel = screen_colour(*screen, fill);
-  lock_screen();
+  lock_rows(v.y, v.y + v.height - 1);
   for (int32_t y = v.y; y < v.y + v.height; ++y) fill_run(*screen, y, v.x, v.x + v.width - 1, pixel);
   finish(*screen, v.y, v.y + v.height - 1);
 }

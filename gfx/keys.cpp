@@ -49,7 +49,7 @@ void screen_opened(GraphicsScreen&, int32_t) {
 // Give sleep_ms back its plain form.
 void screen_closed() { set_sleep_form(nullptr); }
 
-const ScreenLayer key_layer = {screen_opened, screen_closed};
+const ScreenLayer key_layer = {screen_opened, screen_closed, nullptr};
 [[maybe_unused]] const bool key_layer_registered = add_screen_layer(&key_layer);
 
 }  // namespace
@@ -65,13 +65,18 @@ void add_key(uint32_t code) {
   key_added.raise();
 }
 
-Text read_key() {
+uint32_t read_key_code() {
   const GraphicsScreen* screen = current_screen();
-  if (screen == nullptr) return Text();
+  if (screen == nullptr) return 0;
   const bool take_lock = !screen->lock_free;
   if (take_lock) lock_screen();
   uint32_t code = take_code();
   if (take_lock) unlock_screen();
+  return code;
+}
+
+Text read_key() {
+  const uint32_t code = read_key_code();
   if (code == 0) return Text();
   if (code < 256) return Text(1, static_cast<char>(code));
   if ((code & 0xFF) == 0xFF) return Text{static_cast<char>(0xFF), static_cast<char>((code >> 8) & 0xFF)};

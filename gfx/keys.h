@@ -24,7 +24,10 @@ KeyQueue& key_queue();
 // Add a code, dropping the oldest when full. Called with the screen lock held.
 void add_key(uint32_t code);
 
-// Take the oldest code: "", one character, or 255 and the extended code's second byte.
+// Take the oldest code; 0 when the queue is empty or no screen is open.
+uint32_t read_key_code();
+
+// Take the oldest code as text: "", one character, or 255 and the extended code's second byte.
 Text read_key();
 
 // Empty the queue.

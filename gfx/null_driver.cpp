@@ -5,7 +5,9 @@
 //   - init: create the window (full screen or windowed by flags bit 0, refusing
 //     what it cannot give), start a presentation thread and return 0 only once
 //     the window exists; exit: stop and join that thread, destroy the window.
-//   - lock/unlock: a recursive lock shared with the presentation thread.
+//   - lock/unlock: a recursive lock shared with the presentation thread. With
+//     it every print leaves the rows whole when it drops the lock; without it
+//     (Null) a freed text row's background may wait for the next lock_screen.
 //   - the presentation step, about every 10 ms under the lock: show the rows of
 //     current_screen() whose dirty mark is set (dirty_band gives the first and
 //     last), reading row y from rows[y] (never from an offset into the page:

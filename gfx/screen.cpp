@@ -8,6 +8,7 @@
 #include "gfx/screen.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -15,6 +16,8 @@
 #include "gfx/font.h"
 #include "runtime/print.h"
 #include "runtime/program.h"
+
+std::atomic<GraphicsScreen*> screen_record{nullptr};
 
 // width, height, default depth, line multiplier, palette entries, font height, columns, rows
 const ScreenMode screen_modes[SCREEN_MODE_COUNT] = {
@@ -46,7 +49,6 @@ namespace {
 
 constexpr size_t TITLE_LIMIT = 127;  // bytes of the window caption kept
 
-std::atomic<GraphicsScreen*> screen_record{nullptr};  // the open screen, owned here; read by back-end threads
 char title_buffer[TITLE_LIMIT + 1] = {};              // the window caption
 bool title_set = false;                               // set_window_title was called
 std::atomic<void (*)()> bell_sound{nullptr};          // installed by a back-end
@@ -81,11 +83,13 @@ void set_pixel_format(GraphicsScreen& screen, int32_t depth) {
 }
 
 // Allocate the zero-filled pages, the row table and the dirty marks; false when memory fails.
+// NOTE: calloc takes fresh zero pages from the system without writing them, so the pages that
+// are never drawn on (all but page 0) cost neither time nor resident memory.
 bool allocate_buffers(GraphicsScreen& screen) {
   size_t page_bytes = static_cast<size_t>(screen.pitch) * static_cast<size_t>(screen.height);
   try {
     for (int32_t p = 0; p < screen.page_count; ++p) {
-      uint8_t* page = new (std::nothrow) uint8_t[page_bytes]();
+      uint8_t* page = static_cast<uint8_t*>(std::calloc(page_bytes, 1));
       if (page == nullptr) return false;
       screen.pages.emplace_back(page);
     }
@@ -174,6 +178,15 @@ void tell_layers_closed() {
   }
 }
 
+// Have the layers do the drawing they held back in pixel rows first..last.
+void complete_drawing(GraphicsScreen& screen, int32_t first_row, int32_t last_row) {
+  bool still_owed = false;
+  for (int32_t i = 0; i < layer_count; ++i) {
+    if (layers[i]->complete != nullptr) still_owed |= layers[i]->complete(screen, first_row, last_row);
+  }
+  screen.drawing_owed = still_owed;
+}
+
 // Build a screen for a graphics mode; false (nothing left open) when it cannot be had.
 bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int32_t refresh_rate) {
   GraphicsScreen* screen = create_screen(mode, depth, pages, flags);
@@ -199,8 +212,6 @@ bool start_screen(int32_t mode, int32_t depth, int32_t pages, int32_t flags, int
 }
 
 }  // namespace
-
-GraphicsScreen* current_screen() { return screen_record.load(std::memory_order_acquire); }
 
 bool add_screen_layer(const ScreenLayer* layer) {
   for (int32_t i = 0; i < layer_count; ++i) {
@@ -252,12 +263,15 @@ void release_screen() {
   open_screen(0, 0, 0, SCREEN_CLOSE_KEEP_WINDOW, 0);
 }
 
-void lock_screen() {
+void lock_screen() { lock_rows(0, INT32_MAX); }
+
+void lock_rows(int32_t first_row, int32_t last_row) {
   GraphicsScreen* screen = current_screen();
   if (screen == nullptr || screen->locked) return;
   if (screen->driver != nullptr && screen->driver->lock != nullptr) screen->driver->lock();
   screen->locked = true;
   screen->auto_locked = true;
+  if (screen->drawing_owed) complete_drawing(*screen, first_row, last_row);
 }
 
 void unlock_screen() {

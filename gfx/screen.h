@@ -3,11 +3,17 @@
 //
 // The picture is reached row by row through the row table: a back-end presents
 // row y from screen->rows[y], never from an offset into the page, because the
-// text layer scrolls by rotating row pointers instead of copying pixels.
+// text layer scrolls by rotating row pointers instead of copying pixels. The
+// rows are the whole picture under the screen lock (under lock_rows, the rows
+// it was taken for): on a screen without lock a layer may hold drawing back
+// between its calls (the text layer, the background of a freed row that its
+// glyphs cover right after), and taking the lock has it done first.
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -52,9 +58,14 @@ struct Viewport {
   bool relative = true;  // drawing coordinates are relative to (x, y)
 };
 
+// Frees a page buffer (allocated by calloc).
+struct PageFree {
+  void operator()(uint8_t* page) const { std::free(page); }
+};
+
 struct GraphicsScreen {
   int32_t mode = 0;                                 // mode number
-  std::vector<std::unique_ptr<uint8_t[]>> pages;    // page buffers, zero-filled
+  std::vector<std::unique_ptr<uint8_t[], PageFree>> pages;  // page buffers, zero-filled
   int32_t page_count = 0;
   int32_t work_page = 0;                            // page that drawing goes to
   uint8_t* visible_page = nullptr;                  // the page that is presented
@@ -82,11 +93,15 @@ struct GraphicsScreen {
   int32_t text_rows = 0;
   TextWindow text_window;                           // where output wraps and scrolls
   bool pending_scroll = false;                      // the text window owes a scroll
+  int32_t owed_fill_row = -1;                       // first pixel row of a freed text row whose background is owed; -1: none
+  int32_t owed_fill_x = 0;                          // ...from this pixel to the right edge
+  uint32_t owed_fill_pixel = 0;                     // ...in the background of its scroll
   int32_t refresh_rate = 0;
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held
   bool auto_locked = false;                         // ...by the operation now running
   bool lock_free = false;                           // the back-end has no lock (no other thread): prints and key reads skip it
+  bool drawing_owed = false;                        // a layer held drawing back (lock_free only): lock_rows has it done
 };
 
 // A layer that lives on the open screen (the text layer, the key queue) and follows
@@ -97,12 +112,20 @@ struct ScreenLayer {
   void (*opened)(GraphicsScreen& screen, int32_t flags);
   // No screen is open any more: it was closed, or a new one could not be had.
   void (*closed)();
+  // Do the drawing held back in pixel rows first..last on a screen without lock (drawing_owed):
+  // someone is about to read or draw them. Return whether drawing is still held back elsewhere.
+  // nullptr for a layer that never holds drawing back.
+  bool (*complete)(GraphicsScreen& screen, int32_t first_row, int32_t last_row);
 };
 
 constexpr int32_t SCREEN_LAYER_LIMIT = 4;
 
+// The open screen, or nullptr; owned and set by gfx/screen.cpp alone, read by back-end threads.
+// Everyone else reads it through current_screen.
+extern std::atomic<GraphicsScreen*> screen_record;
+
 // Return the open screen, or nullptr when none is open.
-GraphicsScreen* current_screen();
+inline GraphicsScreen* current_screen() { return screen_record.load(std::memory_order_acquire); }
 
 // Register a layer to be told when screens open and close; false when the table is full.
 // Registering the same layer again has no effect.
@@ -131,8 +154,13 @@ intptr_t screen_ready();
 // Close the screen, its window and back-end; the text operations return to the console.
 void release_screen();
 
-// Take the screen lock by the lock protocol (unless already locked).
+// Take the screen lock by the lock protocol (unless already locked); the rows are then the whole
+// picture (drawing a layer held back is done first).
 void lock_screen();
+
+// Take the screen lock to read or draw pixel rows first..last: lock_screen, with only the drawing
+// held back in those rows done first.
+void lock_rows(int32_t first_row, int32_t last_row);
 
 // Drop the screen lock if the running operation took it.
 void unlock_screen();

@@ -7,9 +7,14 @@
 // in the colour pair. A print that ends inside its text row skips the layout.
 // Scrolling rotates row pointers; no pixel is copied. A row filled to its
 // last cell in the window's bottom row leaves the scroll pending until the
-// next print, which a locate cancels. The text state (colours, cursor, window,
-// pending scroll) lives in the screen record; the layer registers itself with
-// the screen, which then routes the screen channel here while a screen is open.
+// next print, which a locate cancels. The background of the row a scroll
+// frees is owed rather than written: glyphs painted from its left edge on
+// cover their cells of it, and the rest is written when the print ends, or,
+// on a screen without lock, when anything else needs the pixels (another
+// scroll, a print that would leave a gap in the row, lock_screen). The text
+// state (colours, cursor, window, pending scroll, owed fill) lives in the
+// screen record; the layer registers itself with the screen, which then
+// routes the screen channel here while a screen is open.
 #include "gfx/text.h"
 
 #include <algorithm>
@@ -25,6 +30,7 @@ namespace {
 
 constexpr int32_t RUN_LIMIT = 256;     // printable bytes drawn at once
 constexpr int32_t TAB_WIDTH = 8;
+constexpr int32_t REPEAT_LEAST = 8;    // glyphs of one byte painted as a run rather than in pairs
 constexpr int32_t FORCE_BOOKKEEPING = 8;  // flags bit 3: act even on an empty print
 constexpr int32_t CONSOLE_COLUMNS = 80;   // the text grid while no screen is open
 constexpr int32_t CONSOLE_ROWS = 25;
@@ -82,17 +88,63 @@ const ColourTable& colour_table(uint32_t foreground, uint32_t background) {
   const uint64_t pair = ((foreground & 0xFFFF) << 16) | (background & 0xFFFF);
   // Every table is looked at, without a branch on which one matches: prints that change
   // colours at random (the bits) would send such a branch the wrong way half the time.
-  size_t found = colour_tables.size();
-  for (size_t i = 0; i < colour_tables.size(); ++i) {
-    size_t match = table_pairs[i] == pair;
-    found ^= (found ^ i) & (0 - match);
-  }
-  if (found < colour_tables.size()) return colour_tables[found];
+  // The pairs differ from each other, so the sum is 1 + the index of the one that matches, or 0.
+  size_t found = 0;
+  for (size_t i = 0; i < colour_tables.size(); ++i) found += (i + 1) * (table_pairs[i] == pair);
+  if (found != 0) return colour_tables[found - 1];
   ColourTable& table = colour_tables[next_table];
   table_pairs[next_table] = pair;
   next_table = (next_table + 1) % colour_tables.size();
   build_table(table, foreground, background);
   return table;
+}
+
+// Return whether a screen takes the 16-bit 8x16 paths: glyphs from the colour tables, owed fills.
+bool fast_cells(const GraphicsScreen& screen) { return screen.bytes_per_pixel == 2 && screen.font_height == 16; }
+
+// Write pixels x..width-1 of rows first..end-1 in one colour: the first row, then copies of it.
+void fill_rows(const GraphicsScreen& s, int32_t first, int32_t end, int32_t x, uint32_t pixel) {
+  if (first >= end) return;
+  fill_run(s, first, x, s.width - 1, pixel);
+  const size_t offset = static_cast<size_t>(x) * static_cast<size_t>(s.bytes_per_pixel);
+  const size_t bytes = static_cast<size_t>(s.pitch) - offset;
+  for (int32_t y = first + 1; y < end; ++y) std::memcpy(s.rows[y] + offset, s.rows[first] + offset, bytes);
+}
+
+// Write the background that a scroll left owed.
+void pay_owed_fill(GraphicsScreen& s) {
+  if (s.owed_fill_row < 0) return;
+  fill_rows(s, s.owed_fill_row, s.owed_fill_row + s.font_height, s.owed_fill_x, s.owed_fill_pixel);
+  s.owed_fill_row = -1;
+}
+
+// Write the owed background if it lies in pixel rows first..last; return whether a fill is still owed.
+bool complete_rows(GraphicsScreen& s, int32_t first_row, int32_t last_row) {
+  if (s.owed_fill_row >= 0 && s.owed_fill_row <= last_row && s.owed_fill_row + s.font_height > first_row) {
+    pay_owed_fill(s);
+  }
+  return s.owed_fill_row >= 0;
+}
+
+// Owe the background of the text row at pixel row y instead of writing it.
+void owe_fill(GraphicsScreen& s, int32_t y) {
+  s.owed_fill_row = y;
+  s.owed_fill_x = 0;
+  s.owed_fill_pixel = s.background;
+  s.drawing_owed = true;
+}
+
+// Take cells cx..cx+k-1 of text row cy for glyphs: the owed fill they cover is owed no longer;
+// one they would leave a gap in is written first.
+void claim_cells(GraphicsScreen& s, int32_t cx, int32_t cy, int32_t k) {
+  if (s.owed_fill_row != cy * 16) return;
+  const int32_t x = cx * 8;
+  if (x > s.owed_fill_x) {
+    pay_owed_fill(s);
+    return;
+  }
+  s.owed_fill_x = std::max(s.owed_fill_x, x + k * 8);
+  if (s.owed_fill_x >= s.width) s.owed_fill_row = -1;
 }
 
 // Return whether a glyph is blank: every font row clear.
@@ -122,12 +174,39 @@ void paint_one(const ColourTable& table, uint8_t* const* rows, size_t offset, co
   for (int32_t j = 0; j < 16; ++j) std::memcpy(rows[j] + offset, &table.rows[glyph[j]], 16);
 }
 
-// Paint k glyphs in 16-bit 8x16 cells, two at a time.
-void paint_glyphs_fast(const GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx,
-                       int32_t cy) {
+// Return whether k bytes (k >= 1) are all one byte.
+bool one_byte_repeated(const unsigned char* bytes, int32_t k) {
+  return std::memcmp(bytes, bytes + 1, static_cast<size_t>(k - 1)) == 0;
+}
+
+// Paint k copies of one glyph in 16-bit 8x16 cells: per pixel row one look-up, then k 16-byte stores.
+void paint_repeated(const ColourTable& table, uint8_t* const* rows, size_t offset, const uint8_t* glyph,
+                    int32_t k) {
+  for (int32_t j = 0; j < 16; ++j) {
+    const GlyphRow row = table.rows[glyph[j]];
+    uint8_t* out = rows[j] + offset;
+    int32_t i = 0;
+    for (; i + 4 <= k; i += 4, out += 64) {
+      std::memcpy(out, &row, 16);
+      std::memcpy(out + 16, &row, 16);
+      std::memcpy(out + 32, &row, 16);
+      std::memcpy(out + 48, &row, 16);
+    }
+    for (; i < k; ++i, out += 16) std::memcpy(out, &row, 16);
+  }
+}
+
+// Paint k glyphs in 16-bit 8x16 cells, two at a time; a long run of one byte (a rule of hyphens)
+// row by row.
+void paint_glyphs_fast(GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx, int32_t cy) {
+  claim_cells(screen, cx, cy, k);
   const ColourTable& table = colour_table(screen.foreground, screen.background);
   uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
   size_t offset = static_cast<size_t>(cx) * 16;
+  if (k >= REPEAT_LEAST && one_byte_repeated(bytes, k)) {
+    paint_repeated(table, rows, offset, screen.font + bytes[0] * 16, k);
+    return;
+  }
   for (; k >= 2; k -= 2, bytes += 2, offset += 32) {
     const uint8_t* first = screen.font + bytes[0] * 16;
     const uint8_t* second = screen.font + bytes[1] * 16;
@@ -181,9 +260,11 @@ void rotate_rows(uint8_t** rows, int32_t shift, int32_t count) {
   std::memcpy(rows + (count - shift), held, static_cast<size_t>(shift) * sizeof(uint8_t*));
 }
 
-// Scroll the text window up by n rows; freed rows take the background colour.
+// Scroll the text window up by n rows; freed rows take the background colour (the bottom one owes
+// it on the 16-bit 8x16 path).
 void scroll_window(Layout& l, int32_t n) {
   GraphicsScreen& s = l.screen;
+  pay_owed_fill(s);  // its row is about to move
   int32_t t = l.top * s.font_height, o = (l.bottom + 1) * s.font_height;
   int32_t h = std::min(n, l.bottom - l.top + 1) * s.font_height;
   int32_t first_freed = t;
@@ -191,8 +272,9 @@ void scroll_window(Layout& l, int32_t n) {
     rotate_rows(s.rows.data() + t, h, o - t);
     first_freed = o - h;
   }
-  fill_run(s, first_freed, 0, s.width - 1, s.background);
-  for (int32_t y = first_freed + 1; y < o; ++y) std::memcpy(s.rows[y], s.rows[first_freed], static_cast<size_t>(s.pitch));
+  const int32_t owed = fast_cells(s) ? o - s.font_height : o;
+  fill_rows(s, first_freed, owed, 0, s.background);
+  if (owed < o) owe_fill(s, owed);
   extend_band(l, t, o - 1);
   l.cy = l.bottom;
 }
@@ -205,7 +287,7 @@ void scroll_if_below(Layout& l) {
 // Draw a run of printable bytes at the cursor, wrapping and scrolling.
 void draw_run(Layout& l, const unsigned char* bytes, int32_t n) {
   GraphicsScreen& s = l.screen;
-  bool fast = s.bytes_per_pixel == 2 && s.font_height == 16;
+  bool fast = fast_cells(s);
   while (n > 0) {
     int32_t k = std::min(n, l.right - l.cx + 1);
     scroll_if_below(l);
@@ -344,7 +426,7 @@ Layout start_layout(GraphicsScreen& screen) {
 bool print_in_row(GraphicsScreen& screen, const char* bytes, int32_t length) {
   int32_t bottom = std::min(screen.text_window.bottom, screen.text_rows - 1);
   int32_t cx = screen.cursor_column, cy = screen.cursor_row;
-  bool fast = screen.bytes_per_pixel == 2 && screen.font_height == 16;
+  bool fast = fast_cells(screen);
   if (!fast || screen.pending_scroll || length > screen.text_columns - 1 - cx || cx < 0 || cy < 0 ||
       cy > bottom) {
     return false;
@@ -359,6 +441,17 @@ bool print_in_row(GraphicsScreen& screen, const char* bytes, int32_t length) {
   return true;
 }
 
+// Print through the full layout: control codes, wraps, scrolls, a pending scroll.
+void print_laid_out(GraphicsScreen& screen, const char* bytes, int32_t length) {
+  Layout l = start_layout(screen);
+  take_pending_scroll(l);
+  lay_out(l, bytes, std::max(length, 0));
+  settle_cursor(l);
+  screen.cursor_column = l.cx;
+  screen.cursor_row = l.cy;
+  if (drawing_visible(screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
+}
+
 const ScreenPort text_port = {print_to_screen, text_size, text_cursor};
 
 // Route the screen channel here and give a new screen the whole grid as its window.
@@ -370,7 +463,7 @@ void screen_opened(GraphicsScreen&, int32_t flags) {
 // Give the screen channel back to the console.
 void screen_closed() { set_screen_port(nullptr); }
 
-const ScreenLayer text_layer = {screen_opened, screen_closed};
+const ScreenLayer text_layer = {screen_opened, screen_closed, complete_rows};
 [[maybe_unused]] const bool text_layer_registered = add_screen_layer(&text_layer);
 
 }  // namespace
@@ -410,17 +503,9 @@ void print_to_screen(const char* bytes, int32_t length, int32_t flags) {
   if (screen == nullptr) return;
   const bool take_lock = !screen->lock_free;
   if (take_lock) lock_screen();
-  if (length > 0 && print_in_row(*screen, bytes, length)) {
-    if (take_lock) unlock_screen();
-    return;
-  }
-  Layout l = start_layout(*screen);
-  take_pending_scroll(l);
-  lay_out(l, bytes, std::max(length, 0));
-  settle_cursor(l);
-  screen->cursor_column = l.cx;
-  screen->cursor_row = l.cy;
-  if (drawing_visible(*screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
+  if (length <= 0 || !print_in_row(*screen, bytes, length)) print_laid_out(*screen, bytes, length);
+  // Only a screen that nobody else can look at, and that nobody holds locked, carries a fill owed.
+  if (screen->locked) pay_owed_fill(*screen);
   if (take_lock) unlock_screen();
 }
 

@@ -41,12 +41,31 @@ int32_t last_offset_minutes = 0;             // the offset of the last moment co
 constexpr int64_t ZONE_PROBE_STEP = 3 * 3600;  // hours between the offsets looked at around a time
 constexpr int ZONE_PROBES = 12;                // on each side: 36 hours cover every zone's offset
 
-// Render three fields of a date or time through a printf format.
-Text three_fields(const char* format, int a, int b, int c) {
-  char buffer[64];
-  int n = std::snprintf(buffer, sizeof buffer, format, a, b, c);
-  if (n < 0) return Text();
-  return Text(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+// Write the `width` last decimal digits of a value from 0 up, zeros in front.
+void put_digits(char* out, int value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+}
+
+// Render three fields of a date or time as printf's "%02d<separator>%02d<separator>%0<last_width>d"
+// does (last_width 2 or 4); the digits are put by hand when every field fits its width.
+Text three_fields(int a, int b, int c, char separator, int last_width) {
+  const int last_limit = last_width == 4 ? 10000 : 100;
+  if (a < 0 || a > 99 || b < 0 || b > 99 || c < 0 || c >= last_limit) {
+    char format[] = "%02d-%02d-%04d";
+    format[4] = format[9] = separator;
+    format[12] = static_cast<char>('0' + last_width);
+    char buffer[64];
+    int n = std::snprintf(buffer, sizeof buffer, format, a, b, c);
+    if (n < 0) return Text();
+    return Text(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+  }
+  char text[10];
+  put_digits(text, a, 2);
+  text[2] = separator;
+  put_digits(text + 3, b, 2);
+  text[5] = separator;
+  put_digits(text + 6, c, last_width);
+  return Text(text, static_cast<size_t>(6 + last_width));
 }
 
 }  // namespace
@@ -234,12 +253,12 @@ double timer_seconds() { return current_clock->timer(); }
 
 Text date_text() {
   std::tm now = current_clock->local_time();
-  return three_fields("%02d-%02d-%04d", now.tm_mon + 1, now.tm_mday, now.tm_year + 1900);
+  return three_fields(now.tm_mon + 1, now.tm_mday, now.tm_year + 1900, '-', 4);
 }
 
 Text time_text() {
   std::tm now = current_clock->local_time();
-  return three_fields("%02d:%02d:%02d", now.tm_hour, now.tm_min, now.tm_sec);
+  return three_fields(now.tm_hour, now.tm_min, now.tm_sec, ':', 2);
 }
 
 void sleep_ms(int32_t ms) {

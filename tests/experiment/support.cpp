@@ -27,10 +27,12 @@ void keep_picture() {
   const GraphicsScreen* screen = current_screen();
   if (screen == nullptr || picture_store == nullptr) return;
   picture_store->assign(static_cast<size_t>(screen->width) * screen->height, 0);
+  lock_screen();  // the rows are the whole picture under the lock
   for (int32_t y = 0; y < screen->height; ++y) {
     std::memcpy(picture_store->data() + static_cast<size_t>(y) * screen->width, screen->rows[y],
                 static_cast<size_t>(screen->width) * sizeof(ScreenPixel));
   }
+  unlock_screen();
 }
 
 // Map every glyph's 16 bytes to its character, printable ASCII first.
@@ -141,7 +143,9 @@ ScreenPixel ExperimentTest::pixel(int32_t x, int32_t y) const {
   const GraphicsScreen* screen = current_screen();
   if (screen != nullptr) {
     ScreenPixel value;
+    lock_screen();  // the rows are the whole picture under the lock
     std::memcpy(&value, screen->rows[y] + x * sizeof(ScreenPixel), sizeof value);
+    unlock_screen();
     return value;
   }
   if (picture.empty()) return 0;

@@ -76,7 +76,7 @@ void layer_opened(GraphicsScreen& screen, int32_t flags) {
 }
 void layer_closed() { layer_events.push_back("closed"); }
 
-const ScreenLayer test_layer = {layer_opened, layer_closed};
+const ScreenLayer test_layer = {layer_opened, layer_closed, nullptr};
 
 class FakeBackEnds : public ::testing::Test {
  protected:

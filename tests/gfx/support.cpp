@@ -20,7 +20,9 @@ void HeadlessScreen::TearDown() {
 
 uint16_t pixel_at(int32_t x, int32_t y) {
   uint16_t value;
+  lock_screen();  // the rows are the whole picture under the lock
   std::memcpy(&value, current_screen()->rows[static_cast<size_t>(y)] + x * 2, 2);
+  unlock_screen();
   return value;
 }
 
@@ -36,10 +38,12 @@ std::set<std::pair<int32_t, int32_t>> pixels_of(uint16_t value) {
 
 void fill_screen(uint16_t value) {
   GraphicsScreen& s = *current_screen();
+  lock_screen();
   for (int32_t y = 0; y < s.height; ++y) {
     for (int32_t x = 0; x < s.width; ++x) std::memcpy(s.rows[static_cast<size_t>(y)] + x * 2, &value, 2);
   }
   std::fill(s.dirty.begin(), s.dirty.end(), 0);
+  unlock_screen();
 }
 
 void use_graph_area() { set_viewport(1, 30, 721, 202, DefaultColour, DefaultColour, 0); }

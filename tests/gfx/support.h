@@ -17,7 +17,7 @@ class HeadlessScreen : public ::testing::Test {
   GraphicsScreen& screen() { return *current_screen(); }
 };
 
-// The screen pixel at device (x, y), read through the row table.
+// The screen pixel at device (x, y), read through the row table under the screen lock.
 uint16_t pixel_at(int32_t x, int32_t y);
 
 // Every device pixel whose value is `value`.

@@ -1,8 +1,9 @@
 // Text in graphics mode: glyphs, the cursor, wrapping, the deferred scroll,
-// scrolling by rotating rows, the text window and locate.
+// scrolling by rotating rows, the owed background of a freed row, the text window and locate.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,31 @@ TEST_F(TextScreen, ShortPrintsLeaveWhatOnePrintOfTheSameBytesLeaves) {
   }
 }
 
+TEST_F(TextScreen, ARunOfOneByteLeavesWhatItsBytesOneByOneLeave) {
+  // Runs of one byte (the rule of hyphens) are painted row by row; pieces of one byte in pairs.
+  auto picture_of = [&](const std::string& run, bool whole) {
+    fill_screen(0);
+    experiment_window(30, 3);
+    set_colour(0xFFFFFF, 0x0000FF);
+    if (whole) {
+      print(run);
+    } else {
+      for (char c : run) print(std::string(1, c));
+    }
+    std::vector<uint16_t> pixels;
+    for (int32_t y = 29 * 16; y < 31 * 16; ++y) {
+      for (int32_t x = 0; x < 800; ++x) pixels.push_back(pixel_at(x, y));
+    }
+    return std::make_pair(pixels, cursor());
+  };
+  for (size_t length : {7, 8, 9, 11, 12, 13, 97, 98, 99}) {
+    for (char c : {'-', ' ', '\xDB'}) {
+      const std::string run(length, c);
+      EXPECT_TRUE(picture_of(run, true) == picture_of(run, false)) << length << " " << int(c);
+    }
+  }
+}
+
 TEST_F(TextScreen, LocateCancelsAPendingScroll) {
   experiment_window(33, 99);
   print("\xDB\xDB");
@@ -311,4 +337,58 @@ TEST_F(TextScreen, SetColourReturnsThePreviousPair) {
   set_colour(0xFFFFFF, -1);
   EXPECT_EQ(screen().foreground, 0xFFFFu);
   EXPECT_EQ(screen().background, 0u);
+}
+
+TEST_F(TextScreen, AFreedRowOwesItsBackgroundUntilSomeoneLocksOrDrawsThere) {
+  // Rows 17 to 33 are pixel rows 256 to 527; row 33 is 512 to 527. Stale pixels everywhere,
+  // so that a background not yet written would show.
+  constexpr uint16_t STALE = 0x1234;
+  auto raw = [](int32_t x, int32_t y) {  // the row table without the lock: what is written so far
+    uint16_t value;
+    std::memcpy(&value, current_screen()->rows[static_cast<size_t>(y)] + x * 2, 2);
+    return value;
+  };
+  fill_screen(STALE);
+  experiment_window(33, 1);
+  print("\n");
+  print("\xDB\xDB");
+  EXPECT_TRUE(screen().drawing_owed);
+  EXPECT_EQ(raw(799, 520), STALE);  // on a screen without lock the fill waits...
+  draw_point(10, 100, 0xFFFFFF, COORD_ABSOLUTE_POINT, 0);
+  EXPECT_EQ(raw(799, 520), STALE);  // ...also for drawing in other rows...
+  EXPECT_EQ(pixel_at(799, 520), BG);  // ...and whoever takes the lock sees the whole picture
+  EXPECT_EQ(raw(799, 520), BG);
+  EXPECT_EQ(cell_row(33, 2, 0), "########");
+  EXPECT_EQ(cell_row(33, 3, 0), "........");
+
+  // Drawing in the owed row comes after the background, never under it.
+  print("\n");
+  draw_line(0, 520, 799, 520, 0xFFFFFF, LINE_SEGMENT, 0xFFFF, COORD_ABSOLUTE);
+  EXPECT_EQ(raw(700, 520), 0xFFFF);
+  EXPECT_EQ(pixel_at(700, 520), 0xFFFF);
+  EXPECT_EQ(pixel_at(700, 519), BG);
+
+  // A print that would leave a gap in the owed row writes the background first.
+  print("\n");
+  locate(33, 50, -1);
+  print("\xDB");
+  EXPECT_EQ(raw(8 * 10, 515), BG);
+  EXPECT_TRUE(cell_blank(33, 49));
+  EXPECT_EQ(cell_row(33, 50, 0), "########");
+  EXPECT_TRUE(cell_blank(33, 51));
+
+  // A scroll moves the owed row up with its background written.
+  print("\r\n\xDB");
+  print("\n");
+  EXPECT_EQ(cell_row(32, 1, 0), "########");
+  EXPECT_EQ(raw(799, 32 * 16 - 16), BG);
+  EXPECT_TRUE(cell_blank(32, 2));
+
+  // A print made under the lock (as on every back-end with a presentation thread) leaves nothing owed.
+  lock_screen();
+  print("\n\xDB");
+  EXPECT_EQ(raw(799, 520), BG);
+  unlock_screen();
+  EXPECT_EQ(pixel_at(799, 520), BG);
+  for (int32_t y = 0; y < 256; ++y) ASSERT_EQ(raw(10, y), y == 100 ? 0xFFFF : STALE) << y;  // above the window
 }

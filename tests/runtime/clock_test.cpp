@@ -65,6 +65,24 @@ TEST_F(ClockTest, WallClockCrossesDaysMonthsAndYears) {
   }
 }
 
+TEST_F(ClockTest, DateTextsOfYearsOutsideFourDigitsAreAsPrintfWritesThem) {
+  struct Case {
+    std::tm start;
+    const char* date;
+  };
+  const Case cases[] = {
+      {civil_time(999, 3, 4, 5, 6, 7), "03-04-0999"},
+      {civil_time(9, 12, 31, 0, 0, 0), "12-31-0009"},
+      {civil_time(10000, 1, 2, 0, 0, 0), "01-02-10000"},
+      {civil_time(-1, 7, 8, 0, 0, 0), "07-08--001"},
+  };
+  for (const Case& c : cases) {
+    VirtualClock clock(0.0, c.start);
+    use_clock(&clock);
+    EXPECT_EQ(date_text(), c.date) << c.date;
+  }
+}
+
 TEST_F(ClockTest, OutOfRangeStartFieldsAreNormalised) {
   VirtualClock clock(0.0, civil_time(2006, 13, 32, 24, 0, 0));  // month 13 day 32 hour 24
   use_clock(&clock);
