@@ -427,15 +427,22 @@ bool local_time_agrees(const SecondRow& row, const OffsetTable& offsets) {
          local - utc == offsets.offset_at(utc) * int64_t{60};
 }
 
-// Return the first column in which a row differs from the row expected ("" when none); the utc
-// column only when the folder has it.
-const char* differing_column(const SecondRow& found, const SecondRow& expected, bool with_utc) {
-  if (found.second != expected.second) return "second";
-  if (found.ones != expected.ones) return "ones";
-  if (found.time != expected.time) return "time";
-  if (found.time_source != expected.time_source) return "time_source";
-  if (with_utc && found.utc != expected.utc) return "utc";
-  return "";
+// Name the first column in which a row differs from the row expected, with both values; false
+// when none does (the utc column only when the folder has it).
+bool differing_column(const SecondRow& found, const SecondRow& expected, bool with_utc, std::string& column,
+                      std::string& found_text, std::string& expected_text) {
+  const auto differs = [&](const char* name, const std::string& a, const std::string& b) {
+    if (a == b) return false;
+    column = name;
+    found_text = shown_text(a);
+    expected_text = b;
+    return true;
+  };
+  return differs("second", std::to_string(found.second), std::to_string(expected.second)) ||
+         differs("ones", std::to_string(found.ones), std::to_string(expected.ones)) ||
+         differs("time", found.time, expected.time) ||
+         differs("time_source", time_source_name(found.time_source), time_source_name(expected.time_source)) ||
+         (with_utc && differs("utc", found.utc, expected.utc));
 }
 
 // Compare every row of a folder extracted from `log` with the row extract writes for that log,
@@ -469,16 +476,11 @@ int matches_extraction(const fs::path& folder, const nlohmann::json& provenance,
           found.second = expected.second;
           return false;
         }
-        column = differing_column(found, expected, reader.has_utc());
-        if (column.empty()) return true;
+        std::string found_text, expected_text;
+        if (!differing_column(found, expected, reader.has_utc(), column, found_text, expected_text)) return true;
         std::fprintf(stderr, "testnuv-study: el segundo %" PRId64 ": la columna %s dice \"%s\" y extract "
                      "escribe \"%s\" para este registro de estudio\n", expected.second, column.c_str(),
-                     column == "time" ? shown_text(found.time).c_str()
-                     : column == "time_source" ? time_source_name(found.time_source)
-                     : column == "utc" ? shown_text(found.utc).c_str() : "?",
-                     column == "time" ? expected.time.c_str()
-                     : column == "time_source" ? time_source_name(expected.time_source)
-                     : column == "utc" ? expected.utc.c_str() : "?");
+                     found_text.c_str(), expected_text.c_str());
         return false;
       });
   if (!check.agrees) {

@@ -53,6 +53,20 @@ void keep(SeedCandidates& found, uint32_t seed, uint32_t from, uint32_t to, size
   if (found.seeds.size() < max_listed) found.seeds.push_back(seed);
 }
 
+// Replay a seed's first `windows` windows and count those whose ones are not the log's,
+// stopping once the count passes `allowed`.
+int32_t window_misses(uint32_t seed, const std::vector<int32_t>& window_ones, size_t windows, int32_t allowed) {
+  const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
+  Replay replay(seed);
+  int32_t misses = 0;
+  for (size_t w = 0; misses <= allowed && w < windows; ++w) {
+    int32_t ones = 0;
+    for (int64_t s = 0; s < seconds_per_window; ++s) ones += replay.next_second();
+    if (ones != window_ones[w]) ++misses;
+  }
+  return misses;
+}
+
 }  // namespace
 
 SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t origin,
@@ -147,15 +161,8 @@ SeedCandidates search_seed_by_seed(const std::vector<int32_t>& window_ones, uint
   if (window_ones.empty()) return found;
   const bool tolerant = window_ones.size() > SEARCH_WINDOWS;
   const size_t windows = tolerant ? SEARCH_WINDOWS + 1 : window_ones.size();
-  const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
   for (uint64_t seed = from; seed <= to; ++seed) {
-    Replay replay(static_cast<uint32_t>(seed));
-    int32_t misses = 0;
-    for (size_t w = 0; misses <= (tolerant ? 1 : 0) && w < windows; ++w) {
-      int32_t ones = 0;
-      for (int64_t s = 0; s < seconds_per_window; ++s) ones += replay.next_second();
-      if (ones != window_ones[w]) ++misses;
-    }
+    const int32_t misses = window_misses(static_cast<uint32_t>(seed), window_ones, windows, tolerant ? 1 : 0);
     if (misses == 0) keep(found, static_cast<uint32_t>(seed), from, to, max_listed);
     if (misses == 1 && tolerant) keep(near, static_cast<uint32_t>(seed), from, to, max_listed);
   }
@@ -180,16 +187,8 @@ std::vector<uint32_t> seeds_missing_one(const std::vector<int32_t>& window_ones,
                                         const std::vector<uint32_t>& seeds) {
   std::vector<uint32_t> kept;
   const size_t windows = std::min(window_ones.size(), CONFIRM_WINDOWS);
-  const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
   for (uint32_t seed : seeds) {
-    Replay replay(seed);
-    int32_t misses = 0;
-    for (size_t w = 0; misses <= 1 && w < windows; ++w) {
-      int32_t ones = 0;
-      for (int64_t s = 0; s < seconds_per_window; ++s) ones += replay.next_second();
-      if (ones != window_ones[w]) ++misses;
-    }
-    if (misses <= 1) kept.push_back(seed);
+    if (window_misses(seed, window_ones, windows, 1) <= 1) kept.push_back(seed);
   }
   return kept;
 }
