@@ -12,6 +12,7 @@
 #include "study/analysis.h"
 #include "study/analysis_input.h"
 #include "study/commands.h"
+#include "study/exit_status.h"
 #include "study/data_folder.h"
 #include "study/orbit.h"
 #include "study/report.h"
