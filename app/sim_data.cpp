@@ -1,3 +1,6 @@
+// The simulator's data folder: every second's row and bits taken as the
+// experiment draws them, with its own clock, and the folder finished with the
+// same provenance extract writes.
 #include "app/sim_data.h"
 
 #include <cstdint>
@@ -18,6 +21,7 @@
 #include "runtime/version.h"
 #include "study/data_folder.h"
 #include "study/local_time.h"
+#include "study/provenance_file.h"
 #include "study/replay.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +31,7 @@ namespace {
 DataFolderWriter writer;
 bool writing = false;            // the folder is open and no second has failed
 std::string failure;             // why a second could not be written
-uint8_t second_bits[SECOND_BYTES];  // the bits of the second being drawn, first in the top bit
+uint8_t second_bits[BYTES_PER_SECOND];  // the bits of the second being drawn, first in the top bit
 OffsetTable offsets;             // the UTC offsets of the rows written
 
 // Take one bit; after the second's last, write its row with the experiment's own clock.
@@ -36,7 +40,7 @@ void take_bit(int32_t bit) {
   const int32_t index = s.bit_index - 1;
   if (index == 0) std::memset(second_bits, 0, sizeof second_bits);
   if (bit != 0) second_bits[index / 8] |= static_cast<uint8_t>(0x80u >> (index % 8));
-  if (s.bit_index != SECOND_BITS || !writing) return;
+  if (s.bit_index != BITS_PER_SECOND || !writing) return;
   ClockSource& clock = active_clock();
   const int64_t utc = clock.utc_seconds();
   const std::tm local = clock.local_time();
@@ -55,7 +59,9 @@ void take_bit(int32_t bit) {
 }  // namespace
 
 SimDataStart begin_sim_data(const std::string& folder, bool replace, std::string& error) {
-  if (!writer.begin(path_from_utf8(folder), true, replace, error)) {
+  const Result<> begun = writer.begin(path_from_utf8(folder), true, replace);
+  if (!begun) {
+    error = begun.failure().message;
     return writer.refused() ? SimDataStart::refused : SimDataStart::failed;
   }
   writing = true;
@@ -74,29 +80,30 @@ bool finish_sim_data(std::string& error) {
     return false;
   }
   const nlohmann::json& run = current_provenance();
-  nlohmann::json provenance = {
-      {"format", DATA_FORMAT},
-      {"written_by", std::string("testnuv-sim ") + version_text()},
-      {"source", "simulator"},
-      {"seed", random_seed()},
-      {"seed_found_by", "simulator"},
-      {"generator", generator_description()},
-      {"seconds", writer.rows()},
-      {"bits", true},
-      {"local_time", offsets.to_json()},
-      {"run", run}};
+  FolderOrigin origin;
+  origin.written_by = std::string("testnuv-sim ") + version_text();
+  origin.source = "simulator";
+  origin.seed = random_seed();
+  origin.seed_found_by = "simulator";
+  origin.seconds = writer.rows();
+  origin.bits = true;
+  origin.run = run;
   const fs::path log = path_from_utf8(study_log_file());
   const auto digest = run.find("log_sha256");
   if (!log.empty() && digest != run.end() && digest->is_string()) {
-    if (!name_log_in_provenance(provenance, log)) {
-      std::error_code code;
-      std::fprintf(stderr, "testnuv-sim: aviso: el nombre del registro de estudio %s no es UTF-8 y "
-                   "no se puede guardar tal cual en %s\n", shown_path(fs::absolute(log, code)).c_str(),
-                   PROVENANCE_FILE);
-    }
-    provenance["log_bytes"] = run.value("log_bytes", int64_t{0});
-    provenance["log_sha256"] = *digest;
-    provenance["log_torn"] = false;
+    origin.log = log;
+    origin.log_bytes = static_cast<uint64_t>(json_integer(run, "log_bytes", 0));
+    origin.log_sha256 = digest->get<std::string>();
   }
-  return writer.finish(provenance, error);
+  bool stored = true;
+  const nlohmann::json provenance = folder_provenance(origin, offsets, stored);
+  if (!stored) {
+    std::error_code code;
+    std::fprintf(stderr, "testnuv-sim: aviso: el nombre del registro de estudio %s no es UTF-8 y "
+                 "no se puede guardar tal cual en %s\n", shown_path(fs::absolute(log, code)).c_str(),
+                 PROVENANCE_FILE);
+  }
+  const Result<> finished = writer.finish(provenance);
+  if (!finished) error = finished.failure().message;
+  return finished.ok();
 }

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "experiment/run_facts.h"
+
 // What the command line asks the simulator to do.
 enum class SimRequest { run, help, version, refused };
 
 // The simulator's options once read and checked.
 struct SimOptions {
-  int64_t seconds = 43201;   // experiment seconds to run
+  int64_t seconds = CYCLE_SECONDS;   // experiment seconds to run
   bool seed_given = false;   // --seed was given; else the monotonic clock's whole seconds
   int64_t seed = 0;          // the virtual timer's start, which seeds the generator
   bool start_given = false;  // --start was given; else the wall clock now

@@ -10,7 +10,7 @@
 #include "app/stop_requests.h"
 #include "experiment/loop.h"
 #include "experiment/provenance.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 #include "gfx/driver.h"
 #include "runtime/paths.h"
 #include "runtime/platform.h"

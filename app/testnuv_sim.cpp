@@ -25,7 +25,7 @@
 #include "app/sim_data.h"
 #include "app/sim_options.h"
 #include "experiment/provenance.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 #include "app/stop_requests.h"
 #include "app/terminal.h"
 #include "experiment/loop.h"

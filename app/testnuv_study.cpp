@@ -1,8 +1,9 @@
 // testnuv-study: the seed behind a study log, its exact per-second data, and checks.
 //
-// Each subcommand is registered by its own module (study/commands.h) and
-// leaves the exit status; this entry point parses the command line and
-// turns CLI11's parse errors into a message and exit status 2. The parser's
+// The one table of subcommands names each with its help and the function
+// that defines it (study/commands.h: a file per subcommand); this entry point
+// parses the command line, runs the subcommand chosen and turns CLI11's parse
+// errors into a message and exit status 2. The parser's
 // own texts are in Spanish, like the rest of the program (app/study_cli_texts.h).
 #include <cstdio>
 #include <algorithm>
@@ -15,8 +16,26 @@
 #include "app/terminal.h"
 #include "runtime/paths.h"
 #include "runtime/version.h"
-#include "study/analyze_command.h"
 #include "study/commands.h"
+
+namespace {
+
+// A subcommand: its name, its help, and the function that defines its options and its run.
+struct StudyCommand {
+  const char* name;
+  const char* help;
+  CommandRun (*define)(CLI::App& command);
+};
+
+const StudyCommand commands[] = {
+    {"seed", "Halla la semilla cuya repeticion da cada registro del registro de estudio", define_seed},
+    {"extract", "Comprueba cada registro y escribe la carpeta de datos por segundo", define_extract},
+    {"verify", "Comprueba un registro de estudio, o una carpeta de datos y su registro", define_verify},
+    {"analyze", "Analiza carpetas de datos: z, p, Stouffer, prueba de varianza, eventos, controles e informe HTML",
+     define_analyze},
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"testnuv-study: semilla, datos por segundo y verificacion de los registros de estudio"};
@@ -27,8 +46,10 @@ int main(int argc, char** argv) {
   prepare_message_output();
   int exit_status = EXIT_DONE;
   set_study_progress(stderr_is_terminal());
-  add_study_commands(app, exit_status);
-  add_analyze_command(app, exit_status);
+  for (const StudyCommand& entry : commands) {
+    CLI::App* command = app.add_subcommand(entry.name, entry.help);
+    command->callback([run = entry.define(*command), &exit_status] { exit_status = run(); });
+  }
   name_spanish_subcommands(app);
   app.failure_message([](const CLI::App* failed, const CLI::Error& error) {
     const CLI::App* top = failed;

@@ -14,7 +14,7 @@ int main() {
   const double per_call = std::chrono::duration<double>(clock::now() - start).count() / CALLS;
   std::printf("run_orbit_start: %.3f us a call (%u)\n", per_call * 1e6, sum & 1u);
   start = clock::now();
-  const uint64_t day = 86400u * SECOND_BITS;
+  const uint64_t day = 86400u * BITS_PER_SECOND;
   const std::vector<double> shares = orbit_tail_shares(day, {0, 1000, 5000});
   const double pass = std::chrono::duration<double>(clock::now() - start).count();
   std::printf("orbit_tail_shares, a day (%llu draws): %.2f s (shares %.4f %.4f %.6f)\n",

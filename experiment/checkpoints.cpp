@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "experiment/layout.h"
+#include "experiment/run_facts.h"
 #include "experiment/state.h"
 #include "experiment/study_log.h"
 
@@ -78,6 +79,6 @@ int32_t dot_row(int32_t zeros, int32_t ones, double expected) {
 
 void run_checkpoints() {
   ExperimentState& s = experiment_state();
-  if (checkpoint_due(s.seconds_counter, 900)) run_15min_checkpoint(s);
-  if (checkpoint_due(s.seconds_counter, 300)) run_5min_checkpoint(s);
+  if (checkpoint_due(s.seconds_counter, WINDOW_15MIN)) run_15min_checkpoint(s);
+  if (checkpoint_due(s.seconds_counter, WINDOW_5MIN)) run_5min_checkpoint(s);
 }

@@ -9,10 +9,8 @@
 
 #include <cstdint>
 
+#include "experiment/run_facts.h"
 #include "runtime/text.h"
-
-// The bits drawn in each second.
-constexpr int32_t BITS_PER_SECOND = 200;
 
 // The window caption: the program's name and the maker's credit.
 extern const char WINDOW_TITLE[];

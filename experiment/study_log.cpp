@@ -1,4 +1,5 @@
 // The study log: naming, creating, and the checkpoint and cycle records.
+#include "experiment/run_facts.h"
 #include "experiment/study_log.h"
 
 #include <charconv>
@@ -251,19 +252,19 @@ void write_15min_record() {
   const ExperimentState& s = experiment_state();
   switch (judge(s.zeros_15min, s.ones_15min)) {
     case Lean::zero:
-      put_title(">>>>>", " checkpoint 15 min 0 > 1 : ", s.zeros_15min, s.ones_15min);
+      put_title(MARK_15MIN, TITLE_15MIN_ZERO, s.zeros_15min, s.ones_15min);
       put_formatted("     0 -> Desvio medio al CERO en \xFA" "ltimos 15 min en %: ##.## ",
                     s.dev_zero_15min);
       put_global_lines(true);
       break;
     case Lean::one:
-      put_title(">>>>>", " checkpoint 15 min 1 > 0 : ", s.ones_15min, s.zeros_15min);
+      put_title(MARK_15MIN, TITLE_15MIN_ONE, s.ones_15min, s.zeros_15min);
       put_formatted("     1 -> Desvio medio al UNO en \xFA" "ltimos 15 min en %: ##.## ",
                     s.dev_one_15min);
       put_global_lines(false);
       break;
     case Lean::balanced:
-      put_title(">>>>>", " checkpoint 15min 0 = 1 : ", s.zeros_15min, s.ones_15min);
+      put_title(MARK_15MIN, TITLE_15MIN_BALANCED, s.zeros_15min, s.ones_15min);
       put("     0 <=> 1 Equilibrio absoluto entre ceros y unos en \xFA" "ltimos 15 min",
           SEP_NEWLINE);
       put_global_lines(false);
@@ -276,17 +277,17 @@ void write_5min_record() {
   const ExperimentState& s = experiment_state();
   switch (judge(s.zeros_5min, s.ones_5min)) {
     case Lean::zero:
-      put_title("", " checkpoint 5 min. 0 > 1 : ", s.zeros_5min, s.ones_5min);
+      put_title("", TITLE_5MIN_ZERO, s.zeros_5min, s.ones_5min);
       put_formatted("                  Desvio medio al CERO en \xFA" "ltimos 5 min en %: ##.## ",
                     s.dev_zero_5min);
       break;
     case Lean::one:
-      put_title("", " checkpoint 5 min. 1 > 0 : ", s.ones_5min, s.zeros_5min);
+      put_title("", TITLE_5MIN_ONE, s.ones_5min, s.zeros_5min);
       put_formatted("                  Desvio medio al UNO en \xFA" "ltimos 5 min en %: ##.## ",
                     s.dev_one_5min);
       break;
     case Lean::balanced:
-      put_title("", " checkpoint 5min. 0 = 1 : ", s.zeros_5min, s.ones_5min);
+      put_title("", TITLE_5MIN_BALANCED, s.zeros_5min, s.ones_5min);
       put("                          0=1 Equilibrio absoluto entre CEROS y UNOS en \xFA"
           "ltimos 5 min",
           SEP_NEWLINE);
@@ -297,7 +298,7 @@ void write_5min_record() {
 
 void write_cycle_record() {
   put(date_text());
-  put("ciclos de 12 horas completados: ");
+  put(CYCLE_TEXT);
   put_integer(experiment_state().cycles, SEP_NEWLINE);
   flush_record();
 }

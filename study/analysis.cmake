@@ -23,7 +23,7 @@ add_library(tnv_analysis STATIC
   folder_seconds.cpp
   analysis.cpp
   analysis_input.cpp
-  analyze_command.cpp
+  command_analyze.cpp
   report_texts.cpp
   report.cpp
   ${TESTNUV_REPORT_ASSETS}

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr size_t BITS_CHUNK = 1 << 20;   // bytes of bits.bin read at a time
-constexpr int BYTES_PER_SECOND = BITS_PER_SECOND / 8;
 
 // Return the deviation sum of a folder's seconds [first, last).
 int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t last) {
@@ -179,7 +178,7 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
 bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
                      std::vector<EventResult> events, Analysis& analysis, std::string& error) {
   analysis = Analysis{};
-  std::vector<int> widths{SHORT_WINDOW, LONG_WINDOW};
+  std::vector<int> widths{WINDOW_5MIN, WINDOW_15MIN};
   for (int width : extra_widths)
     if (std::find(widths.begin(), widths.end(), width) == widths.end()) widths.push_back(width);
 
@@ -200,13 +199,13 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
   for (size_t f = 0; f < folders.size(); ++f) {
     RunResult& run = analysis.folders[f];
     finish_run(run);
-    run.stouffer_z_300 = windows_stouffer(analysis.windows, SHORT_WINDOW, f);
-    run.stouffer_z_900 = windows_stouffer(analysis.windows, LONG_WINDOW, f);
+    run.stouffer_z_300 = windows_stouffer(analysis.windows, WINDOW_5MIN, f);
+    run.stouffer_z_900 = windows_stouffer(analysis.windows, WINDOW_15MIN, f);
     merge_totals(pooled.totals, run.totals);
   }
   finish_run(pooled);
-  pooled.stouffer_z_300 = windows_stouffer(analysis.windows, SHORT_WINDOW, SIZE_MAX);
-  pooled.stouffer_z_900 = windows_stouffer(analysis.windows, LONG_WINDOW, SIZE_MAX);
+  pooled.stouffer_z_300 = windows_stouffer(analysis.windows, WINDOW_5MIN, SIZE_MAX);
+  pooled.stouffer_z_900 = windows_stouffer(analysis.windows, WINDOW_15MIN, SIZE_MAX);
   if (folders.size() == 1) pooled.runs = analysis.folders[0].runs;
 
   std::vector<double> event_z;

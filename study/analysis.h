@@ -17,8 +17,6 @@
 #include "study/folder_seconds.h"
 #include "study/statistics.h"
 
-constexpr int SHORT_WINDOW = 300;   // the log's 5-minute checkpoint
-constexpr int LONG_WINDOW = 900;    // the log's 15-minute checkpoint
 constexpr double SIGNIFICANCE = 0.05;
 constexpr int CONTROL_ATTEMPTS = 100000;  // seeds tried for one control before giving up
 

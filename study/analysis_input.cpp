@@ -7,6 +7,10 @@
 
 #include "runtime/paths.h"
 #include "study/data_folder.h"
+#include "study/folder_checksums.h"
+#include "study/provenance_file.h"
+#include "study/small_file.h"
+#include "study/seconds_reader.h"
 #include "study/local_time.h"
 
 namespace {
@@ -169,16 +173,24 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
     return false;
   }
   if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", shown_text(folder.path).c_str());
-  std::vector<std::string> problems;
-  if (!check_checksums(path, problems)) {
+  const Result<> sums = check_checksums(path);
+  if (!sums) {
     error = shown_text(folder.path) + ": sus sumas SHA-256 no coinciden";
-    for (const std::string& problem : problems) error += "\n  " + problem;
+    size_t start = 0;
+    while (start < sums.failure().message.size()) {
+      size_t stop = sums.failure().message.find('\n', start);
+      if (stop == std::string::npos) stop = sums.failure().message.size();
+      error += "\n  " + sums.failure().message.substr(start, stop - start);
+      start = stop + 1;
+    }
     return false;
   }
-  if (!read_provenance(path, folder.provenance, error)) {
-    error = shown_text(folder.path) + ": " + error;
+  Result<nlohmann::json> provenance = read_provenance(path);
+  if (!provenance) {
+    error = shown_text(folder.path) + ": " + provenance.failure().message;
     return false;
   }
+  folder.provenance = std::move(*provenance);
   take_provenance(folder);
   SecondsReader reader;
   if (!reader.open(path / SECONDS_FILE)) {
@@ -241,11 +253,12 @@ bool parse_event(const std::string& text, const OffsetTable& zone, EventSpec& ev
 
 bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone, std::vector<EventSpec>& events,
                       std::string& error) {
-  std::string text;
-  if (!read_small_file(file, Links::follow, text, error)) {
-    error = "no se puede leer el fichero de eventos: " + error;
+  Result<std::string> read = read_small_file(file, Links::follow);
+  if (!read) {
+    error = "no se puede leer el fichero de eventos: " + read.failure().message;
     return false;
   }
+  const std::string& text = *read;
   std::vector<CsvRecord> records;
   if (!csv_records(text, records, error)) {
     error = shown_path(file) + ":" + error;

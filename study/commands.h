@@ -1,30 +1,32 @@
-// The subcommands of testnuv-study, each registered on the program's CLI11 app.
+// The subcommands of testnuv-study, one file each: command_seed.cpp,
+// command_extract.cpp, command_verify.cpp and command_analyze.cpp.
 //
-// Every add_*_command function adds one subcommand whose callback runs it and
-// leaves its exit status in `exit_status`; the entry point only parses.
+// Each define_* function adds the options of its subcommand to `command` and
+// returns the function that runs it over them and returns its exit status
+// (study/exit_status.h). The program's one table of subcommands, in its entry
+// point, names them; a new subcommand is a file and a line of that table.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <functional>
 
 #include <CLI/CLI.hpp>
 
 #include "study/exit_status.h"
 
+// Runs a subcommand over the options its definition read; returns its exit status.
+using CommandRun = std::function<int()>;
 
-// Return a check for CLI11 that the UTF-8 name given is an existing file (`file_only`) or an
-// existing file or folder.
-CLI::Validator existing_path(bool file_only);
+// `seed LOG`: the seed whose replay gives every record of the log.
+CommandRun define_seed(CLI::App& command);
 
-// Read a seed as the programs take it: a decimal whole number from -2147483648 to 4294967295,
-// a negative one counted modulo 2^32; false with `message` set otherwise ("0x10", "abc").
-bool read_seed(const std::string& text, uint32_t& seed, std::string& message);
+// `extract LOG --out DIR`: every record checked, then the data folder written.
+CommandRun define_extract(CLI::App& command);
 
-// Return a check for CLI11 that a text is a seed as read_seed takes it.
-CLI::Validator seed_check();
+// `verify LOG_OR_FOLDER`: a log checked, or a data folder with its checksums and its log.
+CommandRun define_verify(CLI::App& command);
 
-// Show progress lines of long searches on standard error (when a person watches it).
+// `analyze DIR... --out OUT`: statistics and the study report.
+CommandRun define_analyze(CLI::App& command);
+
+// Show progress lines of long work on standard error (when a person watches it).
 void set_study_progress(bool shown);
-
-// Register `seed`, `extract` and `verify`.
-void add_study_commands(CLI::App& app, int& exit_status);

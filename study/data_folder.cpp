@@ -16,50 +16,25 @@
 #include "runtime/paths.h"
 #include "runtime/platform.h"
 #include "study/local_time.h"
+#include "study/small_file.h"
 #include "study/orbit.h"
 #include "study/replay.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr size_t WRITE_BUFFER = size_t{1} << 20;  // bytes buffered per output file
-constexpr size_t MAX_LINE = 256;                  // longest acceptable seconds.csv line
-constexpr size_t MAX_SMALL_FILE = size_t{16} << 20;  // largest provenance or checksum file read
-constexpr int32_t EXPECTED_ONES = SECOND_BITS / 2;
+constexpr int32_t EXPECTED_ONES = BITS_PER_SECOND / 2;
 constexpr char TEMPORARY_SUFFIX[] = ".testnuv-parcial";
 constexpr char OLD_SUFFIX[] = ".testnuv-antigua";
-constexpr TimeSource TIME_SOURCES[] = {TimeSource::clock, TimeSource::record,
-                                       TimeSource::interpolated, TimeSource::extrapolated};
-
-// Return z = (ones - 100) / sqrt(50) as seconds.csv writes it (6 decimals), for 0 to 200 ones.
-const std::string& z_text(int32_t ones) {
-  static const std::array<std::string, SECOND_BITS + 1> table = [] {
-    std::array<std::string, SECOND_BITS + 1> texts;
-    for (int32_t k = 0; k <= SECOND_BITS; ++k) {
-      char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%.6f", (k - EXPECTED_ONES) / std::sqrt(50.0));
-      texts[k] = buffer;
-    }
-    return texts;
-  }();
-  return table[ones];
-}
 
 // Append an integer's decimal digits.
 void append_integer(std::string& text, int64_t value) {
   char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
   text.append(buffer, result.ptr);
-}
-
-// True when a folder entry is one of the files a data folder holds (or its temporaries).
-bool is_data_file(const std::string& text) {
-  for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE, SUMS_FILE}) {
-    if (text == file) return true;
-  }
-  return false;
 }
 
 // Say whether `folder` may be written: absent, empty, or (replace) holding only data files.
@@ -122,8 +97,9 @@ bool is_dead_leftover(const fs::path& folder) {
   std::error_code code;
   if (fs::symlink_status(folder, code).type() != fs::file_type::directory) return false;
   if (fs::symlink_status(folder / MARKER_FILE, code).type() != fs::file_type::regular) return false;
-  std::string text, error;
-  if (!read_small_file(folder / MARKER_FILE, Links::refuse, text, error)) return false;
+  const Result<std::string> read = read_small_file(folder / MARKER_FILE, Links::refuse);
+  if (!read) return false;
+  const std::string& text = *read;
   long long pid = 0;
   char host[256] = {};
   const std::string expected_start = std::string(MARKER_TAG) + "\npid ";
@@ -186,36 +162,27 @@ bool holds_current_folder(const fs::path& folder) {
   return !inside.empty() && *inside.begin() != "..";
 }
 
-// Read a decimal integer field ending at a comma; advance past the comma.
-bool take_integer(const char*& at, const char* end, int64_t& value) {
-  const auto result = std::from_chars(at, end, value);
-  if (result.ec != std::errc() || result.ptr == end || *result.ptr != ',') return false;
-  at = result.ptr + 1;
-  return true;
-}
-
-// Read a text field up to the next comma (or the end when `last`); advance past it.
-bool take_field(const char*& at, const char* end, std::string& value, bool last) {
-  const char* comma = static_cast<const char*>(std::memchr(at, ',', end - at));
-  if (last ? comma != nullptr : comma == nullptr) return false;
-  const char* stop = last ? end : comma;
-  value.assign(at, stop);
-  at = last ? end : comma + 1;
-  return true;
-}
-
-// True when a text has the shape "YYYY-MM-DD HH:MM:SS".
-bool is_wall_time(const std::string& text) {
-  static const char SHAPE[] = "dddd-dd-dd dd:dd:dd";
-  if (text.size() != sizeof SHAPE - 1) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const bool digit = text[i] >= '0' && text[i] <= '9';
-    if (SHAPE[i] == 'd' ? !digit : text[i] != SHAPE[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
+
+const std::string& z_text(int32_t ones) {
+  static const std::array<std::string, BITS_PER_SECOND + 1> table = [] {
+    std::array<std::string, BITS_PER_SECOND + 1> texts;
+    for (int32_t k = 0; k <= BITS_PER_SECOND; ++k) {
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%.6f", (k - EXPECTED_ONES) / std::sqrt(50.0));
+      texts[k] = buffer;
+    }
+    return texts;
+  }();
+  return table[ones];
+}
+
+bool is_data_file(const std::string& text) {
+  for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE, SUMS_FILE}) {
+    if (text == file) return true;
+  }
+  return false;
+}
 
 const char* time_source_name(TimeSource source) {
   switch (source) {
@@ -235,7 +202,7 @@ SecondRow make_second_row(int64_t second, int32_t ones, std::string time, TimeSo
   row.minute = static_cast<int32_t>(into_cycle / 60);
   row.sec = static_cast<int32_t>(into_cycle % 60);
   row.ones = ones;
-  row.zeros = SECOND_BITS - ones;
+  row.zeros = BITS_PER_SECOND - ones;
   row.z = (ones - EXPECTED_ONES) / std::sqrt(50.0);
   row.time = std::move(time);
   row.time_source = source;
@@ -255,9 +222,9 @@ DataFolderWriter::DataFolderWriter() = default;
 
 DataFolderWriter::~DataFolderWriter() { abandon(); }
 
-bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replace,
-                             std::string& error) {
+Result<> DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replace) {
   abandon();
+  std::string error;
   std::error_code code;
   folder_ = fs::absolute(folder, code).lexically_normal();
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
@@ -266,13 +233,13 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
   if (holds_current_folder(folder_)) {
     error = shown_path(folder_) + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
-    return false;
+    return fail(EXIT_TROUBLE, error);
   }
-  if (!folder_may_be_written(folder_, replace, error)) return false;
+  if (!folder_may_be_written(folder_, replace, error)) return fail(EXIT_TROUBLE, error);
   refused_ = false;
   existed_ = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
   remove_leftovers(folder_);
-  if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return false;
+  if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return fail(EXIT_TROUBLE, error);
   open_ = true;
   rows_ = 0;
   auto open_output = [&](const char* file) {
@@ -283,18 +250,17 @@ bool DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool replac
     return output;
   };
   seconds_ = open_output(SECONDS_FILE);
-  if (seconds_->stream == nullptr) return abandon(), false;
+  if (seconds_->stream == nullptr) return abandon(), fail(EXIT_TROUBLE, error);
   if (with_bits) {
     bits_ = open_output(BITS_FILE);
-    if (bits_->stream == nullptr) return abandon(), false;
+    if (bits_->stream == nullptr) return abandon(), fail(EXIT_TROUBLE, error);
   }
   const std::string header = std::string(SECONDS_HEADER) + "\n";
   if (!write_to(*seconds_, header.data(), header.size())) {
-    error = error_;
     abandon();
-    return false;
+    return fail(EXIT_TROUBLE, error_);
   }
-  return true;
+  return Ok{};
 }
 
 bool DataFolderWriter::write_to(Output& output, const char* bytes, size_t count) {
@@ -334,7 +300,7 @@ bool DataFolderWriter::add_second(const SecondRow& row, const uint8_t* bits) {
   line += ',';
   append_integer(line, row.zeros);
   line += ',';
-  line += z_text(row.ones < 0 || row.ones > SECOND_BITS ? EXPECTED_ONES : row.ones);
+  line += z_text(row.ones < 0 || row.ones > BITS_PER_SECOND ? EXPECTED_ONES : row.ones);
   line += ',';
   line += row.time;
   line += ',';
@@ -343,18 +309,15 @@ bool DataFolderWriter::add_second(const SecondRow& row, const uint8_t* bits) {
   line += row.utc;
   line += '\n';
   if (!write_to(*seconds_, line.data(), line.size())) return false;
-  if (bits_ != nullptr && !write_to(*bits_, reinterpret_cast<const char*>(bits), SECOND_BYTES)) {
+  if (bits_ != nullptr && !write_to(*bits_, reinterpret_cast<const char*>(bits), BYTES_PER_SECOND)) {
     return false;
   }
   ++rows_;
   return true;
 }
 
-bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& error) {
-  if (!open_) {
-    error = "la carpeta de datos no esta abierta";
-    return false;
-  }
+Result<> DataFolderWriter::finish(const nlohmann::json& provenance) {
+  if (!open_) return fail(EXIT_TROUBLE, "la carpeta de datos no esta abierta");
   std::string sums;
   auto add_sum = [&sums](const std::string& digest, const char* file) {
     sums += digest + "  " + file + "\n";
@@ -370,7 +333,7 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   const auto seed = provenance.find("seed");
   if (seed != provenance.end() && seed->is_number_unsigned()) {
     described["orbit_start"] = run_orbit_start(seed->get<uint32_t>());
-    described["draws"] = static_cast<uint64_t>(rows_) * SECOND_BITS;
+    described["draws"] = static_cast<uint64_t>(rows_) * BITS_PER_SECOND;
   }
   const std::string record = json_file_text(described);
   add_sum(sha256_of(record), PROVENANCE_FILE);
@@ -379,12 +342,11 @@ bool DataFolderWriter::finish(const nlohmann::json& provenance, std::string& err
   if (good) good = sync_parent_directory(temporary_ / SUMS_FILE);
   if (good) good = put_in_place();
   if (!good) {
-    error = error_;
     abandon();
-    return false;
+    return fail(EXIT_TROUBLE, error_);
   }
   open_ = false;
-  return true;
+  return Ok{};
 }
 
 bool DataFolderWriter::put_in_place() {
@@ -430,202 +392,4 @@ void DataFolderWriter::abandon() {
   if (open_ && !keep_unfinished_) remove_data_folder(temporary_);
   open_ = false;
   keep_unfinished_ = false;
-}
-
-bool name_log_in_provenance(nlohmann::json& provenance, const fs::path& log) {
-  std::error_code code;
-  const std::string path = path_to_utf8(fs::absolute(log, code));
-  provenance["log_file"] = path_to_utf8(log.filename());
-  provenance["log_path"] = path;
-  if (is_utf8(path)) return true;
-  provenance["log_path_stored"] = false;
-  return false;
-}
-
-// ---- Reading ----
-
-bool read_small_file(const fs::path& file, Links links, std::string& text, std::string& error) {
-  std::FILE* stream = open_input(file, links, error);
-  if (stream == nullptr) return false;
-  char buffer[1 << 14];
-  size_t got = 0;
-  text.clear();
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0 && text.size() <= MAX_SMALL_FILE) {
-    text.append(buffer, got);
-  }
-  if (text.size() > MAX_SMALL_FILE) {
-    std::fclose(stream);
-    error = shown_path(file) + ": demasiado grande";
-    return false;
-  }
-  const bool failed = std::ferror(stream) != 0;
-  std::fclose(stream);
-  if (failed) error = shown_path(file) + ": error de lectura";
-  return !failed;
-}
-
-SecondsReader::~SecondsReader() {
-  if (stream_ != nullptr) std::fclose(stream_);
-}
-
-bool SecondsReader::fail(const std::string& why) {
-  error_ = shown_path(name_) + ":" + std::to_string(line_) + ": " + why;
-  return false;
-}
-
-bool SecondsReader::open(const fs::path& file) {
-  if (stream_ != nullptr) std::fclose(stream_);
-  name_ = file;
-  line_ = 0;
-  previous_ = 0;
-  at_ = filled_ = 0;
-  error_.clear();
-  stream_ = open_input(file, Links::refuse, error_);
-  if (stream_ == nullptr) return false;
-  std::string header;
-  if (!read_line(header)) return error_.empty() ? fail("fichero vacio") : false;
-  has_utc_ = header == SECONDS_HEADER;
-  if (!has_utc_ && header != SECONDS_HEADER_WITHOUT_UTC) {
-    // Shown with its invisible characters, so that a CR or a BOM is seen to differ.
-    return fail("cabecera inesperada \"" + shown_text(header) + "\" (se esperaba \"" + SECONDS_HEADER + "\")");
-  }
-  return true;
-}
-
-bool SecondsReader::read_line(std::string& text) {
-  text.clear();
-  for (;;) {
-    if (at_ == filled_) {
-      filled_ = std::fread(buffer_, 1, sizeof buffer_, stream_);
-      at_ = 0;
-      if (filled_ == 0) {
-        if (std::ferror(stream_)) return fail("error de lectura");
-        if (text.empty()) return false;
-        ++line_;
-        return fail("ultima linea sin fin de linea (fichero cortado)");
-      }
-    }
-    const char* start = buffer_ + at_;
-    const char* newline = static_cast<const char*>(std::memchr(start, '\n', filled_ - at_));
-    const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : filled_ - at_;
-    if (text.size() + take > MAX_LINE) {
-      ++line_;
-      return fail("linea demasiado larga");
-    }
-    text.append(start, take);
-    at_ += take;
-    if (newline != nullptr) {
-      ++at_;
-      ++line_;
-      return true;
-    }
-  }
-}
-
-bool SecondsReader::next(SecondRow& row) {
-  if (stream_ == nullptr || !error_.empty()) return false;
-  std::string text;
-  if (!read_line(text)) return false;
-  const char* at = text.data();
-  const char* end = at + text.size();
-  const std::string columns = has_utc_ ? "10" : "9";
-  int64_t fields[6];
-  for (int64_t& field : fields) {
-    if (!take_integer(at, end, field)) {
-      return fail("campo entero no valido o faltan columnas (se esperaban " + columns + ")");
-    }
-  }
-  std::string z_field, time_field, source_field, utc_field;
-  if (!take_field(at, end, z_field, false) || !take_field(at, end, time_field, false) ||
-      !take_field(at, end, source_field, !has_utc_) ||
-      (has_utc_ && !take_field(at, end, utc_field, true))) {
-    return fail("se esperaban " + columns + " columnas");
-  }
-  int64_t moment = 0;
-  if (has_utc_ && !parse_utc_time(utc_field, moment)) {
-    return fail("utc no tiene la forma AAAA-MM-DDTHH:MM:SSZ");
-  }
-  if (fields[4] < 0 || fields[4] > SECOND_BITS) return fail("ones fuera de 0 a 200");
-  const int32_t ones = static_cast<int32_t>(fields[4]);
-  bool source_known = false;
-  TimeSource source = TimeSource::clock;
-  for (TimeSource candidate : TIME_SOURCES) {
-    if (source_field == time_source_name(candidate)) source = candidate, source_known = true;
-  }
-  if (!source_known) return fail("time_source desconocido \"" + source_field + "\"");
-  if (!is_wall_time(time_field)) return fail("time no tiene la forma AAAA-MM-DD HH:MM:SS");
-  row = make_second_row(fields[0], ones, time_field, source);
-  row.utc = std::move(utc_field);
-  if (fields[0] != previous_ + 1) return fail("se esperaba el segundo " + std::to_string(previous_ + 1));
-  if (fields[1] != row.cycle || fields[2] != row.minute || fields[3] != row.sec) {
-    return fail("cycle, minute o sec no corresponden al segundo");
-  }
-  if (fields[5] != row.zeros) return fail("ones + zeros no suman 200");
-  if (z_field != z_text(ones)) return fail("z no corresponde a ones");
-  previous_ = row.second;
-  return true;
-}
-
-// ---- Checking ----
-
-bool check_checksums(const fs::path& folder, std::vector<std::string>& problems) {
-  const size_t before = problems.size();
-  std::string sums, error;
-  if (!read_small_file(folder / SUMS_FILE, Links::refuse, sums, error)) {
-    problems.push_back(error);
-    return false;
-  }
-  std::set<std::string> listed;
-  size_t start = 0;
-  int32_t line = 0;
-  while (start < sums.size()) {
-    size_t stop = sums.find('\n', start);
-    if (stop == std::string::npos) stop = sums.size();
-    const std::string text = sums.substr(start, stop - start);
-    start = stop + 1;
-    ++line;
-    const std::string where = std::string(SUMS_FILE) + ":" + std::to_string(line) + ": ";
-    if (text.size() < 67 || text[64] != ' ' || (text[65] != ' ' && text[65] != '*')) {
-      problems.push_back(where + "linea no valida");
-      continue;
-    }
-    const std::string digest = text.substr(0, 64);
-    const std::string file = text.substr(66);
-    if (!is_data_file(file) || file == SUMS_FILE || fs::path(file).filename().string() != file) {
-      problems.push_back(where + "fichero inesperado \"" + file + "\"");
-      continue;
-    }
-    listed.insert(file);
-    std::string actual;
-    uint64_t bytes = 0;
-    if (!sha256_of_file(folder / file, actual, bytes, error)) {
-      problems.push_back(error);
-    } else if (actual != digest) {
-      problems.push_back(file + ": la suma SHA-256 no coincide (el fichero ha cambiado)");
-    }
-  }
-  for (const char* file : {SECONDS_FILE, BITS_FILE, PROVENANCE_FILE}) {
-    std::error_code code;
-    if (listed.count(file) == 0 && fs::exists(folder / file, code)) {
-      problems.push_back(std::string(file) + ": no figura en " + SUMS_FILE);
-    }
-  }
-  if (listed.count(SECONDS_FILE) == 0 || listed.count(PROVENANCE_FILE) == 0) {
-    problems.push_back(std::string(SUMS_FILE) + ": faltan " + SECONDS_FILE + " o " + PROVENANCE_FILE);
-  }
-  return problems.size() == before;
-}
-
-bool read_provenance(const fs::path& folder, nlohmann::json& provenance, std::string& error) {
-  std::string text;
-  std::error_code code;
-  const fs::path file = fs::is_directory(folder, code) ? folder / PROVENANCE_FILE : folder;
-  if (!read_small_file(file, Links::refuse, text, error)) return false;
-  provenance = nlohmann::json::parse(text, nullptr, false);
-  if (provenance.is_discarded() || !provenance.is_object()) {
-    error = shown_path(file) + ": no es un objeto JSON valido";
-    provenance = nlohmann::json::object();
-    return false;
-  }
-  return true;
 }

@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "runtime/paths.h"
+#include "study/result.h"
 
 
 // The files of a data folder.
@@ -31,8 +32,6 @@ constexpr char DATA_FORMAT[] = "testnuv-data/1";
 constexpr char SECONDS_HEADER[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source,utc";
 // The header line of seconds.csv in folders written before it had the utc column.
 constexpr char SECONDS_HEADER_WITHOUT_UTC[] = "second,cycle,minute,sec,ones,zeros,z,time,time_source";
-// Seconds in a 12-hour cycle: 720 minutes and the second plotted at minute 720.
-constexpr int64_t CYCLE_SECONDS = 43201;
 
 // Where a row's wall time comes from.
 enum class TimeSource { clock, record, interpolated, extrapolated };
@@ -66,12 +65,12 @@ class DataFolderWriter {
   DataFolderWriter& operator=(const DataFolderWriter&) = delete;
 
   // Begin the folder `folder`; refuse an existing one unless it is empty, or `replace` is
-  // set and it holds only data-folder files. False with `error` set on refusal or failure.
-  bool begin(const std::filesystem::path& folder, bool with_bits, bool replace, std::string& error);
-  // Append one second's row, and its bits (SECOND_BYTES) when the folder has bits.bin.
+  // set and it holds only data-folder files (refused() tells a refusal from a failure).
+  Result<> begin(const std::filesystem::path& folder, bool with_bits, bool replace);
+  // Append one second's row, and its bits (BYTES_PER_SECOND) when the folder has bits.bin.
   bool add_second(const SecondRow& row, const uint8_t* bits);
   // Write provenance.json and SHA256SUMS, sync everything and put the folder in place.
-  bool finish(const nlohmann::json& provenance, std::string& error);
+  Result<> finish(const nlohmann::json& provenance);
   // Remove the unfinished folder (also done by the destructor when finish() did not succeed).
   void abandon();
   // Return why the last operation failed.
@@ -100,53 +99,8 @@ class DataFolderWriter {
   bool refused_ = false;             // begin() refused the folder (it exists, holds the current one)
 };
 
-// Reads seconds.csv row by row, checking every row.
-class SecondsReader {
- public:
-  SecondsReader() = default;
-  ~SecondsReader();
-  SecondsReader(const SecondsReader&) = delete;
-  SecondsReader& operator=(const SecondsReader&) = delete;
+// Return z = (ones - 100) / sqrt(50) as seconds.csv writes it (6 decimals), for 0 to 200 ones.
+const std::string& z_text(int32_t ones);
 
-  // Open a seconds.csv and check its header; false with error() set.
-  bool open(const std::filesystem::path& file);
-  // Read the next row; false at the end of the file or on a bad row (error() says which).
-  bool next(SecondRow& row);
-  // Return why reading stopped ("" at a clean end).
-  const std::string& error() const { return error_; }
-  // Return the line number of the last line read (the header is line 1).
-  int64_t line() const { return line_; }
-  // Say whether the file has the utc column (folders written before it have not).
-  bool has_utc() const { return has_utc_; }
-
- private:
-  bool read_line(std::string& text);
-  bool fail(const std::string& why);
-  std::FILE* stream_ = nullptr;
-  std::filesystem::path name_;
-  std::string error_;
-  int64_t line_ = 0;
-  int64_t previous_ = 0;
-  bool has_utc_ = true;
-  char buffer_[1 << 16];  // bytes read ahead
-  size_t at_ = 0;         // next unread byte of buffer_
-  size_t filled_ = 0;     // bytes in buffer_
-};
-
-// Name a data folder's log in its provenance: "log_file" and the absolute "log_path", and
-// "log_path_stored": false when the name is not UTF-8 (JSON stores it with the stray bytes
-// replaced, so it cannot lead back to the log). Returns whether the name was stored whole.
-bool name_log_in_provenance(nlohmann::json& provenance, const std::filesystem::path& log);
-
-// Read a whole small file (up to 16 MiB, a regular file: see open_input) into `text`; false
-// with `error` set.
-bool read_small_file(const std::filesystem::path& file, Links links, std::string& text,
-                     std::string& error);
-
-// Check the files of a folder against its SHA256SUMS; every problem goes to `problems`.
-// True when every listed file is there with its checksum and every data file is listed.
-bool check_checksums(const std::filesystem::path& folder, std::vector<std::string>& problems);
-
-// Read the folder's provenance.json; false with `error` set when missing or not a JSON object.
-bool read_provenance(const std::filesystem::path& folder, nlohmann::json& provenance,
-                     std::string& error);
+// True when a folder entry is one of the files a data folder holds.
+bool is_data_file(const std::string& name);

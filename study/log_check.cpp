@@ -95,7 +95,7 @@ LogCheckResult check_log(const StudyLogText& log, uint32_t seed, int64_t seconds
   SecondTimes times(log, start);
   std::vector<ExpectedRecord> due;
   size_t next = 0;  // the next log record to compare
-  uint8_t bits[SECOND_BYTES];
+  uint8_t bits[BYTES_PER_SECOND];
   for (int64_t second = 1; second <= seconds; ++second) {
     const int32_t ones = replay.next_second(with_bits ? bits : nullptr);
     due.clear();

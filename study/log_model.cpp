@@ -11,9 +11,8 @@
 
 namespace {
 
-constexpr int32_t EXPECTED_PER_SECOND = SECOND_BITS / 2;
+constexpr int32_t EXPECTED_PER_SECOND = BITS_PER_SECOND / 2;
 constexpr int32_t ZONE = PRINT_ZONE_WIDTH;
-constexpr char MARK_15MIN[] = ">>>>>";
 const NumberField AVERAGE_FIELD = [] {  // the "##.##" of every average
   NumberField field;
   field.integer_digits = 2;
@@ -107,7 +106,7 @@ ExpectedRecord LogModel::close_5min(int64_t second) {
 }
 
 void LogModel::add_second(int64_t second, int32_t ones, std::vector<ExpectedRecord>& due) {
-  const int32_t zeros = SECOND_BITS - ones;
+  const int32_t zeros = BITS_PER_SECOND - ones;
   add_to(window_5min_, zeros, ones);
   add_to(window_15min_, zeros, ones);
   if (second % WINDOW_15MIN == 0) due.push_back(close_15min(second));
@@ -130,15 +129,15 @@ std::vector<std::string> render_record(const ExpectedRecord& r, const std::strin
       const char* tail = toward_zero ? " " : "";
       std::vector<std::string> lines;
       if (toward_zero) {
-        lines = {title_line(MARK_15MIN, date, time, " checkpoint 15 min 0 > 1 : ", r.zeros, r.ones),
+        lines = {title_line(MARK_15MIN, date, time, TITLE_15MIN_ZERO, r.zeros, r.ones),
                  average_line("     0 -> Desvio medio al CERO en \xFA" "ltimos 15 min en %: ",
                               r.average, " ")};
       } else if (toward_one) {
-        lines = {title_line(MARK_15MIN, date, time, " checkpoint 15 min 1 > 0 : ", r.ones, r.zeros),
+        lines = {title_line(MARK_15MIN, date, time, TITLE_15MIN_ONE, r.ones, r.zeros),
                  average_line("     1 -> Desvio medio al UNO en \xFA" "ltimos 15 min en %: ",
                               r.average, " ")};
       } else {
-        lines = {title_line(MARK_15MIN, date, time, " checkpoint 15min 0 = 1 : ", r.zeros, r.ones),
+        lines = {title_line(MARK_15MIN, date, time, TITLE_15MIN_BALANCED, r.zeros, r.ones),
                  "     0 <=> 1 Equilibrio absoluto entre ceros y unos en \xFA" "ltimos 15 min"};
       }
       lines.push_back(average_line("     Desvio medio global hacia el UNO en %: ", r.global_one, tail));
@@ -147,20 +146,20 @@ std::vector<std::string> render_record(const ExpectedRecord& r, const std::strin
     }
     case RecordKind::window_5min:
       if (toward_zero) {
-        return {title_line("", date, time, " checkpoint 5 min. 0 > 1 : ", r.zeros, r.ones),
+        return {title_line("", date, time, TITLE_5MIN_ZERO, r.zeros, r.ones),
                 average_line("                  Desvio medio al CERO en \xFA" "ltimos 5 min en %: ",
                              r.average, " ")};
       }
       if (toward_one) {
-        return {title_line("", date, time, " checkpoint 5 min. 1 > 0 : ", r.ones, r.zeros),
+        return {title_line("", date, time, TITLE_5MIN_ONE, r.ones, r.zeros),
                 average_line("                  Desvio medio al UNO en \xFA" "ltimos 5 min en %: ",
                              r.average, " ")};
       }
-      return {title_line("", date, time, " checkpoint 5min. 0 = 1 : ", r.zeros, r.ones),
+      return {title_line("", date, time, TITLE_5MIN_BALANCED, r.zeros, r.ones),
               "                          0=1 Equilibrio absoluto entre CEROS y UNOS en \xFA"
               "ltimos 5 min"};
     case RecordKind::cycle:
-      return {date + "ciclos de 12 horas completados: " + integer_text(r.cycles)};
+      return {date + CYCLE_TEXT + integer_text(r.cycles)};
   }
   return {};
 }

@@ -11,11 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "experiment/run_facts.h"
 #include "study/study_log_records.h"
-
-// Seconds in the 5- and 15-minute windows; a record closes each at a multiple of its length.
-constexpr int64_t WINDOW_5MIN = 300;
-constexpr int64_t WINDOW_15MIN = 900;
 
 // A record the run writes, with every value its lines show.
 struct ExpectedRecord {

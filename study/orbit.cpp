@@ -9,17 +9,16 @@
 
 namespace {
 
-constexpr uint32_t STATE_MASK = 0x7FFFFFFFu;  // the state bits the orbit runs on
 
 }  // namespace
 
 uint32_t orbit_position(uint32_t state) {
   // Bit by bit from the lowest: the state's low k bits repeat every 2^k steps, so they fix the
   // distance's low k bits; a step of 2^k is taken whenever bit k still differs.
-  const uint32_t target = state & STATE_MASK;
+  const uint32_t target = state & SEED_MASK;
   uint32_t current = 0, multiplier = GENERATOR_MULTIPLIER, increment = GENERATOR_INCREMENT;
   uint32_t distance = 0;
-  for (uint32_t bit = 1; bit != 0 && (current & STATE_MASK) != target; bit <<= 1) {
+  for (uint32_t bit = 1; bit != 0 && (current & SEED_MASK) != target; bit <<= 1) {
     if ((current & bit) != (target & bit)) {
       current = current * multiplier + increment;
       distance |= bit;
@@ -27,18 +26,18 @@ uint32_t orbit_position(uint32_t state) {
     increment = (multiplier + 1u) * increment;
     multiplier *= multiplier;
   }
-  return distance & STATE_MASK;
+  return distance & SEED_MASK;
 }
 
 uint32_t run_orbit_start(uint32_t seed) {
-  return (orbit_position(seed) + DRAWS_THROWN_AWAY + 1) & STATE_MASK;
+  return (orbit_position(seed) + DRAWS_THROWN_AWAY + 1) & SEED_MASK;
 }
 
 uint64_t shared_draws(uint32_t start_a, uint64_t draws_a, uint32_t start_b, uint64_t draws_b) {
   if (draws_a >= ORBIT_DRAWS || draws_b >= ORBIT_DRAWS) return std::min(draws_a, draws_b);
   // b's start seen from a's, and a's from b's: each overlap begins at one of the two starts.
-  const uint64_t b_from_a = (uint64_t{start_b} - start_a) & STATE_MASK;
-  const uint64_t a_from_b = (uint64_t{start_a} - start_b) & STATE_MASK;
+  const uint64_t b_from_a = (uint64_t{start_b} - start_a) & SEED_MASK;
+  const uint64_t a_from_b = (uint64_t{start_a} - start_b) & SEED_MASK;
   uint64_t shared = 0;
   if (b_from_a < draws_a) shared += std::min(draws_a - b_from_a, draws_b);
   if (a_from_b < draws_b && a_from_b != 0) shared += std::min(draws_b - a_from_b, draws_a);

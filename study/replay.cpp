@@ -31,7 +31,7 @@ Replay::Replay(uint32_t seed) : seed_(seed) { seek(1); }
 
 void Replay::seek(int64_t second) {
   next_ = second < 1 ? 1 : second;
-  const uint64_t draws_before = static_cast<uint64_t>(next_ - 1) * SECOND_BITS;
+  const uint64_t draws_before = static_cast<uint64_t>(next_ - 1) * BITS_PER_SECOND;
   uint32_t state = advance_state(seed_, DRAWS_THROWN_AWAY + draws_before);
   for (uint32_t& lane : lanes_) {
     state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
@@ -43,9 +43,9 @@ int32_t Replay::next_second(uint8_t* bits) {
   const GeneratorJump jump = generator_jump(LANES);
   uint32_t lanes[LANES];
   for (int32_t j = 0; j < LANES; ++j) lanes[j] = lanes_[j];
-  uint8_t bytes[SECOND_BYTES];
+  uint8_t bytes[BYTES_PER_SECOND];
   int32_t ones = 0;
-  for (int32_t k = 0; k < SECOND_BYTES; ++k) {
+  for (int32_t k = 0; k < BYTES_PER_SECOND; ++k) {
     uint32_t byte = 0;
     for (int32_t j = 0; j < LANES; ++j) {
       byte |= draw_bit(lanes[j]) << (LANES - 1 - j);
@@ -56,7 +56,7 @@ int32_t Replay::next_second(uint8_t* bits) {
   }
   for (int32_t j = 0; j < LANES; ++j) lanes_[j] = lanes[j];
   if (bits != nullptr) {
-    for (int32_t k = 0; k < SECOND_BYTES; ++k) bits[k] = bytes[k];
+    for (int32_t k = 0; k < BYTES_PER_SECOND; ++k) bits[k] = bytes[k];
   }
   ++next_;
   return ones;

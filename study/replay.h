@@ -9,17 +9,13 @@
 
 #include <cstdint>
 
+#include "experiment/run_facts.h"
 #include "runtime/random.h"
 
 // The bit of a draw is this bit of the state after the step (the top bit of rand's 15).
 constexpr int32_t GENERATOR_BIT = 30;
 // Values drawn and thrown away right after seeding.
 constexpr int32_t DRAWS_THROWN_AWAY = 1;
-// Every second draws this many bits; they fill this many bytes, first bit in the top bit.
-constexpr int32_t SECOND_BITS = 200;
-constexpr int32_t SECOND_BYTES = SECOND_BITS / 8;
-// Seeds that differ by this much give the same bits.
-constexpr uint64_t SEED_PERIOD = uint64_t{1} << 31;
 
 // One affine step of the generator taken many times: state <- state * multiplier + increment.
 struct GeneratorJump {
@@ -43,7 +39,7 @@ class Replay {
   explicit Replay(uint32_t seed);
   // Move to `second` (from 1) without drawing the seconds before it.
   void seek(int64_t second);
-  // Draw the next second; put its bits in `bits` (SECOND_BYTES, may be null); return its ones.
+  // Draw the next second; put its bits in `bits` (BYTES_PER_SECOND, may be null); return its ones.
   int32_t next_second(uint8_t* bits = nullptr);
   // Return the number of the second that next_second draws next (from 1).
   int64_t next_number() const { return next_; }

@@ -47,7 +47,7 @@ void fill_bits(uint8_t* bits, int64_t count, uint32_t state) {
 
 // Keep a seed if it is in range, counting it and listing it while there is room.
 void keep(SeedCandidates& found, uint32_t seed, uint32_t from, uint32_t to, size_t max_listed) {
-  seed &= LAST_SEED;
+  seed &= SEED_MASK;
   if (seed < from || seed > to) return;
   ++found.count;
   if (found.seeds.size() < max_listed) found.seeds.push_back(seed);
@@ -56,7 +56,7 @@ void keep(SeedCandidates& found, uint32_t seed, uint32_t from, uint32_t to, size
 // Replay a seed's first `windows` windows and count those whose ones are not the log's,
 // stopping once the count passes `allowed`.
 int32_t window_misses(uint32_t seed, const std::vector<int32_t>& window_ones, size_t windows, int32_t allowed) {
-  const int64_t seconds_per_window = WINDOW_DRAWS / SECOND_BITS;
+  const int64_t seconds_per_window = WINDOW_DRAWS / BITS_PER_SECOND;
   Replay replay(seed);
   int32_t misses = 0;
   for (size_t w = 0; misses <= allowed && w < windows; ++w) {
@@ -173,7 +173,7 @@ SeedCandidates search_seed_by_seed(const std::vector<int32_t>& window_ones, uint
 
 SeedCandidates search_seeds(const std::vector<int32_t>& window_ones, uint32_t from, uint32_t to,
                             size_t max_listed, const SearchProgress& progress) {
-  to = std::min(to, LAST_SEED);
+  to = std::min(to, SEED_MASK);
   if (from > to) return {};
   if (static_cast<uint64_t>(to) - from + 1 <= SEED_BY_SEED_LIMIT) {
     SeedCandidates found = search_seed_by_seed(window_ones, from, to, max_listed);

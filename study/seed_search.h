@@ -11,13 +11,13 @@
 #include <functional>
 #include <vector>
 
-// Draws in one 5-minute window: 300 seconds of 200 bits.
-constexpr int64_t WINDOW_DRAWS = 300 * 200;
+#include "experiment/run_facts.h"
+
+// Draws in one 5-minute window.
+constexpr int64_t WINDOW_DRAWS = int64_t{WINDOW_5MIN} * BITS_PER_SECOND;
 // Windows used by the search at most: five leave one seed in practice, and a changed
 // record further on is then named by the record-by-record check instead of hiding the seed.
 constexpr size_t SEARCH_WINDOWS = 5;
-// Highest seed reported: seeds S and S + 2^31 give the same bits.
-constexpr uint32_t LAST_SEED = 0x7FFFFFFFu;
 
 // Seeds found by a search.
 struct SeedCandidates {
@@ -32,7 +32,7 @@ struct SeedCandidates {
 // Reports how much of a search is done, 0 to 1.
 using SearchProgress = std::function<void(double done)>;
 
-// Find the seeds from `from` to `to` (at most LAST_SEED) whose first windows have these ones;
+// Find the seeds from `from` to `to` (at most SEED_MASK) whose first windows have these ones;
 // walks the orbit for large ranges and replays seed by seed for small ones.
 SeedCandidates search_seeds(const std::vector<int32_t>& window_ones, uint32_t from, uint32_t to,
                             size_t max_listed, const SearchProgress& progress);

@@ -14,7 +14,8 @@
 #include <span>
 #include <vector>
 
-constexpr int BITS_PER_SECOND = 200;
+#include "experiment/run_facts.h"
+
 constexpr int MEAN_ONES = 100;          // expected ones in a second
 constexpr double VARIANCE_ONES = 50.0;  // variance of the ones in a second
 constexpr double MIN_EXPECTED_PER_BIN = 5.0;

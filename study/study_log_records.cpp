@@ -1,6 +1,8 @@
 // Reading a study log back into records.
 #include "study/study_log_records.h"
 
+#include "experiment/run_facts.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -8,7 +10,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/paths.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 
 namespace fs = std::filesystem;
 
@@ -17,8 +19,6 @@ namespace {
 constexpr size_t DATE_LENGTH = 10;  // "mm-dd-yyyy"
 constexpr size_t TIME_LENGTH = 8;   // "hh:mm:ss"
 constexpr char STAMP_JOIN[] = " - ";
-constexpr char MARK_15MIN[] = ">>>>>";
-constexpr char CYCLE_TEXT[] = "ciclos de 12 horas completados: ";
 constexpr size_t MAX_LINE_BYTES = 1024;  // far beyond the longest line a record has
 constexpr size_t READ_CHUNK = size_t{1} << 16;
 
@@ -27,12 +27,12 @@ struct Title {
   const char* text;
   bool ones_first;
 };
-constexpr Title TITLES_15MIN[] = {{" checkpoint 15 min 0 > 1 : ", false},
-                                  {" checkpoint 15 min 1 > 0 : ", true},
-                                  {" checkpoint 15min 0 = 1 : ", false}};
-constexpr Title TITLES_5MIN[] = {{" checkpoint 5 min. 0 > 1 : ", false},
-                                 {" checkpoint 5 min. 1 > 0 : ", true},
-                                 {" checkpoint 5min. 0 = 1 : ", false}};
+constexpr Title TITLES_15MIN[] = {{TITLE_15MIN_ZERO, false},
+                                  {TITLE_15MIN_ONE, true},
+                                  {TITLE_15MIN_BALANCED, false}};
+constexpr Title TITLES_5MIN[] = {{TITLE_5MIN_ZERO, false},
+                                 {TITLE_5MIN_ONE, true},
+                                 {TITLE_5MIN_BALANCED, false}};
 
 // True when `text` holds `pattern` at `at`, where 'd' stands for any digit.
 bool has_shape(const std::string& text, size_t at, const char* pattern) {
@@ -287,12 +287,13 @@ int32_t record_line_count(RecordKind kind) {
   return 1;
 }
 
-bool read_study_log(const fs::path& file, Links links, StudyLogText& log, std::string& error) {
-  log = StudyLogText{};
+Result<StudyLogText> read_study_log(const fs::path& file, Links links) {
+  StudyLogText log;
+  std::string error;
   log.file = file;
   log.links = links;
   std::FILE* stream = open_input(file, links, error);
-  if (stream == nullptr) return false;
+  if (stream == nullptr) return fail(EXIT_TROUBLE, error);
   LogParser parser(log);
   Sha256 whole;
   std::vector<char> buffer(READ_CHUNK);
@@ -305,15 +306,12 @@ bool read_study_log(const fs::path& file, Links links, StudyLogText& log, std::s
   }
   const bool failed = std::ferror(stream) != 0;
   std::fclose(stream);
-  if (failed) {
-    error = shown_path(file) + ": error de lectura";
-    return false;
-  }
+  if (failed) return fail(EXIT_TROUBLE, shown_path(file) + ": error de lectura");
   parser.finish();
   // Read to the end, the file's digest is known; stopped at a line that is no record's, not.
   log.sha256 = reading ? whole.finish() : "";
   log.sha256_as_written = reading ? parser.as_written_digest() : "";
-  return true;
+  return log;
 }
 
 std::vector<int32_t> window_ones(const StudyLogText& log) {

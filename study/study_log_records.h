@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "runtime/paths.h"
+#include "study/result.h"
 
 // The kinds of record, in the order a second writes them.
 enum class RecordKind { window_15min, window_5min, cycle };
@@ -54,11 +55,9 @@ struct StudyLogText {
   std::string sha256_as_written;   // of the text with CR LF line ends and no BOM
 };
 
-// Read a study log as a stream, record by record, up to its first line that is no record's;
-// false with `error` set when it cannot be read. A log whose every line ends in LF alone, or
+// Read a study log as a stream, record by record, up to its first line that is no record's. A log whose every line ends in LF alone, or
 // that starts with a BOM, is read as the program's CR LF text (and said in the result).
-bool read_study_log(const std::filesystem::path& file, Links links, StudyLogText& log,
-                    std::string& error);
+Result<StudyLogText> read_study_log(const std::filesystem::path& file, Links links);
 
 // Return the digest a record's lines (without line ends) have in LogRecord.
 LinesDigest lines_digest(const std::vector<std::string>& lines);

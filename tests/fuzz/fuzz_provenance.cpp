@@ -4,14 +4,13 @@
 #include <nlohmann/json.hpp>
 
 #include "experiment/provenance.h"
-#include "study/data_folder.h"
+#include "study/provenance_file.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  nlohmann::json provenance;
-  std::string error;
-  if (!read_provenance(input_file(data, size), provenance, error)) return 0;
+  const Result<nlohmann::json> provenance = read_provenance(input_file(data, size));
+  if (!provenance) return 0;
   // Everything the tool writes back out must survive the record's own text.
-  json_file_text(provenance);
+  json_file_text(*provenance);
   return 0;
 }

@@ -1,5 +1,5 @@
 // Fuzz the seconds.csv reader, row by row to the end or the first refused row.
-#include "study/data_folder.h"
+#include "study/seconds_reader.h"
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -12,9 +12,9 @@ constexpr uint32_t CORPUS_SEED = 606;  // the seed the corpus logs were simulate
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  StudyLogText log;
-  std::string error;
-  if (!read_study_log(input_file(data, size), Links::refuse, log, error)) return 0;
+  const Result<StudyLogText> read = read_study_log(input_file(data, size), Links::refuse);
+  if (!read) return 0;
+  const StudyLogText& log = *read;
   window_ones(log);
   for (const LogRecord& record : log.records) {
     int64_t stamp = 0;

@@ -1,4 +1,5 @@
 // Data folders: written whole or not at all, read back row by row, checked by their sums.
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -7,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "study/data_folder.h"
+#include "study/folder_checksums.h"
+#include "study/provenance_file.h"
+#include "study/seconds_reader.h"
 #include "study/replay.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 #include "tests/runtime/small_file_system.h"
 #include "tests/study/support.h"
 
@@ -21,10 +25,14 @@ using DataFolderTest = StudyTest;
 // Write a small folder of `seconds` rows of a seed (with bits); return false on failure.
 bool write_folder(const fs::path& folder, int64_t seconds, bool replace, std::string& error) {
   DataFolderWriter writer;
-  if (!writer.begin(folder, true, replace, error)) return false;
+  const Result<> begun = writer.begin(folder, true, replace);
+  if (!begun) {
+    error = begun.failure().message;
+    return false;
+  }
   Replay replay(31337u);
   for (int64_t s = 1; s <= seconds; ++s) {
-    uint8_t bits[SECOND_BYTES];
+    uint8_t bits[BYTES_PER_SECOND];
     const int32_t ones = replay.next_second(bits);
     SecondRow row = make_second_row(s, ones, "2026-05-01 10:00:00", TimeSource::clock);
     row.utc = "2026-05-01T08:00:00Z";
@@ -33,14 +41,16 @@ bool write_folder(const fs::path& folder, int64_t seconds, bool replace, std::st
       return false;
     }
   }
-  return writer.finish({{"seed", 31337}}, error);
+  const Result<> finished = writer.finish({{"seed", 31337}});
+  if (!finished) error = finished.failure().message;
+  return finished.ok();
 }
 
 TEST_F(DataFolderTest, WritesRowsBitsProvenanceAndSumsThatSha256sumAccepts) {
   const fs::path folder = directory / "datos";
   std::string error;
   ASSERT_TRUE(write_folder(folder, 43202, false, error)) << error;
-  EXPECT_EQ(fs::file_size(folder / BITS_FILE), 43202u * SECOND_BYTES);
+  EXPECT_EQ(fs::file_size(folder / BITS_FILE), 43202u * BYTES_PER_SECOND);
   const std::string csv = read_file(folder / SECONDS_FILE);
   EXPECT_EQ(csv.rfind(std::string(SECONDS_HEADER) + "\n1,0,0,0,", 0), 0u);
   // The cycle's last second is plotted at minute 720; the next starts cycle 1 at 0:0.
@@ -49,12 +59,10 @@ TEST_F(DataFolderTest, WritesRowsBitsProvenanceAndSumsThatSha256sumAccepts) {
   EXPECT_EQ(csv.find('\r'), std::string::npos);
   const std::string command = "cd \"" + folder.string() + "\" && sha256sum --quiet -c SHA256SUMS";
   EXPECT_EQ(std::system(command.c_str()), 0);
-  std::vector<std::string> problems;
-  EXPECT_TRUE(check_checksums(folder, problems));
-  EXPECT_TRUE(problems.empty());
-  nlohmann::json provenance;
-  ASSERT_TRUE(read_provenance(folder, provenance, error)) << error;
-  EXPECT_EQ(provenance["seed"], 31337);
+  EXPECT_TRUE(check_checksums(folder).ok());
+  const Result<nlohmann::json> provenance = read_provenance(folder);
+  ASSERT_TRUE(provenance.ok()) << provenance.failure().message;
+  EXPECT_EQ((*provenance)["seed"], 31337);
   // Nothing is left beside the folder.
   EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
 }
@@ -164,19 +172,21 @@ TEST_F(DataFolderTest, NeverReplacesTheCurrentFolderOrFilesThatCameAfterTheStart
   fs::create_directories(directory / "aqui" / "dentro");
   fs::current_path(directory / "aqui" / "dentro");
   DataFolderWriter writer;
-  EXPECT_FALSE(writer.begin(".", true, true, error));
-  EXPECT_NE(error.find("carpeta actual"), std::string::npos) << error;
-  EXPECT_FALSE(writer.begin("..", true, true, error));
-  EXPECT_FALSE(writer.begin(directory / "aqui", true, true, error));
+  const Result<> here = writer.begin(".", true, true);
+  ASSERT_FALSE(here.ok());
+  EXPECT_NE(here.failure().message.find("carpeta actual"), std::string::npos) << here.failure().message;
+  EXPECT_FALSE(writer.begin("..", true, true).ok());
+  EXPECT_FALSE(writer.begin(directory / "aqui", true, true).ok());
   fs::current_path(was);
   EXPECT_TRUE(fs::is_directory(directory / "aqui" / "dentro"));
   // An empty folder at the start that a study log came into meanwhile is kept as it is.
   fs::create_directory(directory / "datos");
-  ASSERT_TRUE(writer.begin(directory / "datos", false, false, error)) << error;
+  ASSERT_TRUE(writer.begin(directory / "datos", false, false).ok());
   ASSERT_TRUE(writer.add_second(make_second_row(1, 100, "2026-05-01 10:00:00", TimeSource::clock), nullptr));
   write_file(directory / "datos" / "estudio_05-01-2026", "registro");
-  EXPECT_FALSE(writer.finish({{"seed", 1}}, error));
-  EXPECT_NE(error.find("estudio_05-01-2026"), std::string::npos) << error;
+  const Result<> finished = writer.finish({{"seed", 1}});
+  ASSERT_FALSE(finished.ok());
+  EXPECT_NE(finished.failure().message.find("estudio_05-01-2026"), std::string::npos) << finished.failure().message;
   EXPECT_EQ(read_file(directory / "datos" / "estudio_05-01-2026"), "registro");
   EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 2);
 }
@@ -184,8 +194,7 @@ TEST_F(DataFolderTest, NeverReplacesTheCurrentFolderOrFilesThatCameAfterTheStart
 TEST_F(DataFolderTest, AbandonedWriterLeavesNoFolder) {
   {
     DataFolderWriter writer;
-    std::string error;
-    ASSERT_TRUE(writer.begin(directory / "datos", false, false, error));
+    ASSERT_TRUE(writer.begin(directory / "datos", false, false).ok());
     ASSERT_TRUE(writer.add_second(make_second_row(1, 100, "2026-05-01 10:00:00", TimeSource::record), nullptr));
   }
   EXPECT_TRUE(fs::is_empty(directory));
@@ -195,26 +204,27 @@ TEST_F(DataFolderTest, ChecksumsCatchChangedMissingAndHostileEntries) {
   const fs::path folder = directory / "datos";
   std::string error;
   ASSERT_TRUE(write_folder(folder, 10, false, error)) << error;
-  std::vector<std::string> problems;
   write_file(folder / BITS_FILE, "cambiado");
-  EXPECT_FALSE(check_checksums(folder, problems));
-  ASSERT_EQ(problems.size(), 1u);
-  EXPECT_NE(problems[0].find(BITS_FILE), std::string::npos);
+  Result<> sums_check = check_checksums(folder);
+  ASSERT_FALSE(sums_check.ok());
+  EXPECT_EQ(sums_check.failure().status, EXIT_DISAGREES);
+  EXPECT_EQ(sums_check.failure().message.find('\n'), std::string::npos) << "one problem, one line";
+  EXPECT_NE(sums_check.failure().message.find(BITS_FILE), std::string::npos);
 
   const std::string sums = read_file(folder / SUMS_FILE);
   write_file(folder / SUMS_FILE, sums + std::string(64, 'a') + "  ../../etc/passwd\nbasura\n");
-  problems.clear();
-  EXPECT_FALSE(check_checksums(folder, problems));
-  EXPECT_EQ(problems.size(), 3u);
+  sums_check = check_checksums(folder);
+  ASSERT_FALSE(sums_check.ok());
+  const std::string& message = sums_check.failure().message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 2) << message;  // three problems
 
   fs::remove(folder / SUMS_FILE);
-  problems.clear();
-  EXPECT_FALSE(check_checksums(folder, problems));
+  EXPECT_FALSE(check_checksums(folder).ok());
 
   write_file(folder / PROVENANCE_FILE, "{\"seed\": ");
-  nlohmann::json provenance;
-  EXPECT_FALSE(read_provenance(folder, provenance, error));
-  EXPECT_NE(error.find("JSON"), std::string::npos);
+  const Result<nlohmann::json> provenance = read_provenance(folder);
+  ASSERT_FALSE(provenance.ok());
+  EXPECT_NE(provenance.failure().message.find("JSON"), std::string::npos);
 }
 
 TEST(Sha256, KnownDigests) {

@@ -15,6 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Read a log the test wrote; a failure to read it fails the test.
+StudyLogText read_log(const std::filesystem::path& file) {
+  Result<StudyLogText> read = read_study_log(file, Links::follow);
+  EXPECT_TRUE(read.ok()) << (read.ok() ? "" : read.failure().message);
+  return read.ok() ? std::move(*read) : StudyLogText{};
+}
+
 using LogTest = StudyTest;
 
 // Return a 5-minute record toward zero, CR LF lines, stamped at hh:mm:ss.
@@ -31,9 +38,7 @@ TEST_F(LogTest, ReadsRecordsTheirCountsAndStamps) {
   const std::string log = five_minute_record("10:04:59", 30041, 29959, 6) +
                           five_minute_record("10:09:59", 30100, 29900, 7);
   write_file(directory / "log", log);
-  StudyLogText text;
-  std::string error;
-  ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error)) << error;
+  const StudyLogText text = read_log(directory / "log");
   ASSERT_EQ(text.records.size(), 2u);
   EXPECT_FALSE(text.torn);
   EXPECT_EQ(text.records[1].line, 3);
@@ -54,9 +59,7 @@ TEST_F(LogTest, TornEndsAreLeftOutAndReported) {
                                   next.substr(0, next.size() - 1), std::string(4096, '\0'),
                                   next.substr(0, 30) + std::string(100, '\0')}) {
     write_file(directory / "log", whole + tail);
-    StudyLogText text;
-    std::string error;
-    ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
+    const StudyLogText text = read_log(directory / "log");
     EXPECT_TRUE(text.torn);
     EXPECT_EQ(text.torn_line, 3);
     EXPECT_EQ(text.records.size(), 1u);
@@ -69,16 +72,13 @@ TEST_F(LogTest, ALineThatIsNoRecordIsNamed) {
   for (const std::string& middle : {std::string("hola\r\n"), std::string("05-01-2026 - 10:09:59 checkpoint 5 min. 0 > 1 :  1   2\n"),
                                     std::string("05-01-2026 - 10:09:59 checkpoint 6 min. 0 > 1 :  1   2\r\n")}) {
     write_file(directory / "log", whole + middle + whole);
-    StudyLogText text;
-    std::string error;
-    ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
+    const StudyLogText text = read_log(directory / "log");
     EXPECT_EQ(text.bad_line, 3) << middle;
     EXPECT_FALSE(text.torn);
   }
-  StudyLogText text;
-  std::string error;
-  EXPECT_FALSE(read_study_log(directory / "missing", Links::follow, text, error));
-  EXPECT_NE(error.find("missing"), std::string::npos);
+  const Result<StudyLogText> missing = read_study_log(directory / "missing", Links::follow);
+  ASSERT_FALSE(missing.ok());
+  EXPECT_NE(missing.failure().message.find("missing"), std::string::npos);
 }
 
 TEST(LogModel, RendersEveryRecordKindAsTheLogWritesIt) {
@@ -135,9 +135,7 @@ TEST_F(LogTest, SecondTimesCountOnFromRecordsAndMendMidnight) {
   // Records at 300 and 600; the second's date was read just before midnight, its time after.
   write_file(directory / "log", five_minute_record("23:55:00", 30041, 29959, 6) +
                                     five_minute_record("00:00:00", 30100, 29900, 7));
-  StudyLogText text;
-  std::string error;
-  ASSERT_TRUE(read_study_log(directory / "log", Links::follow, text, error));
+  const StudyLogText text = read_log(directory / "log");
   SecondTimes times(text, -1);
   const auto first = times.time_of(1);
   EXPECT_EQ(format_local_time(first.first), "2026-05-01 23:50:01");

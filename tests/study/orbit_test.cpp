@@ -26,16 +26,16 @@ TEST(Orbit, APositionIsTheNumberOfStepsFromStateZero) {
 TEST(Orbit, SeedsAnHourApartOnTheOrbitDrawTheSameBits) {
   // 13579 and 920953739: the second run starts where the first's second hour starts.
   const uint32_t a = run_orbit_start(13579), b = run_orbit_start(920953739);
-  EXPECT_EQ((uint64_t{b} - a) % ORBIT_DRAWS, 3600u * SECOND_BITS);
+  EXPECT_EQ((uint64_t{b} - a) % ORBIT_DRAWS, 3600u * BITS_PER_SECOND);
   Replay first(13579), second(920953739);
   first.seek(3601);
-  uint8_t bits_a[SECOND_BYTES], bits_b[SECOND_BYTES];
+  uint8_t bits_a[BYTES_PER_SECOND], bits_b[BYTES_PER_SECOND];
   for (int s = 0; s < 5; ++s) {
     EXPECT_EQ(first.next_second(bits_a), second.next_second(bits_b));
-    EXPECT_EQ(0, std::memcmp(bits_a, bits_b, SECOND_BYTES));
+    EXPECT_EQ(0, std::memcmp(bits_a, bits_b, BYTES_PER_SECOND));
   }
-  EXPECT_EQ(shared_draws(a, 7200 * SECOND_BITS, b, 7200 * SECOND_BITS), 3600u * SECOND_BITS);
-  EXPECT_EQ(shared_draws(a, 3600 * SECOND_BITS, b, 3600 * SECOND_BITS), 0u);
+  EXPECT_EQ(shared_draws(a, 7200 * BITS_PER_SECOND, b, 7200 * BITS_PER_SECOND), 3600u * BITS_PER_SECOND);
+  EXPECT_EQ(shared_draws(a, 3600 * BITS_PER_SECOND, b, 3600 * BITS_PER_SECOND), 0u);
 }
 
 TEST(Orbit, OverlapsWrapAtTheOrbitsEnd) {
@@ -50,13 +50,13 @@ TEST(Orbit, OverlapsWrapAtTheOrbitsEnd) {
 TEST(Orbit, TheSpreadOfOneSecondsCountIsCloseToTheBinomial) {
   // One pass over all 2^31 windows of 200 draws; the tail of Binomial(200, 1/2) beside it.
   const std::vector<int64_t> deviations = {0, 5, 10, 20};
-  const std::vector<double> shares = orbit_tail_shares(SECOND_BITS, deviations);
+  const std::vector<double> shares = orbit_tail_shares(BITS_PER_SECOND, deviations);
   auto binomial_tail = [](int64_t d) {
     double tail = 0.0;
-    for (int k = 0; k <= SECOND_BITS; ++k) {
-      if (std::abs(k - SECOND_BITS / 2) < d) continue;
-      tail += std::exp(std::lgamma(SECOND_BITS + 1.0) - std::lgamma(k + 1.0) -
-                       std::lgamma(SECOND_BITS - k + 1.0) - SECOND_BITS * std::log(2.0));
+    for (int k = 0; k <= BITS_PER_SECOND; ++k) {
+      if (std::abs(k - BITS_PER_SECOND / 2) < d) continue;
+      tail += std::exp(std::lgamma(BITS_PER_SECOND + 1.0) - std::lgamma(k + 1.0) -
+                       std::lgamma(BITS_PER_SECOND - k + 1.0) - BITS_PER_SECOND * std::log(2.0));
     }
     return tail;
   };

@@ -20,7 +20,7 @@ std::vector<int> experiment_bits(int32_t count) {
 // Unpack a second's 25 bytes, first bit in the top bit of the first byte.
 std::vector<int> unpack(const uint8_t* bytes) {
   std::vector<int> bits;
-  for (int32_t i = 0; i < SECOND_BITS; ++i) bits.push_back((bytes[i / 8] >> (7 - i % 8)) & 1);
+  for (int32_t i = 0; i < BITS_PER_SECOND; ++i) bits.push_back((bytes[i / 8] >> (7 - i % 8)) & 1);
   return bits;
 }
 
@@ -30,10 +30,10 @@ TEST(Replay, GivesTheExperimentsBitsSecondBySecond) {
     msvc_rand();
     Replay replay(seed);
     for (int64_t second = 1; second <= 5; ++second) {
-      uint8_t bytes[SECOND_BYTES];
+      uint8_t bytes[BYTES_PER_SECOND];
       EXPECT_EQ(replay.next_number(), second);
       const int32_t ones = replay.next_second(bytes);
-      const std::vector<int> expected = experiment_bits(SECOND_BITS);
+      const std::vector<int> expected = experiment_bits(BITS_PER_SECOND);
       EXPECT_EQ(unpack(bytes), expected) << "seed " << seed << " second " << second;
       int32_t count = 0;
       for (int bit : expected) count += bit;
@@ -47,19 +47,19 @@ TEST(Replay, SeekLandsOnTheSameSecondAsDrawingThrough) {
   for (int64_t s = 1; s < 1000; ++s) through.next_second();
   Replay jumped(987654321u);
   jumped.seek(1000);
-  uint8_t a[SECOND_BYTES], b[SECOND_BYTES];
+  uint8_t a[BYTES_PER_SECOND], b[BYTES_PER_SECOND];
   EXPECT_EQ(through.next_second(a), jumped.next_second(b));
-  EXPECT_EQ(std::vector<uint8_t>(a, a + SECOND_BYTES), std::vector<uint8_t>(b, b + SECOND_BYTES));
+  EXPECT_EQ(std::vector<uint8_t>(a, a + BYTES_PER_SECOND), std::vector<uint8_t>(b, b + BYTES_PER_SECOND));
   EXPECT_EQ(jumped.next_number(), 1001);
 }
 
 TEST(Replay, SeedsAHalfPeriodApartGiveTheSameBits) {
   Replay low(777u), high(777u + static_cast<uint32_t>(SEED_PERIOD));
   for (int s = 0; s < 50; ++s) {
-    uint8_t a[SECOND_BYTES], b[SECOND_BYTES];
+    uint8_t a[BYTES_PER_SECOND], b[BYTES_PER_SECOND];
     low.next_second(a);
     high.next_second(b);
-    ASSERT_EQ(std::vector<uint8_t>(a, a + SECOND_BYTES), std::vector<uint8_t>(b, b + SECOND_BYTES));
+    ASSERT_EQ(std::vector<uint8_t>(a, a + BYTES_PER_SECOND), std::vector<uint8_t>(b, b + BYTES_PER_SECOND));
   }
 }
 

@@ -28,16 +28,16 @@ TEST(SeedSearch, OrbitWalkFindsRandomSeedsOnAStretchAroundThem) {
     const std::vector<int32_t> ones = windows_of(seed, 5);
     // Start the walk 3,000,000 positions before the seed: the orbit wraps through 2^31.
     const uint32_t origin = advance_state(seed, SEED_PERIOD - 3000000);
-    const SeedCandidates found = search_orbit(ones, origin, 4000000, 0, LAST_SEED, 10, {});
+    const SeedCandidates found = search_orbit(ones, origin, 4000000, 0, SEED_MASK, 10, {});
     ASSERT_EQ(found.count, 1u) << seed;
-    EXPECT_EQ(found.seeds[0], seed & LAST_SEED);
+    EXPECT_EQ(found.seeds[0], seed & SEED_MASK);
   }
 }
 
 TEST(SeedSearch, OneWindowLeavesAboutOneSeedInThreeHundred) {
   const uint32_t seed = 5;
   const std::vector<int32_t> one = windows_of(seed, 1);
-  const SeedCandidates found = search_orbit(one, seed, 300000, 0, LAST_SEED, 5000, {});
+  const SeedCandidates found = search_orbit(one, seed, 300000, 0, SEED_MASK, 5000, {});
   EXPECT_GT(found.count, 300u);
   EXPECT_LT(found.count, 3000u);
   EXPECT_TRUE(std::binary_search(found.seeds.begin(), found.seeds.end(), seed));

@@ -8,9 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "study/commands.h"
+#include "study/exit_status.h"
+#include "study/seconds_reader.h"
 #include "study/data_folder.h"
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 #include "tests/study/support.h"
 
 namespace fs = std::filesystem;

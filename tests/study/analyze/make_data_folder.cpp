@@ -24,13 +24,13 @@ int main(int argc, char** argv) {
   const std::string host = argc > 6 ? argv[6] : "estacion";
   const bool bits = argc > 7 && std::string(argv[7]) == "--bits";
   DataFolderWriter writer;
-  std::string error;
-  if (!writer.begin(argv[1], bits, false, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const Result<> begun = writer.begin(argv[1], bits, false);
+  if (!begun) {
+    std::fprintf(stderr, "%s\n", begun.failure().message.c_str());
     return 1;
   }
   Replay replay(seed);
-  std::vector<uint8_t> second_bits(SECOND_BYTES);
+  std::vector<uint8_t> second_bits(BYTES_PER_SECOND);
   for (int64_t s = 1; s <= seconds; ++s) {
     const int32_t ones = replay.next_second(second_bits.data());
     SecondRow row = make_second_row(s, ones, format_local_time(start + s - 1), TimeSource::clock);
@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
                                      {"time_zone", host + " zone"},
                                      {"host", host},
                                      {"command_line", host}};
-  if (!writer.finish(provenance, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  const Result<> finished = writer.finish(provenance);
+  if (!finished) {
+    std::fprintf(stderr, "%s\n", finished.failure().message.c_str());
     return 1;
   }
   return 0;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 
 #include "runtime/paths.h"
 

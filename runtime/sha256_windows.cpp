@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SHA-256 through libcrypto's EVP interface.
 #include <openssl/evp.h>
 
-#include "study/sha256.h"
+#include "runtime/sha256.h"
 
 struct Sha256::State {
   EVP_MD_CTX* context = nullptr;  // the library's digest; null once failed or finished
