@@ -29,10 +29,11 @@ int64_t deviation_of(const std::vector<uint8_t>& ones, uint64_t first, uint64_t 
   return sum;
 }
 
-// Read a folder's bits.bin into a runs test; false with a message when it is short or unreadable.
-bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
+// Read a folder's bits.bin into a runs test; fails when it is short or unreadable.
+Result<RunsTest> read_runs(const FolderData& folder) {
+  std::string error;
   std::FILE* in = open_input(path_from_utf8(folder.bits_path), Links::refuse, error);
-  if (in == nullptr) return false;
+  if (in == nullptr) return fail(EXIT_TROUBLE, error);
   RunsCounter counter;
   std::vector<uint8_t> buffer(BITS_CHUNK);
   // Only the rows kept for the analysis are counted.
@@ -49,11 +50,9 @@ bool read_runs(const FolderData& folder, RunsTest& test, std::string& error) {
   std::fclose(in);
   const uint64_t rows = folder.bits_rows != 0 ? folder.bits_rows : folder.ones.size();
   if (failed || total != rows * BYTES_PER_SECOND) {
-    error = shown_text(folder.bits_path) + ": no tiene 25 bytes por cada segundo de seconds.csv";
-    return false;
+    return fail(EXIT_TROUBLE, shown_text(folder.bits_path) + ": no tiene 25 bytes por cada segundo de seconds.csv");
   }
-  test = counter.result();
-  return true;
+  return counter.result();
 }
 
 // Fill a run's figures from its totals and its windows' Stouffer Zs.
@@ -126,21 +125,16 @@ double windows_stouffer(const std::vector<WindowResult>& windows, int width, siz
 
 }  // namespace
 
-bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
-                  std::vector<EventResult>& events, std::string& error) {
-  events.clear();
+Result<std::vector<EventResult>> place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs) {
+  std::vector<EventResult> events;
   for (const EventSpec& spec : specs) {
-    if (spec.end < spec.start) {
-      error = "evento \"" + spec.label + "\": su fin va antes de su inicio";
-      return false;
-    }
+    if (spec.end < spec.start) return fail(EXIT_USAGE, "evento \"" + spec.label + "\": su fin va antes de su inicio");
   }
   std::stable_sort(specs.begin(), specs.end(),
                    [](const EventSpec& a, const EventSpec& b) { return a.start < b.start; });
   for (size_t i = 1; i < specs.size(); ++i) {
     if (specs[i].start <= specs[i - 1].end) {
-      error = "los eventos \"" + specs[i - 1].label + "\" y \"" + specs[i].label + "\" se solapan";
-      return false;
+      return fail(EXIT_USAGE, "los eventos \"" + specs[i - 1].label + "\" y \"" + specs[i].label + "\" se solapan");
     }
   }
   int64_t data_first = INT64_MAX, data_last = INT64_MIN;
@@ -162,22 +156,20 @@ bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec>
       }
     }
     if (spec.start < data_first || spec.end > data_last) {
-      error = "el evento \"" + spec.label + "\" cae fuera de los datos (" + format_utc_time(data_first) + " a " +
-              format_utc_time(data_last) + ")";
-      return false;
+      return fail(EXIT_USAGE, "el evento \"" + spec.label + "\" cae fuera de los datos (" + format_utc_time(data_first) +
+                                  " a " + format_utc_time(data_last) + ")");
     }
     if (event.seconds == 0) {
-      error = "el evento \"" + spec.label + "\" no cubre ningun segundo de los datos (cae en un hueco)";
-      return false;
+      return fail(EXIT_USAGE, "el evento \"" + spec.label + "\" no cubre ningun segundo de los datos (cae en un hueco)");
     }
     events.push_back(std::move(event));
   }
-  return true;
+  return events;
 }
 
-bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
-                     std::vector<EventResult> events, Analysis& analysis, std::string& error) {
-  analysis = Analysis{};
+Result<Analysis> analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
+                                 std::vector<EventResult> events) {
+  Analysis analysis;
   std::vector<int> widths{WINDOW_5MIN, WINDOW_15MIN};
   for (int width : extra_widths)
     if (std::find(widths.begin(), widths.end(), width) == widths.end()) widths.push_back(width);
@@ -186,9 +178,9 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
     RunResult run;
     add_seconds(run.totals, folders[f].ones);
     if (!folders[f].bits_path.empty()) {
-      RunsTest test;
-      if (!read_runs(folders[f], test, error)) return false;
-      run.runs = test;
+      const Result<RunsTest> test = read_runs(folders[f]);
+      if (!test) return test.failure();
+      run.runs = *test;
     }
     for (int width : widths) add_windows(folders[f], f, width, analysis.windows);
     analysis.folders.push_back(run);
@@ -219,24 +211,25 @@ bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<i
   analysis.events = std::move(events);
   analysis.events_z = stouffer_z(event_z);
   analysis.events_p = two_sided_p(analysis.events_z);
+  if (folders.size() > 1) analysis.combined = combine_stations(folders, analysis.folders);
+  return analysis;
+}
 
-  if (folders.size() > 1) {
-    CombinedResult combined;
-    for_each_combined_second(folders, [&](int64_t, double z, int) {
-      ++combined.seconds;
-      combined.sum_z += z;
-      combined.chi2 += z * z;
-    });
-    combined.z = combined.sum_z / std::sqrt(static_cast<double>(combined.seconds));
-    combined.p = two_sided_p(combined.z);
-    combined.chi2_p = chi2_upper_p(combined.chi2, static_cast<double>(combined.seconds));
-    std::vector<double> folder_z;
-    for (const RunResult& run : analysis.folders) folder_z.push_back(run.z);
-    combined.folders_z = stouffer_z(folder_z);
-    combined.folders_p = two_sided_p(combined.folders_z);
-    analysis.combined = combined;
-  }
-  return true;
+CombinedResult combine_stations(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs) {
+  CombinedResult combined;
+  for_each_combined_second(folders, [&](int64_t, double z, int) {
+    ++combined.seconds;
+    combined.sum_z += z;
+    combined.chi2 += z * z;
+  });
+  combined.z = combined.sum_z / std::sqrt(static_cast<double>(combined.seconds));
+  combined.p = two_sided_p(combined.z);
+  combined.chi2_p = chi2_upper_p(combined.chi2, static_cast<double>(combined.seconds));
+  std::vector<double> folder_z;
+  for (const RunResult& run : runs) folder_z.push_back(run.z);
+  combined.folders_z = stouffer_z(folder_z);
+  combined.folders_p = two_sided_p(combined.folders_z);
+  return combined;
 }
 
 std::vector<LeftOut> leave_out_counted_bits(std::vector<FolderData>& folders, bool keep_shared) {
@@ -400,7 +393,7 @@ double empirical_p(double observed, const std::vector<double>& controls) {
 }  // namespace
 
 void run_controls(const std::vector<FolderData>& folders, int count, uint64_t control_seed, Analysis& analysis,
-                  bool show_progress) {
+                  const ProgressLine& progress) {
   ControlsResult result;
   result.count = count;
   result.control_seed = control_seed;
@@ -420,13 +413,13 @@ void run_controls(const std::vector<FolderData>& folders, int count, uint64_t co
   std::vector<std::thread> threads;
   for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
   if (workers > 0) {
-    if (show_progress) {
+    if (progress) {
       threads.emplace_back(work);
       auto last = std::chrono::steady_clock::now();
       while (done < seeds.size()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (std::chrono::steady_clock::now() - last >= std::chrono::seconds(1)) {
-          std::fprintf(stderr, "controles: %zu de %zu\n", done.load(), seeds.size());
+          progress("controles: " + std::to_string(done.load()) + " de " + std::to_string(seeds.size()));
           last = std::chrono::steady_clock::now();
         }
       }

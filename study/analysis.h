@@ -2,11 +2,13 @@
 // windows aligned with the experiment's checkpoints, events, the combination of
 // stations second by second, and control runs replayed from other seeds.
 //
-// Depends on the statistics module; knows nothing of files or of the report.
+// Depends on the statistics module; of files it reads only a folder's bits.bin, as a stream,
+// for the runs test. It knows nothing of the report and never prints.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,7 +17,11 @@
 #include <nlohmann/json.hpp>
 
 #include "study/folder_seconds.h"
+#include "study/result.h"
 #include "study/statistics.h"
+
+// Receives a line of progress of long work (empty: none wanted).
+using ProgressLine = std::function<void(const std::string& line)>;
 
 constexpr double SIGNIFICANCE = 0.05;
 constexpr int CONTROL_ATTEMPTS = 100000;  // seeds tried for one control before giving up
@@ -169,15 +175,17 @@ OrbitResult orbit_result(const std::vector<FolderData>& folders, const std::vect
 // inside it). Returns what was left out; a folder may end with no seconds.
 std::vector<LeftOut> leave_out_counted_bits(std::vector<FolderData>& folders, bool keep_shared);
 
-// Map events onto the folders' seconds; false with a message when one is reversed,
-// overlaps another, or lies outside the data.
-bool place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs,
-                  std::vector<EventResult>& events, std::string& error);
+// Map events onto the folders' seconds; fails when one is reversed, overlaps another, or lies
+// outside the data.
+Result<std::vector<EventResult>> place_events(const std::vector<FolderData>& folders, std::vector<EventSpec> specs);
 
 // Compute everything but the controls and the orbit (orbit_result); bits.bin is read when a
-// folder has one.
-bool analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
-                     std::vector<EventResult> events, Analysis& analysis, std::string& error);
+// folder has one (fails when it cannot be read whole).
+Result<Analysis> analyze_folders(const std::vector<FolderData>& folders, const std::vector<int>& extra_widths,
+                                 std::vector<EventResult> events);
+
+// Combine stations second by second by their UTC seconds, and the folders by Stouffer.
+CombinedResult combine_stations(const std::vector<FolderData>& folders, const std::vector<RunResult>& runs);
 
 // Return the segment of the orbit a folder's bits cover: its first bit's position and its draws.
 std::pair<uint32_t, uint64_t> folder_segment(const FolderData& folder);
@@ -188,6 +196,7 @@ std::pair<uint32_t, uint64_t> folder_segment(const FolderData& folder);
 std::vector<std::vector<uint32_t>> control_seeds(const std::vector<FolderData>& folders, int count,
                                                  uint64_t control_seed);
 
-// Replay the controls (on every core) through the same statistics and set their empirical p.
+// Replay the controls (on every core) through the same statistics and set their empirical p;
+// progress lines go to `progress` when given.
 void run_controls(const std::vector<FolderData>& folders, int count, uint64_t control_seed, Analysis& analysis,
-                  bool show_progress);
+                  const ProgressLine& progress);

@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <chrono>
-#include <cstdio>
 
 #include "runtime/paths.h"
 #include "study/data_folder.h"
@@ -34,10 +33,11 @@ struct CsvRecord {
 };
 
 // Split CSV text (RFC 4180: fields in quotes may hold commas, doubled quotes and line breaks;
-// CR LF or LF line ends; a leading BOM skipped) into records, blank lines left out; false with
+// CR LF or LF line ends; a leading BOM skipped) into records, blank lines left out; fails with
 // a message starting with the number of the line where a quoted field is not closed or text
 // follows its closing quote.
-bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::string& error) {
+Result<std::vector<CsvRecord>> csv_records(const std::string& text) {
+  std::vector<CsvRecord> records;
   size_t at = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
   int line = 1;
   while (at < text.size()) {
@@ -52,8 +52,7 @@ bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::
         const int opened = line;
         for (++at;; ++at) {
           if (at >= text.size()) {
-            error = std::to_string(opened) + ": un campo entre comillas no se cierra";
-            return false;
+            return fail(EXIT_USAGE, std::to_string(opened) + ": un campo entre comillas no se cierra");
           }
           if (text[at] == '"' && at + 1 < text.size() && text[at + 1] == '"') {
             field += '"';
@@ -69,8 +68,7 @@ bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::
         while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
         if (at < text.size() && text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
         if (at < text.size() && text[at] != ',' && text[at] != '\n') {
-          error = std::to_string(line) + ": hay texto tras las comillas que cierran un campo";
-          return false;
+          return fail(EXIT_USAGE, std::to_string(line) + ": hay texto tras las comillas que cierran un campo");
         }
       } else {
         while (at < text.size() && text[at] != ',' && text[at] != '\n') field += text[at++];
@@ -88,7 +86,7 @@ bool csv_records(const std::string& text, std::vector<CsvRecord>& records, std::
                        record.fields[0].find_first_not_of(" \t") == std::string::npos;
     if (!blank) records.push_back(std::move(record));
   }
-  return true;
+  return records;
 }
 
 // True when a CSV record is the events file's header, in English or in Spanish.
@@ -122,94 +120,59 @@ void take_provenance(FolderData& folder) {
 }
 
 // Read an event's time: with its offset as it says, a local one with the zone's offsets.
-bool event_moment(const std::string& text, const OffsetTable& zone, int64_t& utc, std::string& error) {
+Result<int64_t> event_moment(const std::string& text, const OffsetTable& zone) {
   bool local = false;
   int64_t value = 0;
   if (!parse_iso_time(text, value, local)) {
-    error = "\"" + text + "\": las horas van en hora local \"AAAA-MM-DD HH:MM:SS\" o en ISO 8601 con su desfase "
-            "(\"2026-10-25T02:30:00+02:00\", \"2026-10-25T00:30:00Z\")";
-    return false;
+    return fail(EXIT_USAGE, "\"" + text + "\": las horas van en hora local \"AAAA-MM-DD HH:MM:SS\" o en ISO 8601 "
+                "con su desfase (\"2026-10-25T02:30:00+02:00\", \"2026-10-25T00:30:00Z\")");
   }
-  if (!local) {
-    utc = value;
-    return true;
-  }
+  if (!local) return value;
   const std::vector<int64_t> moments = zone.moments_of(value);
-  if (moments.size() == 1) {
-    utc = moments.front();
-    return true;
-  }
+  if (moments.size() == 1) return moments.front();
   std::string iso = format_local_time(value);
   iso[10] = 'T';
-  error = "la hora local \"" + text + "\" " +
+  std::string error = "la hora local \"" + text + "\" " +
           (moments.empty() ? "no existe" : "se da dos veces (el reloj se retraso)") + " en la zona horaria " +
           (zone.zone.empty() ? "de la primera carpeta" : "\"" + zone.zone + "\"") + "; escribala con su desfase de UTC";
   for (size_t i = 0; i < moments.size(); ++i) {
     error += (i == 0 ? ": " : " o ") + iso + offset_text(static_cast<int32_t>((value - moments[i]) / 60));
   }
   if (moments.empty()) error += ", como " + iso + offset_text(zone.offset_at(value - 86400));
-  return false;
+  return fail(EXIT_USAGE, error);
 }
 
-// Read an event's start and end.
-bool event_span(const std::string& start, const std::string& end, const OffsetTable& zone, EventSpec& event,
-                std::string& error) {
+// Read an event's start and end into `event`.
+Result<EventSpec> event_span(const std::string& start, const std::string& end, const OffsetTable& zone,
+                             EventSpec event) {
   event.start_text = start;
   event.end_text = end;
-  return event_moment(start, zone, event.start, error) && event_moment(end, zone, event.end, error);
+  const Result<int64_t> first = event_moment(start, zone);
+  if (!first) return first.failure();
+  const Result<int64_t> last = event_moment(end, zone);
+  if (!last) return last.failure();
+  event.start = *first;
+  event.end = *last;
+  return event;
 }
 
-}  // namespace
-
-bool load_folder(const std::filesystem::path& path, FolderData& folder, std::string& error, bool show_progress) {
-  folder = FolderData{};
-  folder.path = path_to_utf8(path);
-  folder.name = path_to_utf8(path.filename().empty() ? path.parent_path().filename() : path.filename());
-  std::error_code ec;
-  if (!std::filesystem::is_directory(path, ec) || !std::filesystem::is_regular_file(path / SECONDS_FILE, ec) ||
-      !std::filesystem::is_regular_file(path / SUMS_FILE, ec)) {
-    error = shown_text(folder.path) + ": no es una carpeta de datos (necesita " + SECONDS_FILE + ", " + PROVENANCE_FILE +
-            " y " + SUMS_FILE + ")";
-    return false;
-  }
-  if (show_progress) std::fprintf(stderr, "comprobando las sumas SHA-256 de %s …\n", shown_text(folder.path).c_str());
-  const Result<> sums = check_checksums(path);
-  if (!sums) {
-    error = shown_text(folder.path) + ": sus sumas SHA-256 no coinciden";
-    size_t start = 0;
-    while (start < sums.failure().message.size()) {
-      size_t stop = sums.failure().message.find('\n', start);
-      if (stop == std::string::npos) stop = sums.failure().message.size();
-      error += "\n  " + sums.failure().message.substr(start, stop - start);
-      start = stop + 1;
-    }
-    return false;
-  }
-  Result<nlohmann::json> provenance = read_provenance(path);
-  if (!provenance) {
-    error = shown_text(folder.path) + ": " + provenance.failure().message;
-    return false;
-  }
-  folder.provenance = std::move(*provenance);
-  take_provenance(folder);
+// Read the rows of seconds.csv into the folder: its ones, times and cycle ends.
+Result<> read_rows(const std::filesystem::path& file, FolderData& folder, const ProgressLine& progress) {
   SecondsReader reader;
-  if (!reader.open(path / SECONDS_FILE)) {
-    error = reader.error();
-    return false;
-  }
+  if (!reader.open(file)) return fail(EXIT_TROUBLE, reader.error());
   SecondRow row;
   int64_t cycle = -1;
   auto last_report = std::chrono::steady_clock::now();
   while (reader.next(row)) {
-    if (show_progress && folder.ones.size() % PROGRESS_ROWS == 0 &&
+    if (progress && folder.ones.size() % PROGRESS_ROWS == 0 &&
         std::chrono::steady_clock::now() - last_report >= PROGRESS_PERIOD) {
-      std::fprintf(stderr, "leyendo %s: %zu segundos\n", shown_text(folder.path).c_str(), folder.ones.size());
+      progress("leyendo " + shown_text(folder.path) + ": " + std::to_string(folder.ones.size()) + " segundos");
       last_report = std::chrono::steady_clock::now();
     }
     int64_t local = 0, utc = 0;
     if (!parse_local_time(row.time, local) || (reader.has_utc() && !parse_utc_time(row.utc, utc))) {
-      error = shown_path(path / SECONDS_FILE) + ":" + std::to_string(reader.line()) + ": hora no valida \"" + row.time + "\"";
-      return false;
+      return fail(EXIT_TROUBLE, shown_path(file) + ":" + std::to_string(reader.line()) + ": hora no valida \"" +
+                                    row.time + "\"");
     }
     if (!reader.has_utc()) utc = local - folder.offsets.offset_at(0) * int64_t{60};
     if (folder.ones.empty()) {
@@ -222,67 +185,82 @@ bool load_folder(const std::filesystem::path& path, FolderData& folder, std::str
     append_second_time(folder, utc, local);
     folder.ones.push_back(static_cast<uint8_t>(row.ones));
   }
-  if (!reader.error().empty()) {
-    error = reader.error();
-    return false;
-  }
-  if (folder.ones.empty()) {
-    error = shown_path(path / SECONDS_FILE) + ": no tiene ningun segundo";
-    return false;
-  }
-  if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = path_to_utf8(path / BITS_FILE);
-  return true;
+  if (!reader.error().empty()) return fail(EXIT_TROUBLE, reader.error());
+  if (folder.ones.empty()) return fail(EXIT_TROUBLE, shown_path(file) + ": no tiene ningun segundo");
+  return Ok{};
 }
 
-bool parse_event(const std::string& text, const OffsetTable& zone, EventSpec& event, std::string& error) {
+}  // namespace
+
+Result<FolderData> load_folder(const std::filesystem::path& path, const ProgressLine& progress) {
+  FolderData folder;
+  folder.path = path_to_utf8(path);
+  folder.name = path_to_utf8(path.filename().empty() ? path.parent_path().filename() : path.filename());
+  std::error_code ec;
+  if (!std::filesystem::is_directory(path, ec) || !std::filesystem::is_regular_file(path / SECONDS_FILE, ec) ||
+      !std::filesystem::is_regular_file(path / SUMS_FILE, ec)) {
+    return fail(EXIT_TROUBLE, shown_text(folder.path) + ": no es una carpeta de datos (necesita " + SECONDS_FILE +
+                                  ", " + PROVENANCE_FILE + " y " + SUMS_FILE + ")");
+  }
+  if (progress) progress("comprobando las sumas SHA-256 de " + shown_text(folder.path) + " …");
+  const Result<> sums = check_checksums(path);
+  if (!sums) {
+    std::string message = shown_text(folder.path) + ": sus sumas SHA-256 no coinciden";
+    size_t start = 0;
+    const std::string& problems = sums.failure().message;
+    while (start < problems.size()) {
+      size_t stop = problems.find('\n', start);
+      if (stop == std::string::npos) stop = problems.size();
+      message += "\n  " + problems.substr(start, stop - start);
+      start = stop + 1;
+    }
+    return fail(EXIT_TROUBLE, message);
+  }
+  Result<nlohmann::json> provenance = read_provenance(path);
+  if (!provenance) return fail(EXIT_TROUBLE, shown_text(folder.path) + ": " + provenance.failure().message);
+  folder.provenance = std::move(*provenance);
+  take_provenance(folder);
+  const Result<> rows = read_rows(path / SECONDS_FILE, folder, progress);
+  if (!rows) return rows.failure();
+  if (std::filesystem::is_regular_file(path / BITS_FILE, ec)) folder.bits_path = path_to_utf8(path / BITS_FILE);
+  return folder;
+}
+
+Result<EventSpec> parse_event(const std::string& text, const OffsetTable& zone) {
   const size_t first = text.find('/');
   const size_t second = first == std::string::npos ? first : text.find('/', first + 1);
   if (second == std::string::npos) {
-    error = "evento \"" + text + "\": se esperaba \"INICIO/FIN/etiqueta\", con horas \"AAAA-MM-DD HH:MM:SS\" "
-            "(locales) o ISO 8601 con su desfase";
-    return false;
+    return fail(EXIT_USAGE, "evento \"" + text + "\": se esperaba \"INICIO/FIN/etiqueta\", con horas "
+                "\"AAAA-MM-DD HH:MM:SS\" (locales) o ISO 8601 con su desfase");
   }
+  EventSpec event;
   event.label = text.substr(second + 1);
-  if (!event_span(trimmed(text.substr(0, first)), trimmed(text.substr(first + 1, second - first - 1)), zone, event,
-                  error)) {
-    error = "evento \"" + text + "\": " + error;
-    return false;
-  }
-  return true;
+  const Result<EventSpec> spanned =
+      event_span(trimmed(text.substr(0, first)), trimmed(text.substr(first + 1, second - first - 1)), zone, event);
+  if (!spanned) return fail(EXIT_USAGE, "evento \"" + text + "\": " + spanned.failure().message);
+  return spanned;
 }
 
-bool read_events_file(const std::filesystem::path& file, const OffsetTable& zone, std::vector<EventSpec>& events,
-                      std::string& error) {
-  Result<std::string> read = read_small_file(file, Links::follow);
-  if (!read) {
-    error = "no se puede leer el fichero de eventos: " + read.failure().message;
-    return false;
-  }
-  const std::string& text = *read;
-  std::vector<CsvRecord> records;
-  if (!csv_records(text, records, error)) {
-    error = shown_path(file) + ":" + error;
-    return false;
-  }
-  for (size_t i = 0; i < records.size(); ++i) {
-    const CsvRecord& record = records[i];
+Result<std::vector<EventSpec>> read_events_file(const std::filesystem::path& file, const OffsetTable& zone) {
+  const Result<std::string> text = read_small_file(file, Links::follow);
+  if (!text) return fail(EXIT_USAGE, "no se puede leer el fichero de eventos: " + text.failure().message);
+  const Result<std::vector<CsvRecord>> records = csv_records(*text);
+  if (!records) return fail(EXIT_USAGE, shown_path(file) + ":" + records.failure().message);
+  std::vector<EventSpec> events;
+  for (size_t i = 0; i < records->size(); ++i) {
+    const CsvRecord& record = (*records)[i];
     if (i == 0 && is_events_header(record)) continue;
     const std::string where = shown_path(file) + ":" + std::to_string(record.line) + ": ";
-    if (record.fields.size() < 3) {
-      error = where + "se esperaba \"inicio,fin,etiqueta\" (o \"start,end,label\")";
-      return false;
-    }
+    if (record.fields.size() < 3) return fail(EXIT_USAGE, where + "se esperaba \"inicio,fin,etiqueta\" (o \"start,end,label\")");
     EventSpec event;
     // A label with commas and no quotes keeps them, as older events files wrote it.
     for (size_t f = 2; f < record.fields.size(); ++f) event.label += (f > 2 ? "," : "") + record.fields[f];
     if (record.fields.size() > 3 || !record.quoted[2]) event.label = trimmed(event.label);
-    if (!event_span(trimmed(record.fields[0]), trimmed(record.fields[1]), zone, event, error)) {
-      error = where + error;
-      return false;
-    }
-    events.push_back(event);
+    const Result<EventSpec> spanned = event_span(trimmed(record.fields[0]), trimmed(record.fields[1]), zone, event);
+    if (!spanned) return fail(EXIT_USAGE, where + spanned.failure().message);
+    events.push_back(*spanned);
   }
-  return true;
+  return events;
 }
 
 std::string zone_name(const FolderData& folder) {

@@ -53,23 +53,29 @@ bool lies_within(const std::filesystem::path& inner, const std::filesystem::path
 }
 
 // Collect the events of the command line and of the events file; local times in `zone`.
-bool collect_events(const AnalyzeOptions& options, const OffsetTable& zone, std::vector<EventSpec>& events,
-                    std::string& error) {
+Result<std::vector<EventSpec>> collect_events(const AnalyzeOptions& options, const OffsetTable& zone) {
+  std::vector<EventSpec> events;
   for (const std::string& text : options.events) {
-    EventSpec event;
-    if (!parse_event(text, zone, event, error)) return false;
-    events.push_back(event);
+    const Result<EventSpec> event = parse_event(text, zone);
+    if (!event) return event.failure();
+    events.push_back(*event);
   }
-  if (!options.events_file.empty() &&
-      !read_events_file(path_from_utf8(options.events_file), zone, events, error)) {
-    return false;
-  }
-  return true;
+  if (options.events_file.empty()) return events;
+  const Result<std::vector<EventSpec>> listed = read_events_file(path_from_utf8(options.events_file), zone);
+  if (!listed) return listed.failure();
+  events.insert(events.end(), listed->begin(), listed->end());
+  return events;
+}
+
+// Return where the progress lines go: standard error, unless --quiet.
+ProgressLine progress_of(const AnalyzeOptions& options) {
+  if (!options.progress) return {};
+  return [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
 }
 
 // Print a progress line.
 void progress(const AnalyzeOptions& options, const std::string& line) {
-  if (options.progress) std::fprintf(stderr, "%s\n", line.c_str());
+  if (options.progress) progress_of(options)(line);
 }
 
 // Refuse an output folder inside a data folder or that is one, and a folder given twice.
@@ -147,14 +153,11 @@ int leave_out(const AnalyzeOptions& options, std::vector<FolderData>& folders, s
 
 // Read the folders, checking each.
 int load_folders(const AnalyzeOptions& options, std::vector<FolderData>& folders) {
-  std::string error;
-  folders.resize(options.folders.size());
-  for (size_t f = 0; f < folders.size(); ++f) {
-    progress(options, "leyendo " + shown_text(options.folders[f]) + " …");
-    if (!load_folder(path_from_utf8(options.folders[f]), folders[f], error, options.progress)) {
-      say(error);
-      return EXIT_TROUBLE;
-    }
+  for (const std::string& name : options.folders) {
+    progress(options, "leyendo " + shown_text(name) + " …");
+    Result<FolderData> folder = load_folder(path_from_utf8(name), progress_of(options));
+    if (!folder) return say_failure(folder.failure());
+    folders.push_back(std::move(*folder));
   }
   return EXIT_DONE;
 }
@@ -162,24 +165,20 @@ int load_folders(const AnalyzeOptions& options, std::vector<FolderData>& folders
 // Work out the analysis of the folders, with its events, orbit and controls.
 int work_out(const AnalyzeOptions& options, std::vector<FolderData>& folders, std::vector<LeftOut> left_out,
              Analysis& analysis) {
-  std::string error;
-  std::vector<EventSpec> specs;
-  std::vector<EventResult> events;
-  if (!collect_events(options, folders.front().offsets, specs, error) || !place_events(folders, specs, events, error)) {
-    say(error);
-    return EXIT_USAGE;
-  }
+  const Result<std::vector<EventSpec>> specs = collect_events(options, folders.front().offsets);
+  if (!specs) return say_failure(specs.failure());
+  Result<std::vector<EventResult>> events = place_events(folders, *specs);
+  if (!events) return say_failure(events.failure());
   progress(options, "calculando …");
-  if (!analyze_folders(folders, options.windows, std::move(events), analysis, error)) {
-    say(error);
-    return EXIT_TROUBLE;
-  }
+  Result<Analysis> worked = analyze_folders(folders, options.windows, std::move(*events));
+  if (!worked) return say_failure(worked.failure());
+  analysis = std::move(*worked);
   progress(options, "la orbita del generador …");
   analysis.orbit = orbit_result(folders, analysis.folders, std::move(left_out), options.allow_shared_bits);
   analysis.events_zone = zone_name(folders.front());
   if (options.controls > 0) {
     progress(options, "controles: " + std::to_string(options.controls) + " …");
-    run_controls(folders, options.controls, options.control_seed, analysis, options.progress);
+    run_controls(folders, options.controls, options.control_seed, analysis, progress_of(options));
   }
   return EXIT_DONE;
 }

@@ -2,6 +2,8 @@
 // and the offsets between them.
 #include "study/local_time.h"
 
+#include "study/json_fields.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -113,15 +115,14 @@ bool OffsetTable::from_json(const nlohmann::json& record) {
   *this = OffsetTable{};
   const auto table = record.find("local_time");
   if (table == record.end() || !table->is_object()) return false;
-  zone = table->value("zone", std::string());
-  way = table->value("way", std::string());
+  zone = json_text(*table, "zone");
+  way = json_text(*table, "way");
   const auto offsets = table->find("offsets");
   if (offsets == table->end() || !offsets->is_array()) return false;
   for (const nlohmann::json& change : *offsets) {
     int64_t moment = 0;
     const auto minutes = change.find("utc_offset_minutes");
-    if (!change.is_object() || !change.contains("from_utc") || !change["from_utc"].is_string() ||
-        !parse_utc_time(change["from_utc"].get<std::string>(), moment) || minutes == change.end() ||
+    if (!change.is_object() || !parse_utc_time(json_text(change, "from_utc"), moment) || minutes == change.end() ||
         !minutes->is_number_integer() || (!changes.empty() && moment <= changes.back().first)) {
       changes.clear();
       return false;

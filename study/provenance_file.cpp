@@ -22,22 +22,6 @@ Result<nlohmann::json> read_provenance(const fs::path& place) {
   return provenance;
 }
 
-int64_t json_integer(const nlohmann::json& object, const char* key, int64_t fallback) {
-  const auto field = object.find(key);
-  if (field == object.end() || !field->is_number_integer()) return fallback;
-  return field->get<int64_t>();
-}
-
-std::string json_text(const nlohmann::json& object, const char* key) {
-  const auto field = object.find(key);
-  return field != object.end() && field->is_string() ? field->get<std::string>() : "";
-}
-
-bool json_flag(const nlohmann::json& object, const char* key, bool fallback) {
-  const auto field = object.find(key);
-  return field != object.end() && field->is_boolean() ? field->get<bool>() : fallback;
-}
-
 nlohmann::json folder_provenance(const FolderOrigin& origin, const OffsetTable& local_time,
                                  bool& log_name_stored) {
   nlohmann::json provenance = {{"format", DATA_FORMAT},

@@ -11,21 +11,13 @@
 #include <nlohmann/json.hpp>
 
 #include "runtime/paths.h"
+#include "study/json_fields.h"
 #include "study/local_time.h"
 #include "study/result.h"
 
 // Read a provenance file as a JSON object: a data folder's provenance.json when `place` is a
 // folder, else the file itself (a run's record).
 Result<nlohmann::json> read_provenance(const std::filesystem::path& place);
-
-// Return an integer field of a JSON object, or `fallback`.
-int64_t json_integer(const nlohmann::json& object, const char* key, int64_t fallback);
-
-// Return a text field of a JSON object, or "".
-std::string json_text(const nlohmann::json& object, const char* key);
-
-// Return a true/false field of a JSON object, or `fallback` when it is missing or no boolean.
-bool json_flag(const nlohmann::json& object, const char* key, bool fallback);
 
 // Where a data folder's seconds come from, for its provenance.json.
 struct FolderOrigin {

@@ -2,6 +2,8 @@
 // rules or by the offsets the stamps show.
 #include "study/second_places.h"
 
+#include "study/json_fields.h"
+
 #include <cmath>
 #include <cstdlib>
 
@@ -13,18 +15,12 @@ constexpr int64_t HOUR = 3600;
 constexpr int64_t DAY = 86400;
 constexpr int32_t LARGEST_OFFSET = 18 * 60;  // minutes; no zone is further from UTC
 
-// Return a text field of a JSON object, or "".
-std::string text_field(const nlohmann::json& object, const char* key) {
-  const auto field = object.find(key);
-  return field != object.end() && field->is_string() ? field->get<std::string>() : "";
-}
-
 // Read a local time and its offset into a moment; false when either is missing.
 bool read_moment(const nlohmann::json& run, const char* local_key, const char* offset_key,
                  int64_t& moment, int32_t& offset) {
   int64_t local = 0;
   const auto minutes = run.find(offset_key);
-  if (!parse_local_time(text_field(run, local_key), local) || minutes == run.end() ||
+  if (!parse_local_time(json_text(run, local_key), local) || minutes == run.end() ||
       !minutes->is_number_integer() || std::llabs(minutes->get<int64_t>()) > LARGEST_OFFSET) {
     return false;
   }
@@ -50,7 +46,7 @@ RunTimes run_times(const nlohmann::json& run) {
   RunTimes times;
   times.known = read_moment(run, "start_local", "utc_offset_minutes", times.start_utc, times.start_offset);
   times.end_known = read_moment(run, "end_local", "end_utc_offset_minutes", times.end_utc, times.end_offset);
-  times.zone = text_field(run, "time_zone");
+  times.zone = json_text(run, "time_zone");
   return times;
 }
 

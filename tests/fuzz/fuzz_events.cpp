@@ -13,8 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     table.note(1774746000, 120);  // 2026-03-29T01:00:00Z
     return table;
   }();
-  std::vector<EventSpec> events;
-  std::string error;
-  read_events_file(input_file(data, size), zone, events, error);
+  const Result<std::vector<EventSpec>> events = read_events_file(input_file(data, size), zone);
+  (void)events;
   return 0;
 }

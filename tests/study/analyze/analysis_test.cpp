@@ -19,12 +19,11 @@ namespace {
 
 Analysis analyze(const std::vector<FolderData>& folders, std::vector<EventSpec> specs = {},
                  std::vector<int> widths = {}) {
-  std::vector<EventResult> events;
-  std::string error;
-  EXPECT_TRUE(place_events(folders, specs, events, error)) << error;
-  Analysis analysis;
-  EXPECT_TRUE(analyze_folders(folders, widths, events, analysis, error)) << error;
-  return analysis;
+  Result<std::vector<EventResult>> events = place_events(folders, specs);
+  EXPECT_TRUE(events.ok()) << events.failure().message;
+  Result<Analysis> analysis = analyze_folders(folders, widths, events.ok() ? *events : std::vector<EventResult>{});
+  EXPECT_TRUE(analysis.ok()) << analysis.failure().message;
+  return analysis.ok() ? *analysis : Analysis{};
 }
 
 }  // namespace
@@ -89,10 +88,9 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
       {{event_of("2026-03-01 10:50:00", "2026-03-01 11:30:00", "tarde")}, "fuera de los datos"},
   };
   for (const Case& c : cases) {
-    std::vector<EventResult> events;
-    std::string error;
-    EXPECT_FALSE(place_events(folders, c.events, events, error));
-    EXPECT_NE(error.find(c.words), std::string::npos) << error;
+    const Result<std::vector<EventResult>> events = place_events(folders, c.events);
+    ASSERT_FALSE(events.ok()) << c.words;
+    EXPECT_NE(events.failure().message.find(c.words), std::string::npos) << events.failure().message;
   }
 }
 
@@ -133,8 +131,10 @@ TEST(Analysis, EventsFilesAreReadAsSpreadsheetsSaveThem) {
   zone.note(0, 60);
   auto read = [&](const std::string& text, std::vector<EventSpec>& events, std::string& error) {
     std::ofstream(file, std::ios::binary) << text;
-    events.clear();
-    return read_events_file(file, zone, events, error);
+    const Result<std::vector<EventSpec>> got = read_events_file(file, zone);
+    events = got.ok() ? *got : std::vector<EventSpec>{};
+    error = got.ok() ? "" : got.failure().message;
+    return got.ok();
   };
   std::vector<EventSpec> events;
   std::string error;
@@ -166,13 +166,11 @@ TEST(Analysis, ATimeGapLeavesEventsInItWithoutSeconds) {
   EXPECT_EQ(format_utc_time(second_utc(folder, 300)), "2026-03-01T10:00:00Z");
   EXPECT_EQ(seconds_between(folder, folder.times[0].first_time + 1000, folder.times[0].first_time + 3659),
             (std::vector<std::pair<uint64_t, uint64_t>>{{300, 360}}));
-  std::vector<EventResult> events;
-  std::string error;
-  EXPECT_FALSE(place_events({folder}, {event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "hueco")}, events,
-                            error));
-  EXPECT_TRUE(place_events({folder}, {event_of("2026-03-01 10:04:00", "2026-03-01 11:00:59", "a caballo")}, events,
-                           error));
-  EXPECT_EQ(events[0].seconds, 60u + 60u);
+  EXPECT_FALSE(place_events({folder}, {event_of("2026-03-01 10:20:00", "2026-03-01 10:30:00", "hueco")}).ok());
+  const Result<std::vector<EventResult>> events =
+      place_events({folder}, {event_of("2026-03-01 10:04:00", "2026-03-01 11:00:59", "a caballo")});
+  ASSERT_TRUE(events.ok());
+  EXPECT_EQ((*events)[0].seconds, 60u + 60u);
 }
 
 TEST(Analysis, AClockSetBackKeepsTimesIncreasing) {
@@ -256,12 +254,9 @@ TEST(Controls, SeedsAreReproducibleAndNeverTheRunsOwn) {
 
 TEST(Controls, ReplayOtherSeedsThroughTheSameStatistics) {
   const std::vector<FolderData> folders{replayed_folder(1000, 1800, "2026-03-01 10:00:00")};
-  std::vector<EventResult> events;
-  std::string error;
-  ASSERT_TRUE(place_events(folders, {event_of("2026-03-01 10:05:00", "2026-03-01 10:09:59", "e")}, events, error));
-  Analysis analysis;
-  ASSERT_TRUE(analyze_folders(folders, {}, events, analysis, error));
-  run_controls(folders, 40, 9, analysis, false);
+  const std::vector<EventSpec> specs{event_of("2026-03-01 10:05:00", "2026-03-01 10:09:59", "e")};
+  Analysis analysis = analyze(folders, specs);
+  run_controls(folders, 40, 9, analysis, {});
   ASSERT_TRUE(analysis.controls.has_value());
   const ControlsResult& controls = *analysis.controls;
   ASSERT_EQ(controls.z.size(), 40u);
@@ -271,11 +266,7 @@ TEST(Controls, ReplayOtherSeedsThroughTheSameStatistics) {
   const auto seeds = control_seeds(folders, 40, 9);
   for (size_t k : {0u, 17u, 39u}) {
     const FolderData control = replayed_folder(seeds[k][0], 1800, "2026-03-01 10:00:00");
-    std::vector<EventResult> control_events;
-    ASSERT_TRUE(place_events({control}, {event_of("2026-03-01 10:05:00", "2026-03-01 10:09:59", "e")},
-                             control_events, error));
-    Analysis expected;
-    ASSERT_TRUE(analyze_folders({control}, {}, control_events, expected, error));
+    const Analysis expected = analyze({control}, specs);
     EXPECT_DOUBLE_EQ(controls.z[k], expected.pooled.z);
     EXPECT_DOUBLE_EQ(controls.events_z[k], expected.events_z);
   }
@@ -283,8 +274,7 @@ TEST(Controls, ReplayOtherSeedsThroughTheSameStatistics) {
   for (double z : controls.z) extreme += std::fabs(z) >= std::fabs(analysis.pooled.z);
   EXPECT_DOUBLE_EQ(controls.empirical_p_z, (1.0 + static_cast<double>(extreme)) / 41.0);
 
-  Analysis again;
-  ASSERT_TRUE(analyze_folders(folders, {}, events, again, error));
-  run_controls(folders, 40, 9, again, false);
+  Analysis again = analyze(folders, specs);
+  run_controls(folders, 40, 9, again, {});
   EXPECT_EQ(again.controls->z, controls.z);  // the same whatever thread ran which control
 }

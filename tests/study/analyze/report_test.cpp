@@ -18,12 +18,11 @@ namespace {
 const std::string HOSTILE = "</script><img src=x onerror=alert(1)>&\"'";
 
 Analysis analyze(const std::vector<FolderData>& folders, std::vector<EventSpec> specs = {}) {
-  std::vector<EventResult> events;
-  std::string error;
-  EXPECT_TRUE(place_events(folders, specs, events, error)) << error;
-  Analysis analysis;
-  EXPECT_TRUE(analyze_folders(folders, {}, events, analysis, error)) << error;
-  return analysis;
+  Result<std::vector<EventResult>> events = place_events(folders, specs);
+  EXPECT_TRUE(events.ok()) << events.failure().message;
+  Result<Analysis> analysis = analyze_folders(folders, {}, events.ok() ? *events : std::vector<EventResult>{});
+  EXPECT_TRUE(analysis.ok()) << analysis.failure().message;
+  return analysis.ok() ? *analysis : Analysis{};
 }
 
 }  // namespace
