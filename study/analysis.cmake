@@ -25,6 +25,11 @@ add_library(tnv_analysis STATIC
   analysis_input.cpp
   analyze_command.cpp
   report_texts.cpp
+  html_writer.cpp
+  report_numbers.cpp
+  report_figures.cpp
+  report_summary.cpp
+  report_plots.cpp
   report.cpp
   ${TESTNUV_REPORT_ASSETS}
 )

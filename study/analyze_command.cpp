@@ -159,8 +159,8 @@ int run_analyze(const AnalyzeOptions& options) {
     run_controls(folders, options.controls, options.control_seed, analysis, options.progress);
   }
   progress(options, "escribiendo " + shown_text(options.out) + " …");
-  if (!write_outputs(path_from_utf8(options.out), folders, analysis, options.language, error)) {
-    complain(error);
+  if (const Result<> written = write_outputs(path_from_utf8(options.out), folders, analysis, options.language); !written) {
+    complain(written.failure().message);
     return EXIT_TROUBLE;
   }
   return EXIT_DONE;
