@@ -202,7 +202,6 @@ json script_texts(const ReportTexts& texts) {
       {"group_mark", texts.group_mark},
       {"months_short", texts.months_short},
       {"months_long", texts.months_long},
-      {"time", texts.time},
       {"time_axis", texts.time_axis},
       {"envelope_196_up", texts.envelope_196_up},
       {"envelope_196_down", texts.envelope_196_down},
@@ -216,7 +215,6 @@ json script_texts(const ReportTexts& texts) {
       {"no_complete_window", texts.no_complete_window},
       {"events_legend", texts.events_legend},
       {"repeat_mark", texts.repeat_mark},
-      {"cycle_ends", texts.cycle_ends},
   };
 }
 
