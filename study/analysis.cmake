@@ -17,6 +17,8 @@ add_custom_command(
 
 # The embedded page texts are longer than the shortest limit the standard sets for a literal.
 set_source_files_properties(${TESTNUV_REPORT_ASSETS} PROPERTIES COMPILE_OPTIONS -Wno-overlength-strings)
+# The texts name every member of ReportTexts: one left out is an error, not a silently empty text.
+set_source_files_properties(report_texts.cpp PROPERTIES COMPILE_OPTIONS -Werror=missing-field-initializers)
 add_library(tnv_analysis STATIC
   statistics.cpp
   plot_reduce.cpp
@@ -25,6 +27,11 @@ add_library(tnv_analysis STATIC
   analysis_input.cpp
   command_analyze.cpp
   report_texts.cpp
+  html_writer.cpp
+  report_numbers.cpp
+  report_figures.cpp
+  report_summary.cpp
+  report_plots.cpp
   report.cpp
   ${TESTNUV_REPORT_ASSETS}
 )

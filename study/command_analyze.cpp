@@ -202,12 +202,8 @@ int run_analyze(const AnalyzeOptions& options) {
   if (status != EXIT_DONE) return status;
   progress(options, "escribiendo " + shown_text(options.out) + " …");
   const Language language = options.language == "en" ? Language::english : Language::spanish;
-  std::string error;
-  if (!write_outputs(path_from_utf8(options.out), folders, analysis, language, error)) {
-    say(error);
-    return EXIT_TROUBLE;
-  }
-  return EXIT_DONE;
+  const Result<> written = write_outputs(path_from_utf8(options.out), folders, analysis, language);
+  return written ? EXIT_DONE : say_failure(written.failure());
 }
 
 }  // namespace

@@ -8,7 +8,7 @@ enum class Language { spanish, english };
 
 struct ReportTexts {
   std::string_view html_lang, title, generated_by, folders_label;
-  std::string_view results, measure, value, seconds, ones, zeros, run_z, two_sided_p, variance_chi2, degrees,
+  std::string_view results, measure, value, seconds, ones, zeros, run_z, variance_chi2, degrees,
       upper_p, stouffer_300, stouffer_900, fit_chi2, lag1, runs_test, runs, not_available;
   std::string_view windows, width, window_count, significant, significant_bonferroni, significant_bh, windows_note;
   std::string_view plots, plot_cumulative_deviation, caption_cumulative_deviation, plot_window_z, caption_window_z,
@@ -21,7 +21,7 @@ struct ReportTexts {
   std::string_view provenance, folder, field;
   std::string_view log_deviation_title, log_deviation_text_1, log_deviation_text_2, log_deviation_text_3;
   // Labels inside the plots.
-  std::string_view time, envelope_196_up, envelope_196_down, envelope_309_up, envelope_309_down,
+  std::string_view envelope_196_up, envelope_196_down, envelope_309_up, envelope_309_down,
       cumulative_deviation_axis, cumulative_variance_axis, ones_per_second, expected, seconds_axis, observed,
       significant_bh_points, combined_curve, window_curve;
   // How the page writes numbers and dates (summary.json and the CSV keep ".").
@@ -36,7 +36,7 @@ struct ReportTexts {
   std::string_view orbit, orbit_text, orbit_read, orbit_start, orbit_draws, orbit_seconds_used, orbit_part,
       normal_p, orbit_p, orbit_whole, orbit_covered, orbit_overlap;
   // More labels of the plots: the time axis ("{zone}", "{start}"), a plot with nothing to draw, marks.
-  std::string_view time_axis, no_complete_window, events_legend, repeat_mark, cycle_ends;
+  std::string_view time_axis, no_complete_window, events_legend, repeat_mark;
   // Seconds left out because another folder counts their bits ("{a}", "{b}", "{seconds}", "{first}",
   // "{last}"), shared seconds kept on request, and the folders combined by their orbit p ("{folders}",
   // "{z}", "{p}").
