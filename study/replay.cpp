@@ -1,8 +1,4 @@
-// Replay: the generator's jumps and the second-by-second draw.
-//
-// Eight draws are carried side by side, each lane jumping eight steps at a
-// time, so one pass of the inner loop gives one byte of bits and the lanes
-// are independent (the compiler may vectorise them).
+// Replay: the generator's jumps, its eight lanes and the second-by-second draw.
 #include "study/replay.h"
 
 #include <bit>
@@ -27,34 +23,31 @@ uint32_t advance_state(uint32_t state, uint64_t steps) {
   return state * jump.multiplier + jump.increment;
 }
 
-Replay::Replay(uint32_t seed) : seed_(seed) { seek(1); }
+GeneratorLanes::GeneratorLanes(uint32_t state) : jump_(generator_jump(LANES)) {
+  for (uint32_t& lane : lanes_) {
+    lane = state;
+    state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
+  }
+}
+
+Replay::Replay(uint32_t seed) : seed_(seed), lanes_(0) { seek(1); }
 
 void Replay::seek(int64_t second) {
   next_ = second < 1 ? 1 : second;
   const uint64_t draws_before = static_cast<uint64_t>(next_ - 1) * BITS_PER_SECOND;
-  uint32_t state = advance_state(seed_, DRAWS_THROWN_AWAY + draws_before);
-  for (uint32_t& lane : lanes_) {
-    state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
-    lane = state;
-  }
+  lanes_ = GeneratorLanes(advance_state(seed_, DRAWS_THROWN_AWAY + draws_before + 1));
 }
 
 int32_t Replay::next_second(uint8_t* bits) {
-  const GeneratorJump jump = generator_jump(LANES);
-  uint32_t lanes[LANES];
-  for (int32_t j = 0; j < LANES; ++j) lanes[j] = lanes_[j];
+  GeneratorLanes lanes = lanes_;
   uint8_t bytes[BYTES_PER_SECOND];
   int32_t ones = 0;
   for (int32_t k = 0; k < BYTES_PER_SECOND; ++k) {
-    uint32_t byte = 0;
-    for (int32_t j = 0; j < LANES; ++j) {
-      byte |= draw_bit(lanes[j]) << (LANES - 1 - j);
-      lanes[j] = lanes[j] * jump.multiplier + jump.increment;
-    }
+    const uint32_t byte = lanes.next_byte();
     bytes[k] = static_cast<uint8_t>(byte);
     ones += std::popcount(byte);
   }
-  for (int32_t j = 0; j < LANES; ++j) lanes_[j] = lanes[j];
+  lanes_ = lanes;
   if (bits != nullptr) {
     for (int32_t k = 0; k < BYTES_PER_SECOND; ++k) bits[k] = bytes[k];
   }

@@ -32,6 +32,29 @@ uint32_t advance_state(uint32_t state, uint64_t steps);
 // Return the bit a draw gives from the state after its step.
 inline uint32_t draw_bit(uint32_t state) { return (state >> GENERATOR_BIT) & 1u; }
 
+// Eight draws carried side by side, each lane jumping eight steps at a time: one step of all
+// lanes gives the bits of eight draws in a row, and the lanes are independent (the compiler may
+// vectorise them). The one way the study tool draws many bits.
+class GeneratorLanes {
+ public:
+  static constexpr int32_t LANES = 8;
+  // Start with the draw whose state after its step is `state`.
+  explicit GeneratorLanes(uint32_t state);
+  // Return the bits of the next eight draws, the first in the top bit.
+  uint32_t next_byte() {
+    uint32_t byte = 0;
+    for (int32_t j = 0; j < LANES; ++j) {
+      byte |= draw_bit(lanes_[j]) << (LANES - 1 - j);
+      lanes_[j] = lanes_[j] * jump_.multiplier + jump_.increment;
+    }
+    return byte;
+  }
+
+ private:
+  GeneratorJump jump_;
+  uint32_t lanes_[LANES];
+};
+
 // The bits of a run, drawn again second by second from its seed.
 class Replay {
  public:
@@ -45,8 +68,7 @@ class Replay {
   int64_t next_number() const { return next_; }
 
  private:
-  static constexpr int32_t LANES = 8;  // draws carried side by side, one byte of bits per step
   uint32_t seed_;
-  uint32_t lanes_[LANES];  // states after the steps of the next 8 draws
-  int64_t next_ = 1;       // number of the next second
+  GeneratorLanes lanes_;  // the next draws
+  int64_t next_ = 1;      // number of the next second
 };

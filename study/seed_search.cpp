@@ -8,6 +8,8 @@
 #include "study/seed_search.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 #include "study/replay.h"
@@ -17,7 +19,6 @@ namespace {
 constexpr int64_t BLOCK = int64_t{1} << 20;       // window sums per block
 constexpr int64_t FIRST_DRAW_OFFSET = 1 + DRAWS_THROWN_AWAY;  // orbit steps from seed to first draw
 constexpr uint64_t SEED_BY_SEED_LIMIT = 1u << 16;  // ranges up to this are replayed seed by seed
-constexpr int32_t LANES = 8;
 
 // A candidate whose later windows are still to be checked.
 struct Pending {
@@ -26,23 +27,26 @@ struct Pending {
   int32_t misses;  // windows so far whose count is not the log's
 };
 
-// Fill `bits` with the bits of `count` positions from the state `state` (the state of the
-// first of them).
-void fill_bits(uint8_t* bits, int64_t count, uint32_t state) {
-  const GeneratorJump jump = generator_jump(LANES);
-  uint32_t lanes[LANES];
-  for (int32_t j = 0; j < LANES; ++j) {
-    lanes[j] = state;
-    state = state * GENERATOR_MULTIPLIER + GENERATOR_INCREMENT;
-  }
-  int64_t i = 0;
-  for (; i + LANES <= count; i += LANES) {
-    for (int32_t j = 0; j < LANES; ++j) {
-      bits[i + j] = static_cast<uint8_t>(draw_bit(lanes[j]));
-      lanes[j] = lanes[j] * jump.multiplier + jump.increment;
+// The eight bytes, one bit each, that a byte of draws spreads into (the first draw first in memory).
+struct SpreadBytes {
+  std::array<std::array<uint8_t, 8>, 256> table{};
+  constexpr SpreadBytes() {
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      for (uint32_t j = 0; j < 8; ++j) table[byte][j] = static_cast<uint8_t>((byte >> (7 - j)) & 1u);
     }
   }
-  for (int32_t j = 0; j < LANES && i < count; ++i, ++j) bits[i] = static_cast<uint8_t>(draw_bit(lanes[j]));
+};
+constexpr SpreadBytes SPREAD;
+
+// Fill `bits` with the bits of `count` positions from the state `state` (the state of the
+// first of them), one a byte.
+void fill_bits(uint8_t* bits, int64_t count, uint32_t state) {
+  GeneratorLanes lanes(state);
+  int64_t i = 0;
+  for (; i + GeneratorLanes::LANES <= count; i += GeneratorLanes::LANES) {
+    std::memcpy(bits + i, SPREAD.table[lanes.next_byte()].data(), GeneratorLanes::LANES);
+  }
+  if (i < count) std::memcpy(bits + i, SPREAD.table[lanes.next_byte()].data(), static_cast<size_t>(count - i));
 }
 
 // Keep a seed if it is in range, counting it and listing it while there is room.
@@ -67,6 +71,53 @@ int32_t window_misses(uint32_t seed, const std::vector<int32_t>& window_ones, si
   return misses;
 }
 
+// Check the pending candidates' windows whose sums this block holds (sums[0] is at `base`);
+// a candidate that gives all `windows` goes to `positions` (or to `near`, having missed one).
+void advance_candidates(const std::vector<int32_t>& window_ones, size_t windows, int32_t allowed_misses,
+                        const std::vector<int32_t>& sums, int64_t base, std::vector<Pending>& pending,
+                        std::vector<uint32_t>& positions, std::vector<uint32_t>& near) {
+  std::vector<Pending> still;
+  for (Pending& candidate : pending) {
+    bool alive = true;
+    while (alive && candidate.window < windows) {
+      const int64_t at = candidate.first + static_cast<int64_t>(candidate.window) * WINDOW_DRAWS - base;
+      if (at >= BLOCK) break;
+      if (sums[at] != window_ones[candidate.window]) ++candidate.misses;
+      alive = candidate.misses <= allowed_misses;
+      if (alive) ++candidate.window;
+    }
+    if (!alive) continue;
+    if (candidate.window == windows) {
+      const uint32_t position = static_cast<uint32_t>(candidate.first - FIRST_DRAW_OFFSET);
+      (candidate.misses == 0 ? positions : near).push_back(position);
+    } else {
+      still.push_back(candidate);
+    }
+  }
+  pending.swap(still);
+}
+
+// Return the seeds in [from, to] at the orbit positions found (from `origin`), and the near ones.
+SeedCandidates seeds_at(uint32_t origin, std::vector<uint32_t>& positions, std::vector<uint32_t>& near,
+                        uint32_t from, uint32_t to, size_t max_listed) {
+  // A seed that gives its first window comes from both ways when it misses none.
+  std::sort(positions.begin(), positions.end());
+  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  std::sort(near.begin(), near.end());
+  near.erase(std::unique(near.begin(), near.end()), near.end());
+  SeedCandidates found, near_found;
+  for (uint32_t position : positions) keep(found, advance_state(origin, position), from, to, max_listed);
+  for (uint32_t position : near) {
+    if (std::binary_search(positions.begin(), positions.end(), position)) continue;
+    keep(near_found, advance_state(origin, position), from, to, max_listed);
+  }
+  found.near_seeds = std::move(near_found.seeds);
+  found.near_count = near_found.count;
+  std::sort(found.seeds.begin(), found.seeds.end());
+  std::sort(found.near_seeds.begin(), found.near_seeds.end());
+  return found;
+}
+
 }  // namespace
 
 SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t origin,
@@ -85,7 +136,7 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
                        static_cast<int64_t>(windows - 1) * length;
   std::vector<uint8_t> bits(static_cast<size_t>(BLOCK + length));
   std::vector<int32_t> sums(static_cast<size_t>(BLOCK));
-  std::vector<Pending> pending, still;
+  std::vector<Pending> pending;
   int64_t base = FIRST_DRAW_OFFSET;  // position of bits[0] and sums[0]
   uint32_t state = advance_state(origin, static_cast<uint64_t>(base));
   fill_bits(bits.data(), BLOCK + length, state);
@@ -111,25 +162,7 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
         if (sums[i] == window_ones[1]) pending.push_back({base + i - length, 2, 1});
       }
     }
-    still.clear();
-    for (Pending& candidate : pending) {
-      bool alive = true;
-      while (alive && candidate.window < windows) {
-        const int64_t at = candidate.first + static_cast<int64_t>(candidate.window) * length - base;
-        if (at >= BLOCK) break;
-        if (sums[at] != window_ones[candidate.window]) ++candidate.misses;
-        alive = candidate.misses <= allowed_misses;
-        if (alive) ++candidate.window;
-      }
-      if (!alive) continue;
-      if (candidate.window == windows) {
-        const uint32_t position = static_cast<uint32_t>(candidate.first - FIRST_DRAW_OFFSET);
-        (candidate.misses == 0 ? positions : near).push_back(position);
-      } else {
-        still.push_back(candidate);
-      }
-    }
-    pending.swap(still);
+    advance_candidates(window_ones, windows, allowed_misses, sums, base, pending, positions, near);
     // Slide: the last `length` bits move to the front, a new block follows them.
     std::copy(bits.begin() + BLOCK, bits.end(), bits.begin());
     fill_bits(bits.data() + length, BLOCK, state);
@@ -137,22 +170,7 @@ SeedCandidates search_orbit(const std::vector<int32_t>& window_ones, uint32_t or
     base += BLOCK;
     if (progress) progress(std::min(1.0, static_cast<double>(base) / static_cast<double>(last)));
   }
-  // A seed that gives its first window comes from both ways when it misses none.
-  std::sort(positions.begin(), positions.end());
-  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-  std::sort(near.begin(), near.end());
-  near.erase(std::unique(near.begin(), near.end()), near.end());
-  for (uint32_t position : positions) keep(found, advance_state(origin, position), from, to, max_listed);
-  SeedCandidates near_found;
-  for (uint32_t position : near) {
-    if (std::binary_search(positions.begin(), positions.end(), position)) continue;
-    keep(near_found, advance_state(origin, position), from, to, max_listed);
-  }
-  found.near_seeds = std::move(near_found.seeds);
-  found.near_count = near_found.count;
-  std::sort(found.seeds.begin(), found.seeds.end());
-  std::sort(found.near_seeds.begin(), found.near_seeds.end());
-  return found;
+  return seeds_at(origin, positions, near, from, to, max_listed);
 }
 
 SeedCandidates search_seed_by_seed(const std::vector<int32_t>& window_ones, uint32_t from,
