@@ -31,14 +31,22 @@ bool parse_calendar(std::string_view text, char separator, int64_t& seconds) {
   if (!read_digits(text, 0, 4, year) || !read_digits(text, 5, 2, month) || !read_digits(text, 8, 2, day) ||
       !read_digits(text, 11, 2, hour) || !read_digits(text, 14, 2, minute) || !read_digits(text, 17, 2, second))
     return false;
-  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month) || hour > 23 ||
-      minute > 59 || second > 59)
-    return false;
-  seconds = seconds_from_civil(civil_time(year, month, day, hour, minute, second));
-  return true;
+  return calendar_seconds(year, month, day, hour, minute, second, seconds);
 }
 
 }  // namespace
+
+bool calendar_seconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute, int64_t second,
+                      int64_t& seconds) {
+  if (year < 0 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+      day > days_in_month(static_cast<int>(year), static_cast<int>(month)) || hour < 0 || hour > 23 || minute < 0 ||
+      minute > 59 || second < 0 || second > 59) {
+    return false;
+  }
+  seconds = seconds_from_civil(civil_time(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day),
+                                          static_cast<int>(hour), static_cast<int>(minute), static_cast<int>(second)));
+  return true;
+}
 
 bool parse_local_time(std::string_view text, int64_t& seconds) {
   return text.size() == 19 && parse_calendar(text, ' ', seconds);

@@ -12,6 +12,11 @@
 
 #include <nlohmann/json.hpp>
 
+// Return in `seconds` the calendar seconds of a date and time of day (years 0000 to 9999); false
+// when a field is out of range (the one check of a date the study tool makes).
+bool calendar_seconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute, int64_t second,
+                      int64_t& seconds);
+
 // Parse "YYYY-MM-DD HH:MM:SS" into calendar seconds; false unless the text is exactly a valid time.
 bool parse_local_time(std::string_view text, int64_t& seconds);
 

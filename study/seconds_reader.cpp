@@ -34,17 +34,6 @@ bool take_field(const char*& at, const char* end, std::string& value, bool last)
   return true;
 }
 
-// True when a text has the shape "YYYY-MM-DD HH:MM:SS".
-bool is_wall_time(const std::string& text) {
-  static const char SHAPE[] = "dddd-dd-dd dd:dd:dd";
-  if (text.size() != sizeof SHAPE - 1) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const bool digit = text[i] >= '0' && text[i] <= '9';
-    if (SHAPE[i] == 'd' ? !digit : text[i] != SHAPE[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 SecondsReader::~SecondsReader() {
@@ -136,7 +125,8 @@ bool SecondsReader::next(SecondRow& row) {
     if (source_field == time_source_name(candidate)) source = candidate, source_known = true;
   }
   if (!source_known) return fail("time_source desconocido \"" + source_field + "\"");
-  if (!is_wall_time(time_field)) return fail("time no tiene la forma AAAA-MM-DD HH:MM:SS");
+  int64_t wall = 0;
+  if (!parse_local_time(time_field, wall)) return fail("time no tiene la forma AAAA-MM-DD HH:MM:SS");
   row = make_second_row(fields[0], ones, time_field, source);
   row.utc = std::move(utc_field);
   if (fields[0] != previous_ + 1) return fail("se esperaba el segundo " + std::to_string(previous_ + 1));

@@ -10,6 +10,7 @@
 
 #include "runtime/clock.h"
 #include "runtime/paths.h"
+#include "study/local_time.h"
 #include "runtime/sha256.h"
 
 namespace fs = std::filesystem;
@@ -55,17 +56,6 @@ int64_t digits(const std::string& text, size_t at, size_t count) {
 uint32_t packed_date(const std::string& text, size_t at) {
   return static_cast<uint32_t>(digits(text, at, 2) * 1000000 + digits(text, at + 3, 2) * 10000 +
                                digits(text, at + 6, 4));
-}
-
-// Seconds since 1970 of a date and time of day, or -1 when a field is out of range.
-int64_t wall_seconds(int64_t year, int64_t month, int64_t day, int64_t hour, int64_t minute,
-                     int64_t second) {
-  if (month < 1 || month > 12 || day < 1 ||
-      day > days_in_month(static_cast<int>(year), static_cast<int>(month)) || hour > 23 ||
-      minute > 59 || second > 59) {
-    return -1;
-  }
-  return days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
 }
 
 // Read the two counts " N" zone " M" that follow a title; false unless exactly that.
@@ -326,9 +316,9 @@ std::vector<int32_t> window_ones(const StudyLogText& log) {
 
 bool record_stamp(const LogRecord& record, int64_t& seconds) {
   if (record.time < 0) return false;
-  seconds = wall_seconds(record.date % 10000, record.date / 1000000, record.date / 10000 % 100,
-                         record.time / 10000, record.time / 100 % 100, record.time % 100);
-  return seconds >= 0;
+  return calendar_seconds(record.date % 10000, record.date / 1000000, record.date / 10000 % 100, record.time / 10000,
+                          record.time / 100 % 100, record.time % 100, seconds) &&
+         seconds >= 0;
 }
 
 LinesDigest lines_digest(const std::vector<std::string>& lines) {
