@@ -20,7 +20,6 @@ const char CREDIT_LINE[] =
 namespace {
 
 constexpr int32_t SIDE_PANEL_COLUMN = 92;
-constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
 
 const char TITLE_TOWARD_ONE[] =
     "1                    AREA GRAFICA DE FLUCTUACIONES HACIA EL UNO                        1";
@@ -57,10 +56,10 @@ void show_panel_cycles() {
 
 // Rows 1 and 14: the two hour scales.
 void draw_hour_scales() {
-  set_colour(0x77FF33, KEEP);
+  set_colour(0x77FF33, KEEP_COLOUR);
   locate(1, 1);
   show(HOUR_SCALE, SEP_NEWLINE);
-  set_colour(0x3377FF, KEEP);
+  set_colour(0x3377FF, KEEP_COLOUR);
   locate(14, 0);
   show(HOUR_SCALE, SEP_NEWLINE);
 }
@@ -183,7 +182,7 @@ void print_side_panel_startup() {
   show_panel_label(8, "A 1 EN %");
   show_panel_label(11, "DES.GLOB");
   show_panel_label(12, "A 0 EN %");
-  set_colour(0xFFFFFF, KEEP);
+  set_colour(0xFFFFFF, KEEP_COLOUR);
   show_panel_cycles();
 }
 

@@ -34,7 +34,6 @@ const char WINDOW_TITLE[] =
 namespace {
 
 constexpr int32_t LAST_MINUTE = 720;
-constexpr int32_t KEEP = -1;  // set_colour: leave this colour as it is
 constexpr int32_t TEXT_WINDOW_TOP = 17;     // the rows the seconds scroll in
 constexpr int32_t TEXT_WINDOW_BOTTOM = 33;
 constexpr int32_t WHOLE_SCREEN = 0;         // set_text_window(0, 0): every row
@@ -90,7 +89,7 @@ void draw_bit(ExperimentState& s) {
   s.ones_second += one;
   s.ones_5min += one;
   s.ones_15min += one;
-  set_colour(static_cast<int32_t>(BIT_COLOURS[one]), KEEP);
+  set_colour(static_cast<int32_t>(BIT_COLOURS[one]), KEEP_COLOUR);
   if (bit_observer != nullptr) bit_observer(s.bit);
   print_integer(0, s.bit, SEP_NONE);
   if (s.bit_index % BITS_PER_PAUSE == 0) sleep_ms(PAUSE_MS);
@@ -98,7 +97,7 @@ void draw_bit(ExperimentState& s) {
 
 // Print the second's time, date and counts in white.
 void report_second(const ExperimentState& s) {
-  set_colour(0xFFFFFF, KEEP);
+  set_colour(0xFFFFFF, KEEP_COLOUR);
   print_integer(0, s.seconds_counter, SEP_NONE);
   print_text(0, "> hora = ", SEP_NONE);
   print_text(0, time_text(), SEP_ZONE);
@@ -140,10 +139,10 @@ void judge_second(ExperimentState& s) {
       plot_second(s, 0xFF4444);
       break;
     case Lean::balanced:
-      set_colour(0xFF7733, KEEP);
+      set_colour(0xFF7733, KEEP_COLOUR);
       print_text(0, " > CEROS = UNOS", SEP_NEWLINE);
       plot_second(s, 0xFFFFFF);
-      set_colour(0xFFFFFF, KEEP);
+      set_colour(0xFFFFFF, KEEP_COLOUR);
       break;
   }
 }

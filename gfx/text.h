@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+// The colour set_colour is given to leave a colour as it is (any negative value does).
+constexpr int32_t KEEP_COLOUR = -1;
+
 // Set the text colours (a negative value keeps that colour); returns fg | (bg << 16) before.
 uint32_t set_colour(int32_t foreground, int32_t background);
 

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int64_t SECONDS_PER_DAY = 86400;
 
 // Return a floor division (the quotient rounded toward minus infinity).
 int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0); }

@@ -18,6 +18,9 @@
 
 #include "runtime/text.h"
 
+// Seconds in a calendar day.
+constexpr int64_t SECONDS_PER_DAY = 86400;
+
 // A wake-up call between threads: a generation counter and a condition variable.
 // The waiter notes the generation, checks its condition, then waits for a newer one.
 class WakeSignal {

@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int NAME_ATTEMPTS = 16;  // unique names tried before giving up
 
 }  // namespace
 
@@ -63,7 +62,7 @@ std::string unique_suffix() {
 bool replace_file_atomically(const fs::path& target, const std::string& bytes, std::string& error) {
   fs::path temporary;
   std::FILE* stream = nullptr;
-  for (int attempt = 0; attempt < NAME_ATTEMPTS && stream == nullptr; ++attempt) {
+  for (int attempt = 0; attempt < UNIQUE_NAME_ATTEMPTS && stream == nullptr; ++attempt) {
     temporary = target;
     temporary += ".tmp-" + unique_suffix();
     stream = create_new_file(temporary);

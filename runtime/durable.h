@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <string>
 
+// Unique names tried for a temporary file or folder before giving up.
+constexpr int UNIQUE_NAME_ATTEMPTS = 16;
+
 // Write `bytes` to `target` atomically (temporary file, sync, rename, sync of the directory).
 // False with `error` set on any failure; the old file, if any, is then untouched.
 bool replace_file_atomically(const std::filesystem::path& target, const std::string& bytes,

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr uint64_t PROGRESS_ROWS = 1 << 18;  // rows between looks at the clock
-constexpr auto PROGRESS_PERIOD = std::chrono::seconds(1);
+constexpr auto READ_PROGRESS_PERIOD = std::chrono::seconds(1);
 
 // Return a text without blanks at either end.
 std::string trimmed(const std::string& text) {
@@ -165,7 +165,7 @@ Result<> read_rows(const std::filesystem::path& file, FolderData& folder, const 
   auto last_report = std::chrono::steady_clock::now();
   while (reader.next(row)) {
     if (progress && folder.ones.size() % PROGRESS_ROWS == 0 &&
-        std::chrono::steady_clock::now() - last_report >= PROGRESS_PERIOD) {
+        std::chrono::steady_clock::now() - last_report >= READ_PROGRESS_PERIOD) {
       progress("leyendo " + shown_text(folder.path) + ": " + std::to_string(folder.ones.size()) + " segundos");
       last_report = std::chrono::steady_clock::now();
     }

@@ -71,7 +71,6 @@ bool folder_may_be_written(const fs::path& folder, bool replace, std::string& er
 // that made it, so that a later run removes the folder only once that process is gone.
 constexpr char MARKER_FILE[] = ".testnuv-en-curso";
 constexpr char MARKER_TAG[] = "testnuv-study data folder in progress";
-constexpr int NAME_ATTEMPTS = 16;  // unique names tried before giving up
 
 // Return the marker's text for this process.
 std::string marker_text() {
@@ -113,7 +112,7 @@ bool is_dead_leftover(const fs::path& folder) {
 // the marker in it; false with `error` set.
 bool make_own_folder(const fs::path& folder, const char* suffix, fs::path& made, std::string& error) {
   std::error_code code;
-  for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+  for (int attempt = 0; attempt < UNIQUE_NAME_ATTEMPTS; ++attempt) {
     made = folder;
     made += std::string(suffix) + "-" + unique_suffix();
     if (fs::create_directory(made, code)) {

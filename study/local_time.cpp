@@ -2,12 +2,11 @@
 // and the offsets between them.
 #include "study/local_time.h"
 
-#include "study/json_fields.h"
-
 #include <algorithm>
 #include <cstdio>
 
 #include "runtime/clock.h"
+#include "study/json_fields.h"
 
 namespace {
 

@@ -3,20 +3,20 @@
 
 #include <cstdlib>
 
+#include "runtime/clock.h"
 #include "study/local_time.h"
 #include "study/log_model.h"
 #include "study/replay.h"
 
 namespace {
 
-constexpr int64_t DAY = 86400;
 constexpr int64_t MIDNIGHT_SLACK = 60;  // seconds after midnight a stamp's date may lag
 
 // A record's stamp, mended when its date was read just before midnight and its time just after.
 int64_t mended_stamp(int64_t stamp, int64_t expected) {
-  const bool just_after_midnight = ((stamp % DAY) + DAY) % DAY < MIDNIGHT_SLACK;
-  if (just_after_midnight && std::llabs(stamp + DAY - expected) < std::llabs(stamp - expected)) {
-    return stamp + DAY;
+  const bool just_after_midnight = ((stamp % SECONDS_PER_DAY) + SECONDS_PER_DAY) % SECONDS_PER_DAY < MIDNIGHT_SLACK;
+  if (just_after_midnight && std::llabs(stamp + SECONDS_PER_DAY - expected) < std::llabs(stamp - expected)) {
+    return stamp + SECONDS_PER_DAY;
   }
   return stamp;
 }

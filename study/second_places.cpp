@@ -2,17 +2,15 @@
 // rules or by the offsets the stamps show.
 #include "study/second_places.h"
 
-#include "study/json_fields.h"
-
 #include <cmath>
 #include <cstdlib>
 
 #include "runtime/clock.h"
+#include "study/json_fields.h"
 
 namespace {
 
 constexpr int64_t HOUR = 3600;
-constexpr int64_t DAY = 86400;
 constexpr int32_t LARGEST_OFFSET = 18 * 60;  // minutes; no zone is further from UTC
 
 // Read a local time and its offset into a moment; false when either is missing.
@@ -32,7 +30,7 @@ bool read_moment(const nlohmann::json& run, const char* local_key, const char* o
 // Return the moment a stamp stands for: of two, the one nearer `expected` (-1: the first).
 int64_t stamp_moment(int64_t stamp, int64_t expected) {
   const LocalMoments moments = utc_from_local(stamp);
-  if (moments.count == 0) return stamp - utc_offset_at(stamp - DAY) * int64_t{60};
+  if (moments.count == 0) return stamp - utc_offset_at(stamp - SECONDS_PER_DAY) * int64_t{60};
   if (moments.count == 2 && expected >= 0 &&
       std::llabs(moments.second - expected) < std::llabs(moments.first - expected)) {
     return moments.second;
