@@ -63,10 +63,12 @@ struct PageFree {
   void operator()(uint8_t* page) const { std::free(page); }
 };
 
-// The columns of one text row in which the text layer holds glyphs back (a screen without lock).
-struct HeldGlyphRow {
-  int32_t first = 0;  // columns first..end-1 may hold glyphs; none while first >= end
+// The drawing the text layer holds back in one text row (a screen without lock).
+struct HeldTextRow {
+  int32_t first = 0;        // columns first..end-1 may hold glyphs; none while first >= end
   int32_t end = 0;
+  int32_t fill_x = -1;      // the background is owed from this pixel to the right edge; -1: not
+  uint32_t fill_pixel = 0;  // ...in this colour; the held glyphs are newer than it
 };
 
 struct GraphicsScreen {
@@ -102,11 +104,11 @@ struct GraphicsScreen {
   int32_t owed_fill_row = -1;                       // first pixel row of a freed text row whose background is owed; -1: none
   int32_t owed_fill_x = 0;                          // ...from this pixel to the right edge
   uint32_t owed_fill_pixel = 0;                     // ...in the background of its scroll
-  // Glyphs held back instead of painted (lock_free only), by slot: the text row whose pixel rows
-  // the page first held. A text row's buffers keep their slot as scrolls move them.
+  // Drawing held back (lock_free only), by slot: the text row whose pixel rows the page first
+  // held. A text row's buffers keep their slot as scrolls move them.
   std::vector<uint64_t> held_glyphs;                // text_columns a slot: 0, or a glyph and its colours (gfx/text.cpp)
-  std::vector<HeldGlyphRow> held_glyph_rows;        // per slot: the columns that may hold glyphs
-  int32_t held_glyph_row_count = 0;                 // slots whose columns are not empty
+  std::vector<HeldTextRow> held_text_rows;          // per slot: where glyphs are held, the owed background
+  int32_t held_row_count = 0;                       // slots that hold glyphs or a background
   int32_t refresh_rate = 0;
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held

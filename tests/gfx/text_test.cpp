@@ -368,11 +368,13 @@ TEST_F(TextScreen, AFreedRowOwesItsBackgroundUntilSomeoneLocksOrDrawsThere) {
   EXPECT_EQ(pixel_at(700, 520), 0xFFFF);
   EXPECT_EQ(pixel_at(700, 519), BG);
 
-  // A print that would leave a gap in the owed row writes the background first.
+  // A print that would leave a gap in the owed row has the background come first: held with its
+  // glyphs until someone locks, then written before them.
   print("\n");
   locate(33, 50, -1);
   print("\xDB");
-  EXPECT_EQ(raw(8 * 10, 515), BG);
+  EXPECT_EQ(raw(8 * 10, 515), STALE);
+  EXPECT_EQ(pixel_at(8 * 10, 515), BG);
   EXPECT_TRUE(cell_blank(33, 49));
   EXPECT_EQ(cell_row(33, 50, 0), "########");
   EXPECT_TRUE(cell_blank(33, 51));
