@@ -6,8 +6,8 @@
 // text layer scrolls by rotating row pointers instead of copying pixels. The
 // rows are the whole picture under the screen lock (under lock_rows, the rows
 // it was taken for): on a screen without lock a layer may hold drawing back
-// between its calls (the text layer, the background of a freed row that its
-// glyphs cover right after), and taking the lock has it done first.
+// between its calls (the text layer: its glyphs, the background of a freed row),
+// and taking the lock has it done first.
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
