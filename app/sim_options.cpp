@@ -29,6 +29,9 @@ const char SIM_USAGE[] =
   "  --data DIR      escribe la carpeta de datos de la ejecucion: seconds.csv, bits.bin,\n"
   "                  provenance.json y SHA256SUMS (la misma que testnuv-study extract)\n"
   "  --force         con --data, sustituye una carpeta de datos que ya exista\n"
+    "  --sync-every-record\n"
+    "                  sincroniza el registro de estudio tras cada registro, como el programa\n"
+    "                  en vivo (por omision, una sola vez al terminar)\n"
     "  --version       muestra la version y el commit\n"
     "  --help          muestra esta ayuda\n"
     "\n"
@@ -160,6 +163,7 @@ SimRequest read_sim_options(const std::vector<std::string>& arguments, SimOption
   add_text_option(app, "--png", texts.png);
   add_text_option(app, "--data", texts.data);
   app.add_flag("--force", options.force);
+  app.add_flag("--sync-every-record", options.sync_every_record);
   try {
     std::vector<std::string> words(arguments.rbegin(), arguments.rend());  // CLI11 takes them last first
     if (!words.empty()) words.pop_back();  // the program's name

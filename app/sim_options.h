@@ -23,6 +23,7 @@ struct SimOptions {
   std::string png;           // where the picture is saved at the end ("" nowhere)
   std::string data;          // the data folder written from the run ("" none)
   bool force = false;        // replace an existing data folder
+  bool sync_every_record = false;  // sync the study log after each record, not once at the end
 };
 
 // The help text of --help.

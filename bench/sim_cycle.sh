@@ -1,14 +1,17 @@
 #!/bin/sh
 # Time one 12-hour cycle (43,201 seconds, every bit drawn on the picture) through
 # build/testnuv-sim, several runs, and print the median wall time and the median
-# processor time (user + system, to 10 ms). The difference is mostly waiting for
-# the disk: each of the cycle's 193 study-log records is synced as it is written,
-# which costs little on an idle disk and much on a busy one (or nothing when
-# TMPDIR is a tmpfs, where the log is then written).
-# Usage: bench/sim_cycle.sh [runs]   (default 5; TESTNUV_SIM=path picks another build)
+# processor time (user + system, to 10 ms). The study log is synced once, at
+# the end; with --sync-every-record each of the cycle's 193 records is synced
+# as it is written, and the difference from the processor time is then mostly
+# waiting for the disk (little on an idle disk, much on a busy one, nothing
+# when TMPDIR is a tmpfs, where the log is then written).
+# Usage: bench/sim_cycle.sh [runs [simulator options...]]   (default 5 runs;
+# TESTNUV_SIM=path picks another build)
 set -eu
 cd "$(dirname "$0")/.."
 runs="${1:-5}"
+[ "$#" -gt 0 ] && shift
 sim="${TESTNUV_SIM:-build/testnuv-sim}"
 if [ ! -x "$sim" ] && [ -z "${TESTNUV_SIM:-}" ]; then
   cmake --preset release >/dev/null
@@ -26,7 +29,7 @@ i=0
 while [ "$i" -lt "$runs" ]; do
   i=$((i + 1))
   children_seconds >"$tmp/before"
-  line="$("$sim" --seconds 43201 --seed 1 --start "2026-01-01 00:00:00" --dir "$tmp" 2>/dev/null)"
+  line="$("$sim" --seconds 43201 --seed 1 --start "2026-01-01 00:00:00" --dir "$tmp" "$@" 2>/dev/null)"
   children_seconds >"$tmp/after"
   cpu="$(awk 'NR == FNR { a = $1; next } { printf "%.2f", $1 - a }' "$tmp/before" "$tmp/after")"
   rm -f "$tmp"/estudio_*

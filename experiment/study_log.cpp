@@ -119,9 +119,8 @@ void put_global_lines(bool final_blank) {
   put_formatted("     Desvio medio global hacia el CERO en %: ##.##" + tail, global_average_zero(state));
 }
 
-// Pass the finished record on to the disk; say when that starts failing and when it works again.
-void flush_record() {
-  const ResultCode result = flush_channel(experiment_state().log_number);
+// Note how passing a record on went; say when that starts failing and when it works again.
+void note_delivery(ResultCode result) {
   if (result == RESULT_INVALID) {
     ++delivery.without_log;
     return;
@@ -132,7 +131,19 @@ void flush_record() {
   delivery.failing = result != RESULT_OK;
 }
 
-// At the program's end: write what is held, and say how many records the log lacks (status 1).
+// Pass the finished record on to the log (and to the disk, unless the log is synced at the end).
+void flush_record() { note_delivery(flush_channel(experiment_state().log_number)); }
+
+// Say that the log could not be synced at the end, and how many records that leaves in doubt.
+void report_unsynced(const FileBacklog& backlog) {
+  std::fprintf(stderr,
+               "testnuv: no se pudo pasar al disco el registro de estudio \"%s\": %s; registros "
+               "escritos que podrian no estar en el disco: %" PRId64 "\n",
+               delivery.name.c_str(), backlog.error.c_str(), backlog.unsynced_units);
+}
+
+// At the program's end: write what is held and sync the log; say how many records the log lacks,
+// or that its sync failed (status 1).
 void finish_study_log() {
   if (!delivery.open) {
     if (delivery.without_log == 0) return;
@@ -143,10 +154,15 @@ void finish_study_log() {
     raise_exit_status(1);
     return;
   }
-  flush_record();
+  const ResultCode result = sync_channel(experiment_state().log_number);
   const FileBacklog backlog = file_backlog(experiment_state().log_number);
   delivery.final_backlog = backlog;
   const int64_t missing = backlog.held_units + backlog.dropped_units;
+  if (missing > 0 || backlog.unsynced_units == 0) note_delivery(result);
+  if (backlog.unsynced_units > 0) {
+    report_unsynced(backlog);
+    raise_exit_status(1);
+  }
   if (missing == 0) return;
   std::fprintf(stderr,
                "testnuv: registros que faltan en el registro de estudio \"%s\": %" PRId64

@@ -3,7 +3,10 @@
 // Records go through the print operations of runtime/print.h to the channel
 // log_number of the experiment record; each record is passed to the disk as a
 // whole as soon as it is complete, so a killed run loses nothing already
-// recorded and the file always ends with a whole record. Records that the disk
+// recorded and the file always ends with a whole record. Where files are synced
+// at the end (FileSync::at_end, runtime/files.h: the simulator's choice) each
+// record is passed whole to the system as soon as it is complete, and the log
+// is synced once when the program ends. Records that the disk
 // refuses are kept in memory and written, in order, as soon as it takes them
 // again; standard error hears of the first failure and of the recovery, and a
 // run that ends with records missing ends with exit status 1.
@@ -44,8 +47,9 @@ Text study_log_lock_name(const Text& log);
 // Create the study log for today under log_number, moving an older file of that name aside,
 // and hold it through its lock file until the process ends. When another run holds it, say so
 // on standard error, naming that run's process id, and touch nothing. When it cannot be
-// created, say why on standard error; the run goes on without a log. At the program's end, say
-// on standard error how many records the log lacks (exit status 1).
+// created, say why on standard error; the run goes on without a log. At the program's end, sync
+// the log and say on standard error how many records it lacks, or that the sync failed and how
+// many records that leaves in doubt (exit status 1).
 LogOpening open_study_log();
 
 // Write the record of the 15-minute checkpoint that the current window calls for.

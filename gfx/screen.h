@@ -6,8 +6,8 @@
 // text layer scrolls by rotating row pointers instead of copying pixels. The
 // rows are the whole picture under the screen lock (under lock_rows, the rows
 // it was taken for): on a screen without lock a layer may hold drawing back
-// between its calls (the text layer, the background of a freed row that its
-// glyphs cover right after), and taking the lock has it done first.
+// between its calls (the text layer: its glyphs, the background of a freed row),
+// and taking the lock has it done first.
 // Platform-free; the window system lives behind ScreenDriver (gfx/driver.h).
 #pragma once
 
@@ -63,6 +63,14 @@ struct PageFree {
   void operator()(uint8_t* page) const { std::free(page); }
 };
 
+// The drawing the text layer holds back in one text row (a screen without lock).
+struct HeldTextRow {
+  int32_t first = 0;        // columns first..end-1 may hold glyphs; none while first >= end
+  int32_t end = 0;
+  int32_t fill_x = -1;      // the background is owed from this pixel to the right edge; -1: not
+  uint32_t fill_pixel = 0;  // ...in this colour; the held glyphs are newer than it
+};
+
 struct GraphicsScreen {
   int32_t mode = 0;                                 // mode number
   std::vector<std::unique_ptr<uint8_t[], PageFree>> pages;  // page buffers, zero-filled
@@ -96,6 +104,11 @@ struct GraphicsScreen {
   int32_t owed_fill_row = -1;                       // first pixel row of a freed text row whose background is owed; -1: none
   int32_t owed_fill_x = 0;                          // ...from this pixel to the right edge
   uint32_t owed_fill_pixel = 0;                     // ...in the background of its scroll
+  // Drawing held back (lock_free only), by slot: the text row whose pixel rows the page first
+  // held. A text row's buffers keep their slot as scrolls move them.
+  std::vector<uint64_t> held_glyphs;                // text_columns a slot: 0, or a glyph and its colours (gfx/text.cpp)
+  std::vector<HeldTextRow> held_text_rows;          // per slot: where glyphs are held, the owed background
+  int32_t held_row_count = 0;                       // slots that hold glyphs or a background
   int32_t refresh_rate = 0;
   uint8_t key_state[128] = {};                      // 1 while a scan code is held
   bool locked = false;                              // the screen lock is held

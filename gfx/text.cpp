@@ -11,14 +11,20 @@
 // frees is owed rather than written: glyphs painted from its left edge on
 // cover their cells of it, and the rest is written when the print ends, or,
 // on a screen without lock, when anything else needs the pixels (another
-// scroll, a print that would leave a gap in the row, lock_screen). The text
-// state (colours, cursor, window, pending scroll, owed fill) lives in the
+// scroll, a print that would leave a gap in the row, lock_screen). On such a
+// screen the glyphs themselves are held back too: each cell keeps the last
+// glyph printed there and its colours, and is painted only when someone takes
+// the lock for its rows; a row that scrolls out of the window drops its held
+// glyphs unpainted. A glyph covers its whole cell, so the picture is the one
+// painting at once would give. The text
+// state (colours, cursor, window, pending scroll, owed fill, held glyphs) lives in the
 // screen record; the layer registers itself with the screen, which then
 // routes the screen channel here while a screen is open.
 #include "gfx/text.h"
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <cstring>
 
 #include "gfx/driver.h"
@@ -118,13 +124,6 @@ void pay_owed_fill(GraphicsScreen& s) {
   s.owed_fill_row = -1;
 }
 
-// Write the owed background if it lies in pixel rows first..last; return whether a fill is still owed.
-bool complete_rows(GraphicsScreen& s, int32_t first_row, int32_t last_row) {
-  if (s.owed_fill_row >= 0 && s.owed_fill_row <= last_row && s.owed_fill_row + s.font_height > first_row) {
-    pay_owed_fill(s);
-  }
-  return s.owed_fill_row >= 0;
-}
 
 // Owe the background of the text row at pixel row y instead of writing it.
 void owe_fill(GraphicsScreen& s, int32_t y) {
@@ -134,13 +133,15 @@ void owe_fill(GraphicsScreen& s, int32_t y) {
   s.drawing_owed = true;
 }
 
+void set_owed_fill_aside(GraphicsScreen& s);
+
 // Take cells cx..cx+k-1 of text row cy for glyphs: the owed fill they cover is owed no longer;
-// one they would leave a gap in is written first.
+// one they would leave a gap in is written (or held, before the glyphs) first.
 void claim_cells(GraphicsScreen& s, int32_t cx, int32_t cy, int32_t k) {
   if (s.owed_fill_row != cy * 16) return;
   const int32_t x = cx * 8;
   if (x > s.owed_fill_x) {
-    pay_owed_fill(s);
+    set_owed_fill_aside(s);
     return;
   }
   s.owed_fill_x = std::max(s.owed_fill_x, x + k * 8);
@@ -196,10 +197,110 @@ void paint_repeated(const ColourTable& table, uint8_t* const* rows, size_t offse
   }
 }
 
+constexpr uint64_t HELD_GLYPH = uint64_t{1} << 63;  // set in every held cell, so that 0 is none
+
+// Return whether a slot holds anything.
+bool row_held(const HeldTextRow& row) { return row.first < row.end || row.fill_x >= 0; }
+
+// Return the slot of text row cy: the text row whose pixel rows its buffers were at first.
+size_t held_slot(const GraphicsScreen& s, int32_t cy) {
+  const uint8_t* page = s.pages[static_cast<size_t>(s.work_page)].get();
+  return static_cast<size_t>((s.rows[static_cast<size_t>(cy) * 16] - page) / s.pitch) / 16;
+}
+
+// Return whether the cells of a slot can be held: the table stands (made on first use).
+bool held_table_ready(GraphicsScreen& s) {
+  if (!s.held_glyphs.empty()) return true;
+  try {
+    s.held_glyphs.assign(static_cast<size_t>(s.text_rows) * static_cast<size_t>(s.text_columns), 0);
+    s.held_text_rows.assign(static_cast<size_t>(s.text_rows), HeldTextRow{});
+  } catch (const std::bad_alloc&) {
+    s.held_glyphs.clear();
+    return false;
+  }
+  return true;
+}
+
+// Hold k glyphs for cells cx..cx+k-1 of text row cy instead of painting them; false (nothing held)
+// when the screen paints at once: someone else may look at it, it is locked, or no table.
+bool hold_glyphs(GraphicsScreen& s, const unsigned char* bytes, int32_t k, int32_t cx, int32_t cy) {
+  if (!s.lock_free || s.locked || !held_table_ready(s)) return false;
+  const size_t slot = held_slot(s, cy);
+  HeldTextRow& row = s.held_text_rows[slot];
+  if (!row_held(row)) ++s.held_row_count;
+  if (row.first >= row.end) {
+    row.first = cx;
+    row.end = cx + k;
+  } else {
+    row.first = std::min(row.first, cx);
+    row.end = std::max(row.end, cx + k);
+  }
+  const uint64_t colours = HELD_GLYPH | (uint64_t{s.foreground & 0xFFFF} << 32) |
+                           (uint64_t{s.background & 0xFFFF} << 16);
+  uint64_t* cells = s.held_glyphs.data() + slot * static_cast<size_t>(s.text_columns) + cx;
+  for (int32_t i = 0; i < k; ++i) cells[i] = colours | bytes[i];
+  s.drawing_owed = true;
+  return true;
+}
+
+// Forget what a slot holds (its row scrolled out of the window).
+void forget_row(GraphicsScreen& s, size_t slot) {
+  HeldTextRow& row = s.held_text_rows[slot];
+  if (!row_held(row)) return;
+  uint64_t* cells = s.held_glyphs.data() + slot * static_cast<size_t>(s.text_columns);
+  if (row.first < row.end) std::fill(cells + row.first, cells + row.end, 0);
+  row = HeldTextRow{};
+  --s.held_row_count;
+}
+
+// Paint what is held for text row cy, the background before the glyphs, and forget it.
+void paint_held_row(GraphicsScreen& s, int32_t cy) {
+  const size_t slot = held_slot(s, cy);
+  HeldTextRow& row = s.held_text_rows[slot];
+  if (!row_held(row)) return;
+  if (row.fill_x >= 0) fill_rows(s, cy * 16, cy * 16 + 16, row.fill_x, row.fill_pixel);
+  uint64_t* cells = s.held_glyphs.data() + slot * static_cast<size_t>(s.text_columns);
+  uint8_t* const* rows = s.rows.data() + static_cast<size_t>(cy) * 16;
+  for (int32_t x = row.first; x < row.end; ++x) {
+    const uint64_t cell = cells[x];
+    if (cell == 0) continue;
+    cells[x] = 0;
+    const ColourTable& table = colour_table(static_cast<uint32_t>(cell >> 32) & 0xFFFF,
+                                            static_cast<uint32_t>(cell >> 16) & 0xFFFF);
+    paint_one(table, rows, static_cast<size_t>(x) * 16, s.font + (cell & 0xFF) * 16);
+  }
+  row = HeldTextRow{};
+  --s.held_row_count;
+}
+
+// Hold the owed background in its row's slot where the screen holds drawing, else write it.
+void set_owed_fill_aside(GraphicsScreen& s) {
+  if (s.owed_fill_row < 0) return;
+  if (!s.lock_free || s.locked || !held_table_ready(s)) {
+    pay_owed_fill(s);
+    return;
+  }
+  HeldTextRow& row = s.held_text_rows[held_slot(s, s.owed_fill_row / 16)];
+  if (!row_held(row)) ++s.held_row_count;
+  row.fill_x = s.owed_fill_x;
+  row.fill_pixel = s.owed_fill_pixel;
+  s.owed_fill_row = -1;
+  s.drawing_owed = true;
+}
+
+// Paint the glyphs held in text rows first..last (clipped to the grid).
+void paint_held_rows(GraphicsScreen& s, int32_t first, int32_t last) {
+  first = std::max(first, 0);
+  last = std::min(last, s.text_rows - 1);
+  for (int32_t cy = first; cy <= last && s.held_row_count > 0; ++cy) paint_held_row(s, cy);
+}
+
 // Paint k glyphs in 16-bit 8x16 cells, two at a time; a long run of one byte (a rule of hyphens)
-// row by row.
+// row by row. On a screen nobody else looks at they are held instead.
 void paint_glyphs_fast(GraphicsScreen& screen, const unsigned char* bytes, int32_t k, int32_t cx, int32_t cy) {
   claim_cells(screen, cx, cy, k);
+  if (hold_glyphs(screen, bytes, k, cx, cy)) return;
+  if (screen.held_row_count > 0) paint_held_row(screen, cy);  // older than these glyphs
   const ColourTable& table = colour_table(screen.foreground, screen.background);
   uint8_t* const* rows = screen.rows.data() + static_cast<size_t>(cy) * 16;
   size_t offset = static_cast<size_t>(cx) * 16;
@@ -264,7 +365,7 @@ void rotate_rows(uint8_t** rows, int32_t shift, int32_t count) {
 // it on the 16-bit 8x16 path).
 void scroll_window(Layout& l, int32_t n) {
   GraphicsScreen& s = l.screen;
-  pay_owed_fill(s);  // its row is about to move
+  set_owed_fill_aside(s);  // its row is about to move
   int32_t t = l.top * s.font_height, o = (l.bottom + 1) * s.font_height;
   int32_t h = std::min(n, l.bottom - l.top + 1) * s.font_height;
   int32_t first_freed = t;
@@ -273,6 +374,9 @@ void scroll_window(Layout& l, int32_t n) {
     first_freed = o - h;
   }
   const int32_t owed = fast_cells(s) ? o - s.font_height : o;
+  if (s.held_row_count > 0) {
+    for (int32_t y = first_freed; y < o; y += 16) forget_row(s, held_slot(s, y / 16));
+  }
   fill_rows(s, first_freed, owed, 0, s.background);
   if (owed < o) owe_fill(s, owed);
   extend_band(l, t, o - 1);
@@ -450,6 +554,16 @@ void print_laid_out(GraphicsScreen& screen, const char* bytes, int32_t length) {
   screen.cursor_column = l.cx;
   screen.cursor_row = l.cy;
   if (drawing_visible(screen) && l.band_first <= l.band_last) mark_dirty(l.band_first, l.band_last);
+}
+
+// Do the drawing held back in pixel rows first..last: the owed background, then the held glyphs
+// (they lie beside it, never on it); return whether drawing is still held back.
+bool complete_rows(GraphicsScreen& s, int32_t first_row, int32_t last_row) {
+  if (s.owed_fill_row >= 0 && s.owed_fill_row <= last_row && s.owed_fill_row + s.font_height > first_row) {
+    pay_owed_fill(s);
+  }
+  if (s.held_row_count > 0) paint_held_rows(s, first_row / 16, last_row / 16);
+  return s.owed_fill_row >= 0 || s.held_row_count > 0;
 }
 
 const ScreenPort text_port = {print_to_screen, text_size, text_cursor};

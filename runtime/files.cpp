@@ -4,7 +4,8 @@
 // A file channel is a ChannelRecord (runtime/print.h) whose sink is the file
 // write below. Bytes collect in the record's buffer; a buffer that reaches
 // 8192 bytes passes its whole blocks on, and flush_channel passes everything
-// on and syncs it. Each pass is a unit that reaches the file whole or not at
+// on, syncing it too unless the file was opened to be synced only at the end
+// (FileSync::at_end: sync_channel and the close sync it). Each pass is a unit that reaches the file whole or not at
 // all: when the system refuses a write or a sync (full disk, quota, file-size
 // limit, I/O error) the file is cut back to the end of its last whole unit and
 // the unit is held in memory, in order, to be written before anything else at
@@ -32,7 +33,8 @@ struct FileState {
   int64_t delayed = 0;     // units ever held (written late, or still held, or dropped)
   int64_t size = 0;        // bytes in the file: whole units only
   bool torn = false;       // the file may hold bytes past `size` that a cut could not remove
-  bool unsynced = false;   // units were written since the last sync
+  int64_t unsynced = 0;    // units written since the last sync that succeeded
+  FileSync syncing = FileSync::every_unit;  // whether flush_channel syncs
   Text error;              // why the last pass failed; "" after a pass that succeeded
 };
 
@@ -42,6 +44,7 @@ constexpr PrintChannel FIRST_FILE = 1;
 constexpr PrintChannel LAST_FILE = CHANNEL_COUNT - 1;
 
 Text open_error;  // why the last open_file failed; empty after a success
+FileSync sync_of_new_files = FileSync::every_unit;  // the FileSync of the files opened next
 
 // Write bytes through the stream (unbuffered, so they go straight to the system).
 size_t system_write(std::FILE* stream, const char* bytes, size_t count) {
@@ -138,17 +141,17 @@ bool pass_on(std::FILE* stream, FileState& file, bool sync) {
   if (file.torn) return false;  // the failure that tore it stays the reason
   size_t done = write_units(stream, file);
   bool passed = done == file.held.size();
-  if (sync && (done > 0 || file.unsynced)) {
+  if (sync && (done > 0 || file.unsynced > 0)) {
     if (calls->sync(stream)) {
-      file.unsynced = false;
+      file.unsynced = 0;
     } else {
       note_failure(file);
       cut_to(stream, file, file.size);
       done = 0;
       passed = false;
     }
-  } else if (done > 0) {
-    file.unsynced = true;
+  } else {
+    file.unsynced += static_cast<int64_t>(done);
   }
   commit_units(file, done);
   if (passed) file.error.clear();
@@ -175,6 +178,16 @@ void close_record(ChannelRecord& record) {
   if (record.stream != nullptr) std::fclose(record.stream);
   delete record.file;
   record = ChannelRecord();
+}
+
+// End a file channel's unit: pass it on, synced when the file syncs every unit or `sync` asks.
+ResultCode end_unit(PrintChannel number, bool sync) {
+  ChannelRecord* record = open_file_record(number);
+  if (record == nullptr) return RESULT_INVALID;
+  FileState& file = *record->file;
+  hold_unit(file, file.buffer.size());
+  sync = sync || file.syncing == FileSync::every_unit;
+  return pass_on(record->stream, file, sync) ? RESULT_OK : RESULT_SHORT_WRITE;
 }
 
 }  // namespace
@@ -208,6 +221,7 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
   std::setvbuf(record.stream, nullptr, _IONBF, 0);
   sync_parent_directory(path_from_utf8(system_name));
   record.file = new FileState();
+  record.file->syncing = sync_of_new_files;
   record.file->buffer.reserve(FILE_BUFFER_SIZE);
   record.sink = file_write;
   open_error.clear();
@@ -217,24 +231,23 @@ ResultCode open_file(const Text& name, int32_t mode, int32_t access, int32_t loc
 
 Text open_file_error() { return open_error; }
 
-ResultCode flush_channel(PrintChannel number) {
-  ChannelRecord* record = open_file_record(number);
-  if (record == nullptr) return RESULT_INVALID;
-  FileState& file = *record->file;
-  hold_unit(file, file.buffer.size());
-  return pass_on(record->stream, file, true) ? RESULT_OK : RESULT_SHORT_WRITE;
-}
+ResultCode flush_channel(PrintChannel number) { return end_unit(number, false); }
+
+ResultCode sync_channel(PrintChannel number) { return end_unit(number, true); }
 
 FileBacklog file_backlog(PrintChannel number) {
   FileBacklog backlog;
   const ChannelRecord* record = open_file_record(number);
   if (record == nullptr) return backlog;
   backlog.held_units = static_cast<int64_t>(record->file->held.size());
+  backlog.unsynced_units = record->file->unsynced;
   backlog.dropped_units = record->file->dropped;
   backlog.delayed_units = record->file->delayed;
   backlog.error = record->file->error;
   return backlog;
 }
+
+void use_file_sync(FileSync when) { sync_of_new_files = when; }
 
 void use_file_system_calls(const FileSystemCalls* replacement) {
   calls = replacement != nullptr ? replacement : &system_calls;

@@ -202,6 +202,7 @@ class FullDiskLogTest : public StudyLogTest {
   void TearDown() override {
     StudyLogTest::TearDown();
     FakeDisk::remove();
+    use_file_sync(FileSync::every_unit);
   }
   // Start a fresh run (an earlier log of the day is moved aside).
   void start_run() {
@@ -286,6 +287,36 @@ TEST_F(FullDiskLogTest, RecordsStillUnwrittenAtTheEndAreCountedAndTheExitStatusI
             std::string::npos)
       << said;
   EXPECT_EQ(log_bytes(), complete.substr(0, complete.find(">>>>>")));
+}
+
+TEST_F(FullDiskLogTest, ALogSyncedAtTheEndHasEveryRecordAtOnceAndOneSyncWhenTheProgramEnds) {
+  const std::string complete = complete_log();
+  EXPECT_EQ(FakeDisk::syncs, 12);  // by default each record is synced as it is written
+  use_file_sync(FileSync::at_end);
+  start_run();
+  const int64_t syncs = FakeDisk::syncs;
+  EXPECT_EQ(run_to(2700), "");
+  EXPECT_EQ(FakeDisk::syncs, syncs);
+  EXPECT_EQ(log_bytes(), complete);
+  const auto [code, said] = end_run();
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(said, "");
+  EXPECT_EQ(FakeDisk::syncs, syncs + 1);
+}
+
+TEST_F(FullDiskLogTest, AFailedSyncAtTheEndSaysHowManyRecordsItLeavesInDoubtAndTheExitStatusIs1) {
+  use_file_sync(FileSync::at_end);
+  start_run();
+  run_to(2700);
+  FakeDisk::sync_fails = true;
+  const auto [code, said] = end_run();
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(lines(said), 1u) << said;
+  EXPECT_NE(said.find("no se pudo pasar al disco el registro de estudio \"estudio_03-07-2024\": " +
+                      std::string(std::strerror(EIO)) +
+                      "; registros escritos que podrian no estar en el disco: 12"),
+            std::string::npos)
+      << said;
 }
 
 TEST_F(FullDiskLogTest, ALogThatWasNeverCreatedMakesTheExitStatus1OnceRecordsWereLost) {

@@ -368,11 +368,13 @@ TEST_F(TextScreen, AFreedRowOwesItsBackgroundUntilSomeoneLocksOrDrawsThere) {
   EXPECT_EQ(pixel_at(700, 520), 0xFFFF);
   EXPECT_EQ(pixel_at(700, 519), BG);
 
-  // A print that would leave a gap in the owed row writes the background first.
+  // A print that would leave a gap in the owed row has the background come first: held with its
+  // glyphs until someone locks, then written before them.
   print("\n");
   locate(33, 50, -1);
   print("\xDB");
-  EXPECT_EQ(raw(8 * 10, 515), BG);
+  EXPECT_EQ(raw(8 * 10, 515), STALE);
+  EXPECT_EQ(pixel_at(8 * 10, 515), BG);
   EXPECT_TRUE(cell_blank(33, 49));
   EXPECT_EQ(cell_row(33, 50, 0), "########");
   EXPECT_TRUE(cell_blank(33, 51));
@@ -391,4 +393,37 @@ TEST_F(TextScreen, AFreedRowOwesItsBackgroundUntilSomeoneLocksOrDrawsThere) {
   unlock_screen();
   EXPECT_EQ(pixel_at(799, 520), BG);
   for (int32_t y = 0; y < 256; ++y) ASSERT_EQ(raw(10, y), y == 100 ? 0xFFFF : STALE) << y;  // above the window
+}
+
+TEST_F(TextScreen, HeldGlyphsGiveThePictureThatPaintingAtOnceGives) {
+  // The glyphs wait in their cells until someone takes the lock for their rows.
+  experiment_window(25, 1);
+  print("\xDB\xDB");
+  EXPECT_TRUE(screen().drawing_owed);
+  // Drawing over them comes after them, in whichever row of the lock's band they lie.
+  draw_line(3, 0, 3, 599, 0xFF0000, LINE_SEGMENT, 0xFFFF, COORD_ABSOLUTE);
+  EXPECT_EQ(pixel_at(3, 24 * 16 + 5), 0xF800);
+  EXPECT_EQ(cell_row(25, 2, 5), "########");
+  // A glyph printed over the drawing covers it.
+  locate(25, 1, -1);
+  print("\xDB");
+  EXPECT_EQ(cell_row(25, 1, 5), "########");
+
+  // A print made under a lock taken for other rows paints at once, over the glyph held there.
+  locate(20, 1, -1);
+  print("\xDB");
+  lock_rows(0, 0);
+  locate(20, 1, -1);
+  print(" ");
+  unlock_screen();
+  EXPECT_TRUE(cell_blank(20, 1));
+
+  // A row that scrolls out of the window takes its held glyphs with it: its pixel rows come
+  // back at the bottom as the freed row, blank.
+  locate(17, 1, -1);
+  print("\xDB\xDB\xDB");
+  locate(33, 1, -1);
+  print("\n");
+  EXPECT_TRUE(cell_blank(33, 1));
+  EXPECT_TRUE(cell_blank(33, 3));
 }

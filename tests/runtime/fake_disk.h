@@ -15,12 +15,13 @@ struct FakeDisk {
   static inline bool sync_fails = false;
   static inline bool cut_fails = false;
   static inline int64_t writes = 0;  // write calls that reached the disk
+  static inline int64_t syncs = 0;   // sync calls, failed ones included
 
   // Plug the fake disk in, with room for everything.
   static void install() {
     capacity = INT64_MAX;
     sync_fails = cut_fails = false;
-    writes = 0;
+    writes = syncs = 0;
     static const FileSystemCalls calls{write, sync, cut};
     use_file_system_calls(&calls);
   }
@@ -40,6 +41,7 @@ struct FakeDisk {
     return written;
   }
   static bool sync(std::FILE* stream) {
+    ++syncs;
     if (!sync_fails) return system_file_calls().sync(stream);
     errno = EIO;
     return false;

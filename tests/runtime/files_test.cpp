@@ -201,6 +201,32 @@ TEST_F(FullDiskTest, AFailedSyncCutsTheUnitBackAndHoldsIt) {
   EXPECT_EQ(file(), "uno\r\ndos\r\n");
 }
 
+TEST_F(FullDiskTest, AFileSyncedAtTheEndGetsItsUnitsAtOnceAndOneSyncThatMustSucceed) {
+  use_file_sync(FileSync::at_end);
+  ASSERT_EQ(open_file(dir.file("late"), FILE_MODE_OUTPUT, 0, 0, 2, 0), RESULT_OK);
+  use_file_sync(FileSync::every_unit);
+  for (const char* text : {"uno", "dos", "tres"}) {
+    print_text(1, text, SEP_NEWLINE);
+    print_text(2, text, SEP_NEWLINE);
+    EXPECT_EQ(flush_channel(1), RESULT_OK);
+    EXPECT_EQ(flush_channel(2), RESULT_OK);
+  }
+  EXPECT_EQ(FakeDisk::syncs, 3);  // the file opened before the change, at each unit
+  EXPECT_EQ(read_file(dir.file("late")), "uno\r\ndos\r\ntres\r\n");  // every unit written, whole
+  EXPECT_EQ(file_backlog(2).unsynced_units, 3);
+  FakeDisk::sync_fails = true;
+  EXPECT_EQ(sync_channel(2), RESULT_SHORT_WRITE);
+  EXPECT_EQ(file_backlog(2).unsynced_units, 3);
+  EXPECT_EQ(file_backlog(2).error, std::strerror(EIO));
+  EXPECT_EQ(file_backlog(2).held_units, 0);
+  FakeDisk::sync_fails = false;
+  EXPECT_EQ(sync_channel(2), RESULT_OK);
+  EXPECT_EQ(file_backlog(2).unsynced_units, 0);
+  EXPECT_EQ(FakeDisk::syncs, 5);
+  close_all_files();
+  EXPECT_EQ(FakeDisk::syncs, 5);  // nothing left to sync at the close
+}
+
 TEST_F(FullDiskTest, ACutThatFailsIsTriedAgainBeforeAnythingElseIsWritten) {
   FakeDisk::capacity = 2;
   FakeDisk::cut_fails = true;
