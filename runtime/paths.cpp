@@ -1,4 +1,4 @@
-// Texts fit for messages: UTF-8 checked, everything else escaped.
+// Texts fit for messages: UTF-8 checked, everything else escaped; and where a path lies.
 #include "runtime/paths.h"
 
 #include <cstdint>
@@ -103,4 +103,17 @@ std::string shown_log_text(std::string_view line) {
     }
   }
   return out;
+}
+
+bool path_lies_within(const std::filesystem::path& inner, const std::filesystem::path& outer) {
+  std::error_code ec;
+  const std::filesystem::path a = std::filesystem::weakly_canonical(std::filesystem::absolute(inner, ec), ec);
+  const std::filesystem::path b = std::filesystem::weakly_canonical(std::filesystem::absolute(outer, ec), ec);
+  auto it = a.begin();
+  for (const auto& part : b) {
+    if (part.empty()) continue;
+    if (it == a.end() || *it != part) return false;
+    ++it;
+  }
+  return true;
 }

@@ -45,6 +45,10 @@ std::FILE* open_input(const std::filesystem::path& path, Links links, std::strin
 // it cannot be created.
 std::FILE* create_new_file(const std::filesystem::path& path);
 
+// Say whether `inner` is `outer` or lies inside it, once both are made absolute and their links
+// followed as far as they exist.
+bool path_lies_within(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
 // Make the standard streams show UTF-8 messages as the letters they stand for.
 void prepare_message_output();
 

@@ -38,20 +38,6 @@ struct AnalyzeOptions {
   bool allow_shared_bits = false;      // keep the seconds whose bits an earlier folder holds
 };
 
-// Return true when `inner` is `outer` or lies inside it.
-bool lies_within(const std::filesystem::path& inner, const std::filesystem::path& outer) {
-  std::error_code ec;
-  const std::filesystem::path a = std::filesystem::weakly_canonical(std::filesystem::absolute(inner, ec), ec);
-  const std::filesystem::path b = std::filesystem::weakly_canonical(std::filesystem::absolute(outer, ec), ec);
-  auto it = a.begin();
-  for (const auto& part : b) {
-    if (part.empty()) continue;
-    if (it == a.end() || *it != part) return false;
-    ++it;
-  }
-  return true;
-}
-
 // Collect the events of the command line and of the events file; local times in `zone`.
 Result<std::vector<EventSpec>> collect_events(const AnalyzeOptions& options, const OffsetTable& zone) {
   std::vector<EventSpec> events;
@@ -81,7 +67,7 @@ void progress(const AnalyzeOptions& options, const std::string& line) {
 // Refuse an output folder inside a data folder or that is one, and a folder given twice.
 int check_places(const AnalyzeOptions& options) {
   for (const std::string& folder : options.folders) {
-    if (lies_within(path_from_utf8(options.out), path_from_utf8(folder))) {
+    if (path_lies_within(path_from_utf8(options.out), path_from_utf8(folder))) {
       say("la carpeta de salida " + shown_text(options.out) + " esta dentro de la carpeta de datos " +
           shown_text(folder) + "; en las carpetas de datos nunca se escribe");
       return EXIT_USAGE;
@@ -96,8 +82,8 @@ int check_places(const AnalyzeOptions& options) {
   }
   for (size_t f = 0; f < options.folders.size(); ++f) {
     for (size_t g = 0; g < f; ++g) {
-      if (lies_within(path_from_utf8(options.folders[f]), path_from_utf8(options.folders[g])) &&
-          lies_within(path_from_utf8(options.folders[g]), path_from_utf8(options.folders[f]))) {
+      if (path_lies_within(path_from_utf8(options.folders[f]), path_from_utf8(options.folders[g])) &&
+          path_lies_within(path_from_utf8(options.folders[g]), path_from_utf8(options.folders[f]))) {
         say("la carpeta de datos " + shown_text(options.folders[f]) + " se da dos veces; sus segundos contarian "
             "dos veces");
         return EXIT_USAGE;

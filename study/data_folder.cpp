@@ -152,15 +152,6 @@ void remove_leftovers(const fs::path& folder) {
   }
 }
 
-// Say whether `folder` is the current folder or one that holds it.
-bool holds_current_folder(const fs::path& folder) {
-  std::error_code code;
-  const fs::path current = fs::current_path(code).lexically_normal();
-  if (code) return false;
-  const fs::path inside = current.lexically_relative(folder);
-  return !inside.empty() && *inside.begin() != "..";
-}
-
 }  // namespace
 
 const std::string& z_text(int32_t ones) {
@@ -229,7 +220,8 @@ Result<> DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool re
   if (folder_.filename().empty()) folder_ = folder_.parent_path();
   replace_ = replace;
   refused_ = true;
-  if (holds_current_folder(folder_)) {
+  std::error_code here;
+  if (path_lies_within(fs::current_path(here), folder_)) {
     error = shown_path(folder_) + ": es la carpeta actual o la contiene; la carpeta de datos va en "
             "una carpeta propia";
     return fail(EXIT_TROUBLE, error);
