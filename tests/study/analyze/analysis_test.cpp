@@ -230,6 +230,9 @@ TEST(Controls, SeedsAreReproducibleAndNeverTheRunsOwn) {
     ASSERT_EQ(control.size(), 2u);
     for (uint32_t seed : control) EXPECT_LT(seed, 1u << 31);
   }
+  // The seed drawn first for a run, made that run's own seed, is drawn again.
+  const uint32_t first = control_seeds({replayed_folder(5, 10)}, 1, 77).at(0).at(0);
+  EXPECT_NE(control_seeds({replayed_folder(first, 10)}, 1, 77).at(0).at(0), first);
   // A run of 30 days covers a quarter of the orbit, and about half the seeds drawn would give a
   // control sharing its bits: every control is drawn again until it shares none with any folder.
   FolderData long_run;
