@@ -45,13 +45,6 @@ class LayoutTest : public ExperimentTest {
   }
 };
 
-TEST(LayoutTexts, GradientColoursAreFormedFromTwoHexDigits) {
-  EXPECT_EQ(green_level_colour(52), 0x003400);
-  EXPECT_EQ(green_level_colour(248), 0x00F800);
-  EXPECT_EQ(green_level_colour(253), 0x00FD00);
-  EXPECT_EQ(green_level_colour(57), 0x003900);
-}
-
 TEST_F(LayoutTest, HourScalesDateLineTitlesAndCreditShowTheirTexts) {
   start(1.0, "2026-03-07 09:05:07");
   const ExperimentState& s = experiment_state();
