@@ -1,6 +1,5 @@
 // The fixed screen layout, checked pixel by pixel after the start-up and
 // after the background is drawn again at a cycle end.
-#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -45,21 +44,6 @@ class LayoutTest : public ExperimentTest {
     expect_run(x, 203, lower_last, lower);
   }
 };
-
-TEST(LayoutTexts, CreditLineAndHourScaleHaveTheirWidths) {
-  EXPECT_EQ(std::strlen(CREDIT_LINE), 99u);
-  for (const char* c = CREDIT_LINE; *c != '\0'; ++c) {
-    EXPECT_TRUE(static_cast<unsigned char>(*c) >= 0x20 && static_cast<unsigned char>(*c) != 0x7F);
-  }
-  EXPECT_EQ(std::strlen(HOUR_SCALE), 93u);
-}
-
-TEST(LayoutTexts, GradientColoursAreFormedFromTwoHexDigits) {
-  EXPECT_EQ(green_level_colour(52), 0x003400);
-  EXPECT_EQ(green_level_colour(248), 0x00F800);
-  EXPECT_EQ(green_level_colour(253), 0x00FD00);
-  EXPECT_EQ(green_level_colour(57), 0x003900);
-}
 
 TEST_F(LayoutTest, HourScalesDateLineTitlesAndCreditShowTheirTexts) {
   start(1.0, "2026-03-07 09:05:07");

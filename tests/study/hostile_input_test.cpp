@@ -80,29 +80,56 @@ TEST_F(HostileInputTest, AFolderWithALinkOrAFifoInsideIsDamaged) {
 
 TEST_F(HostileInputTest, ChecksumsMadeAgainDoNotHideChangedData) {
   simulate();
-  const fs::path bits = directory / "datos" / BITS_FILE;
-  const std::string whole = read_file(bits);
-  // 25 bytes more than the rows need.
-  write_file(bits, whole + std::string(25, '\0'));
-  sum_again();
-  EXPECT_EQ(study("verify datos"), 5) << output;
-  EXPECT_NE(output.find("mas bytes"), std::string::npos) << output;
-  write_file(bits, whole);
+  const fs::path folder = directory / "datos";
+  const std::string bits = read_file(folder / BITS_FILE), seconds = read_file(folder / SECONDS_FILE);
+  // Write the folder's data files, make its checksums again, and expect verify to name `why`.
+  const auto refused = [&](const std::string& new_bits, const std::string& new_seconds, const std::string& why) {
+    write_file(folder / BITS_FILE, new_bits);
+    write_file(folder / SECONDS_FILE, new_seconds);
+    sum_again();
+    EXPECT_EQ(study("verify datos"), 5) << why << ": " << output;
+    EXPECT_NE(output.find(why), std::string::npos) << output;
+  };
+  std::string flipped = bits;
+  flipped[25 * 700 + 3] ^= 0x10;  // one bit of second 701
+  refused(flipped, seconds, "bits.bin difiere");
+  EXPECT_NE(output.find("el segundo 701 no coincide"), std::string::npos) << output;
+  refused(bits + std::string(25, '\0'), seconds, "mas bytes");
+  // The last 300 seconds gone from both files: every row left agrees with the seed.
+  std::string shorter = seconds;
+  for (int row = 0; row < 300; ++row) shorter.erase(shorter.rfind('\n', shorter.size() - 2) + 1);
+  refused(bits.substr(0, 900 * 25), shorter, "seconds.csv tiene 900 filas y la procedencia dice 1200");
   // seconds.csv with CR LF line ends: the message shows the CR, so the headers look different.
-  const fs::path seconds = directory / "datos" / SECONDS_FILE;
-  const std::string lf = read_file(seconds);
   std::string crlf;
-  for (char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  write_file(seconds, crlf);
-  sum_again();
-  EXPECT_EQ(study("verify datos"), 5) << output;
-  EXPECT_NE(output.find("time_source,utc\\r\""), std::string::npos) << output;
-  write_file(seconds, lf);
+  for (char c : seconds) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  refused(bits, crlf, "time_source,utc\\r\"");
+  write_file(folder / SECONDS_FILE, seconds);
   // bits.bin gone while provenance.json says the folder has it.
-  fs::remove(bits);
+  fs::remove(folder / BITS_FILE);
   sum_again();
   EXPECT_EQ(study("verify datos"), 5) << output;
   EXPECT_NE(output.find("falta bits.bin"), std::string::npos) << output;
+  // A change that only the checksums see.
+  write_file(folder / BITS_FILE, bits);
+  sum_again();
+  ASSERT_EQ(study("verify datos"), 0) << output;
+  write_file(folder / PROVENANCE_FILE, read_file(folder / PROVENANCE_FILE) + "\n");
+  EXPECT_EQ(study("verify datos"), 5) << output;
+  EXPECT_NE(output.find("provenance.json: la suma SHA-256 no coincide"), std::string::npos) << output;
+}
+
+TEST_F(HostileInputTest, AFolderIsCheckedAgainstItsLogAsItIsNow) {
+  simulate();
+  ASSERT_EQ(study(std::string("extract ") + LOG_NAME + " --out extraido"), 0) << output;
+  // One count changed in the log both folders name: their rows still agree with the seed.
+  std::string log = read_file(directory / LOG_NAME);
+  const size_t digit = log.find(" :  ") + 4;
+  log[digit] = log[digit] == '9' ? '8' : '9';
+  write_file(directory / LOG_NAME, log);
+  for (const char* folder : {"datos", "extraido"}) {
+    EXPECT_EQ(study(std::string("verify ") + folder), 5) << folder << ": " << output;
+    EXPECT_NE(output.find("linea 1: el registro no coincide"), std::string::npos) << output;
+  }
 }
 
 TEST_F(HostileInputTest, EveryColumnOfEveryRowIsWorkedOutAgain) {
@@ -176,13 +203,29 @@ TEST_F(HostileInputTest, ALogAsItArrivesByMailIsReadAndSaidSo) {
 TEST_F(HostileInputTest, OnlyTheStartOfARecordMayFollowTheLastOne) {
   simulate();
   const std::string log = read_file(directory / LOG_NAME);
-  // A run cut off while writing: the start of the next record (a stamp, a title).
-  write_file(directory / "cortado", log + log.substr(0, 30));
-  EXPECT_EQ(study("extract cortado --seed 606 --out a"), 0) << output;
-  EXPECT_NE(output.find("cortado"), std::string::npos) << output;
-  // A power cut: NUL bytes after the last whole record.
-  write_file(directory / "apagon", log + std::string(512, '\0'));
-  EXPECT_EQ(study("extract apagon --seed 606 --out b"), 0) << output;
+  // A run cut off while writing the next record (the start of its title, its first line, all
+  // but its last byte); a power cut, which leaves the file's length on disk but its last bytes
+  // never written (NUL bytes), after the last whole record or inside it. The data go up to the
+  // last whole record, and the cut is said.
+  const std::string next = log.substr(0, log.find('\n', log.find('\n') + 1) + 1);
+  const std::pair<std::string, int> cut_logs[] = {
+      {log + next.substr(0, 30), 1200}, {log + next.substr(0, next.find('\n') + 1), 1200},
+      {log + next.substr(0, next.size() - 1), 1200}, {log + std::string(512, '\0'), 1200},
+      {log.substr(0, log.size() - 40) + std::string(40, '\0'), 900}};
+  for (const auto& [bytes, seconds] : cut_logs) {
+    write_file(directory / "cortado", bytes);
+    fs::remove_all(directory / "a");
+    EXPECT_EQ(study("extract cortado --seed 606 --out a"), 0) << output;
+    EXPECT_NE(output.find("el ultimo registro esta cortado"), std::string::npos) << output;
+    const std::string rows = read_file(directory / "a" / SECONDS_FILE);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), seconds + 1);
+  }
+  // NUL bytes with records after them are no power cut's: the log is damaged from there.
+  const size_t middle = log.find('\n', log.size() / 2) + 1;
+  write_file(directory / "cortado", log.substr(0, middle) + std::string(100, '\0') + log.substr(middle + 100));
+  EXPECT_EQ(study("extract cortado --seed 606 --out n"), 5) << output;
+  EXPECT_NE(output.find("linea " + std::to_string(std::count(log.begin(), log.begin() + middle, '\n') + 1) + ":"),
+            std::string::npos) << output;
   // Anything else is named with its line.
   const std::string next_line = "linea " + std::to_string(std::count(log.begin(), log.end(), '\n') + 1);
   for (const std::string tail : {"hello world", "hello world\r\n", "05-01-2026 - 1x"}) {

@@ -1,5 +1,5 @@
 // Reading logs back and checking them against the replay: the records a run
-// wrote, torn ends, lines that are no record's, stamps, and the model's lines.
+// wrote, lines that are no record's, stamps, and the model's lines.
 #include <cstdlib>
 #include <string>
 
@@ -50,21 +50,6 @@ TEST_F(LogTest, ReadsRecordsTheirCountsAndStamps) {
   EXPECT_EQ(format_local_time(stamp), "2026-05-01 10:04:59");
   EXPECT_EQ(text.bytes, log.size());
   EXPECT_EQ(record_seconds(text), (std::vector<int64_t>{300, 600}));
-}
-
-TEST_F(LogTest, TornEndsAreLeftOutAndReported) {
-  const std::string whole = five_minute_record("10:04:59", 30041, 29959, 6);
-  const std::string next = five_minute_record("10:09:59", 30100, 29900, 7);
-  for (const std::string& tail : {next.substr(0, 20), next.substr(0, next.find('\n') + 1),
-                                  next.substr(0, next.size() - 1), std::string(4096, '\0'),
-                                  next.substr(0, 30) + std::string(100, '\0')}) {
-    write_file(directory / "log", whole + tail);
-    const StudyLogText text = read_log(directory / "log");
-    EXPECT_TRUE(text.torn);
-    EXPECT_EQ(text.torn_line, 3);
-    EXPECT_EQ(text.records.size(), 1u);
-    EXPECT_EQ(text.bad_line, 0);
-  }
 }
 
 TEST_F(LogTest, ALineThatIsNoRecordIsNamed) {

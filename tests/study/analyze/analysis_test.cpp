@@ -94,6 +94,29 @@ TEST(Analysis, BadEventsAreRefusedWithTheirLabel) {
   }
 }
 
+TEST(Analysis, AWindowIsSignificantBelowFivePercent) {
+  const Analysis analysis = analyze({replayed_folder(31337, 86400)});
+  size_t below_five = 0, below_one = 0;
+  for (const WindowResult& window : analysis.windows) {
+    if (window.width != 300) continue;
+    below_five += window.p < 0.05;
+    below_one += window.p < 0.01;
+  }
+  ASSERT_GT(below_five, below_one);  // windows between the two levels tell them apart
+  EXPECT_EQ(analysis.widths[0].significant, below_five);
+}
+
+TEST(Analysis, TheOrbitCombinationKeepsTheSideEachRunLeansTo) {
+  // Runs this short have an orbit p close to the normal one: so are the combined Zs, sign and all.
+  const std::vector<FolderData> folders{replayed_folder(1111, 3600), replayed_folder(2222, 3600)};
+  const Analysis analysis = analyze(folders);
+  const double normal = (analysis.folders[0].z + analysis.folders[1].z) / std::sqrt(2.0);
+  ASSERT_GT(std::fabs(normal), 0.3);  // far enough from 0 for its sign to show
+  const OrbitResult orbit = orbit_result(folders, analysis.folders, {}, false);
+  ASSERT_TRUE(orbit.folders_z.has_value());
+  EXPECT_NEAR(*orbit.folders_z, normal, 0.1);
+}
+
 TEST(Analysis, EveryBitOfTheOrbitCountsOnce) {
   // A run past the orbit keeps its distinct seconds; its repeat is left out.
   const uint64_t orbit_seconds = ORBIT_DRAWS / 200;
@@ -228,6 +251,9 @@ TEST(Controls, SeedsAreReproducibleAndNeverTheRunsOwn) {
     ASSERT_EQ(control.size(), 2u);
     for (uint32_t seed : control) EXPECT_LT(seed, 1u << 31);
   }
+  // The seed drawn first for a run, made that run's own seed, is drawn again.
+  const uint32_t first = control_seeds({replayed_folder(5, 10)}, 1, 77).at(0).at(0);
+  EXPECT_NE(control_seeds({replayed_folder(first, 10)}, 1, 77).at(0).at(0), first);
   // A run of 30 days covers a quarter of the orbit, and about half the seeds drawn would give a
   // control sharing its bits: every control is drawn again until it shares none with any folder.
   FolderData long_run;
