@@ -38,33 +38,29 @@ void append_integer(std::string& text, int64_t value) {
 }
 
 // Say whether `folder` may be written: absent, empty, or (replace) holding only data files.
-bool folder_may_be_written(const fs::path& folder, bool replace, std::string& error) {
+Result<> folder_may_be_written(const fs::path& folder, bool replace) {
   std::error_code code;
   const fs::file_status status = fs::symlink_status(folder, code);
-  if (status.type() == fs::file_type::not_found) return true;
+  if (status.type() == fs::file_type::not_found) return Ok{};
   if (status.type() != fs::file_type::directory) {
-    error = shown_path(folder) + ": existe y no es una carpeta";
-    return false;
+    return fail(EXIT_TROUBLE, shown_path(folder) + ": existe y no es una carpeta");
   }
   bool empty = true;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, code)) {
     empty = false;
     if (!replace) break;
     if (!is_data_file(path_to_utf8(entry.path().filename())) || !entry.is_regular_file()) {
-      error = shown_path(folder) + ": contiene otros ficheros (" +
-              shown_path(entry.path().filename()) + "); no se sustituye";
-      return false;
+      return fail(EXIT_TROUBLE, shown_path(folder) + ": contiene otros ficheros (" +
+              shown_path(entry.path().filename()) + "); no se sustituye");
     }
   }
   if (code) {
-    error = shown_path(folder) + ": " + code.message();
-    return false;
+    return fail(EXIT_TROUBLE, shown_path(folder) + ": " + code.message());
   }
   if (!empty && !replace) {
-    error = shown_path(folder) + ": la carpeta ya existe y no esta vacia (--force la sustituye)";
-    return false;
+    return fail(EXIT_TROUBLE, shown_path(folder) + ": la carpeta ya existe y no esta vacia (--force la sustituye)");
   }
-  return true;
+  return Ok{};
 }
 
 // The file that marks a folder as this tool's own unfinished work: it names the process
@@ -109,9 +105,10 @@ bool is_dead_leftover(const fs::path& folder) {
 }
 
 // Make a new folder of our own beside `folder`, named folder + suffix + a unique part, with
-// the marker in it; false with `error` set.
-bool make_own_folder(const fs::path& folder, const char* suffix, fs::path& made, std::string& error) {
+// the marker in it.
+Result<fs::path> make_own_folder(const fs::path& folder, const char* suffix) {
   std::error_code code;
+  fs::path made;
   for (int attempt = 0; attempt < UNIQUE_NAME_ATTEMPTS; ++attempt) {
     made = folder;
     made += std::string(suffix) + "-" + unique_suffix();
@@ -120,15 +117,14 @@ bool make_own_folder(const fs::path& folder, const char* suffix, fs::path& made,
       const std::string text = marker_text();
       const bool written = marker != nullptr &&
                            std::fwrite(text.data(), 1, text.size(), marker) == text.size();
-      if (marker != nullptr && std::fclose(marker) == 0 && written) return true;
-      error = shown_path(made / MARKER_FILE) + ": " + std::strerror(errno);
+      if (marker != nullptr && std::fclose(marker) == 0 && written) return made;
+      const std::string why = shown_path(made / MARKER_FILE) + ": " + std::strerror(errno);
       fs::remove_all(made, code);
-      return false;
+      return fail(EXIT_TROUBLE, why);
     }
     if (code) break;  // not a name taken: a real failure
   }
-  error = shown_path(made) + ": " + (code ? code.message() : "no se pudo crear una carpeta nueva");
-  return false;
+  return fail(EXIT_TROUBLE, shown_path(made) + ": " + (code ? code.message() : "no se pudo crear una carpeta nueva"));
 }
 
 // Remove a folder this tool made, provided it holds only what the tool writes.
@@ -226,11 +222,14 @@ Result<> DataFolderWriter::begin(const fs::path& folder, bool with_bits, bool re
             "una carpeta propia";
     return fail(EXIT_TROUBLE, error);
   }
-  if (!folder_may_be_written(folder_, replace, error)) return fail(EXIT_TROUBLE, error);
+  const Result<> writable = folder_may_be_written(folder_, replace);
+  if (!writable) return writable.failure();
   refused_ = false;
   existed_ = fs::symlink_status(folder_, code).type() != fs::file_type::not_found;
   remove_leftovers(folder_);
-  if (!make_own_folder(folder_, TEMPORARY_SUFFIX, temporary_, error)) return fail(EXIT_TROUBLE, error);
+  Result<fs::path> made = make_own_folder(folder_, TEMPORARY_SUFFIX);
+  if (!made) return made.failure();
+  temporary_ = *made;
   open_ = true;
   rows_ = 0;
   auto open_output = [&](const char* file) {
@@ -359,7 +358,11 @@ bool DataFolderWriter::put_in_place() {
   // into it (an empty folder at the start, a log written there) since.
   fs::path old;
   if (old_there) {
-    if (!folder_may_be_written(folder_, true, error_)) return false;
+    const Result<> writable = folder_may_be_written(folder_, true);
+    if (!writable) {
+      error_ = writable.failure().message;
+      return false;
+    }
     old = folder_;
     old += OLD_SUFFIX;
     old += "-" + unique_suffix();

@@ -25,10 +25,8 @@ Result<Placement> place_seconds(const LoadedLog& log, int64_t start, const std::
     placement.places.from_start(run, stamps.anchors());
     return placement;
   }
-  std::string error;
-  if (!placement.places.from_stamps(zone, platform_time_zone_name(), stamps.anchors(), error)) {
-    return fail(zone.empty() ? EXIT_TROUBLE : EXIT_USAGE, error);
-  }
+  const Result<> placed = placement.places.from_stamps(zone, platform_time_zone_name(), stamps.anchors());
+  if (!placed) return fail(zone.empty() ? EXIT_TROUBLE : EXIT_USAGE, placed.failure().message);
   return placement;
 }
 

@@ -30,7 +30,7 @@ Result<LoadedLog> load_log(const fs::path& file, Links links) {
   std::error_code code;
   const fs::path record = provenance_name(file);
   if (fs::exists(record, code)) {
-    Result<nlohmann::json> run = read_provenance(record);
+    Result<nlohmann::json> run = read_json_object(record);
     log.has_run = run.ok();
     if (run) {
       log.run = std::move(*run);

@@ -2,7 +2,6 @@
 #include "study/provenance_file.h"
 
 #include <cstdio>
-#include <system_error>
 
 #include "study/data_folder.h"
 #include "study/small_file.h"
@@ -10,9 +9,9 @@
 
 namespace fs = std::filesystem;
 
-Result<nlohmann::json> read_provenance(const fs::path& place) {
-  std::error_code code;
-  const fs::path file = fs::is_directory(place, code) ? place / PROVENANCE_FILE : place;
+Result<nlohmann::json> read_provenance(const fs::path& folder) { return read_json_object(folder / PROVENANCE_FILE); }
+
+Result<nlohmann::json> read_json_object(const fs::path& file) {
   Result<std::string> text = read_small_file(file, Links::refuse);
   if (!text) return text.failure();
   nlohmann::json provenance = nlohmann::json::parse(*text, nullptr, false);

@@ -15,9 +15,11 @@
 #include "study/local_time.h"
 #include "study/result.h"
 
-// Read a provenance file as a JSON object: a data folder's provenance.json when `place` is a
-// folder, else the file itself (a run's record).
-Result<nlohmann::json> read_provenance(const std::filesystem::path& place);
+// Read a small JSON file that must hold an object (a run's provenance record beside its log).
+Result<nlohmann::json> read_json_object(const std::filesystem::path& file);
+
+// Read a data folder's provenance.json.
+Result<nlohmann::json> read_provenance(const std::filesystem::path& folder);
 
 // Where a data folder's seconds come from, for its provenance.json.
 struct FolderOrigin {

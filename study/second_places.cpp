@@ -68,25 +68,23 @@ void SecondPlaces::from_start(const RunTimes& run, const std::vector<std::pair<i
   if (run.end_known && run.end_utc > seen_.back().first) seen_.emplace_back(run.end_utc, run.end_offset);
 }
 
-bool SecondPlaces::from_stamps(const std::string& zone, const std::string& own_name,
-                               const std::vector<std::pair<int64_t, int64_t>>& anchors, std::string& error) {
+Result<> SecondPlaces::from_stamps(const std::string& zone, const std::string& own_name,
+                                   const std::vector<std::pair<int64_t, int64_t>>& anchors) {
   by_start_ = false;
   table_ = OffsetTable{};
   table_.zone = zone.empty() ? own_name : zone;
   table_.way = BY_ZONE_RULES;
   if (!use_time_zone(zone)) {
-    error = "--tz: esta maquina no conoce la zona horaria \"" + zone + "\"";
-    return false;
+    return fail(zone.empty() ? EXIT_TROUBLE : EXIT_USAGE, "--tz: esta maquina no conoce la zona horaria \"" + zone + "\"");
   }
   if (anchors.empty()) {
-    error = "ningun registro tiene fecha y hora legibles: no se pueden situar los segundos en el tiempo";
-    return false;
+    return fail(EXIT_TROUBLE, "ningun registro tiene fecha y hora legibles: no se pueden situar los segundos en el tiempo");
   }
   for (const auto& [second, stamp] : anchors) {
     const int64_t expected = moments_.empty() ? -1 : moments_.back().second + (second - moments_.back().first);
     moments_.emplace_back(second, stamp_moment(stamp, expected));
   }
-  return true;
+  return Ok{};
 }
 
 int64_t SecondPlaces::moment_of(int64_t second) {

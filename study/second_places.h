@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "study/local_time.h"
+#include "study/result.h"
 
 // What a run's provenance record says of its times.
 struct RunTimes {
@@ -42,10 +43,10 @@ class SecondPlaces {
   // at the start, else the offsets of the stamps.
   void from_start(const RunTimes& run, const std::vector<std::pair<int64_t, int64_t>>& anchors);
   // Place the seconds of a bare log by its records' stamps read in the zone `zone` ("" the
-  // machine's own, named `own_name`); false with `error` set when the zone is unknown here or
-  // no record has a stamp.
-  bool from_stamps(const std::string& zone, const std::string& own_name,
-                   const std::vector<std::pair<int64_t, int64_t>>& anchors, std::string& error);
+  // machine's own, named `own_name`); fails when the zone is unknown here (EXIT_USAGE when it was
+  // named) or no record has a stamp.
+  Result<> from_stamps(const std::string& zone, const std::string& own_name,
+                       const std::vector<std::pair<int64_t, int64_t>>& anchors);
   // Return (moment, local calendar seconds) of a second, and note its offset in the table.
   std::pair<int64_t, int64_t> place(int64_t second);
   // Return the zone, the way local times are worked out and the offsets used so far.

@@ -8,7 +8,7 @@
 #include "tests/fuzz/fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const Result<nlohmann::json> provenance = read_provenance(input_file(data, size));
+  const Result<nlohmann::json> provenance = read_json_object(input_file(data, size));
   if (!provenance) return 0;
   // Everything the tool writes back out must survive the record's own text.
   json_file_text(*provenance);
